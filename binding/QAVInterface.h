@@ -1,0 +1,127 @@
+/*
+ * The contract between the workbench and an interpreter library "QAV.dll".
+ *
+ * An interpreter author includes this header to build a compatible library.
+ *
+ * The library exports two functions under these exact, undecorated names
+ * (with MinGW link with -Wl,--kill-at or list them in a .def file; with MSVC
+ * use a .def file):
+ *
+ *   GetQAVInterface(slot)  stores the interface pointer in *slot and returns
+ *                          nonzero; zero means failure. Whatever it returns,
+ *                          the workbench treats a nonzero slot as a live
+ *                          interface.
+ *   FreeQAVInterface(slot) gives the interface back; nonzero means success.
+ *                          It may clear the slot.
+ *
+ * The interface pointer addresses an object whose first 32-bit word is the
+ * address of a table of operations (QAV_VTABLE). Every operation gets the
+ * object pointer as its first argument.
+ *
+ * Every call uses the stdcall convention: arguments pushed right to left and
+ * removed by the callee, one 32-bit result.
+ *
+ * Texts in both directions are NUL-terminated UTF-16. The program text given
+ * to Execute is never null and is valid only during the call; its second
+ * argument always points to an empty text; its third is the integer 1.
+ * Every returned text stays owned by the library: the workbench copies it as
+ * soon as the call returns and never frees, changes or keeps the pointer. A
+ * null result reads as an empty text.
+ *
+ * Calls come from one thread, in this order: GetQAVInterface once and, if it
+ * returned nonzero, GetVersion once; on each Run Execute, GetLog, GetVarStack,
+ * GetParamStack, GetObjectStack, GetFunctionStack; at close, if the slot is
+ * nonzero, FreeQAVInterface once, after which nothing is called.
+ */
+#ifndef QAV_INTERFACE_H
+#define QAV_INTERFACE_H
+
+#include <stddef.h>
+#include <stdint.h>
+#include <wchar.h>
+
+#if defined(_WIN32)
+#define QAV_CALL __stdcall
+#else
+#define QAV_CALL
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef wchar_t QAV_CHAR; /* a UTF-16 code unit on Windows */
+
+typedef struct QAV_INTERFACE QAV_INTERFACE;
+
+typedef const QAV_CHAR* (QAV_CALL* QAV_TEXT_FN)(QAV_INTERFACE* self);
+typedef const QAV_CHAR* (QAV_CALL* QAV_EXECUTE_FN)(QAV_INTERFACE* self, const QAV_CHAR* program,
+                                                   const QAV_CHAR* options, int32_t mode);
+/* Positions the workbench never calls; a library fills them as it likes. */
+typedef void* QAV_UNUSED_SLOT;
+
+/* The operation table; the comment after each member is its position. */
+typedef struct QAV_VTABLE {
+    QAV_UNUSED_SLOT Reserved0;       /*  0 */
+    QAV_UNUSED_SLOT Reserved1;       /*  1 */
+    QAV_UNUSED_SLOT Reserved2;       /*  2 */
+    QAV_UNUSED_SLOT Reserved3;       /*  3 */
+    QAV_UNUSED_SLOT Reserved4;       /*  4 */
+    QAV_UNUSED_SLOT Reserved5;       /*  5 */
+    QAV_UNUSED_SLOT Reserved6;       /*  6 */
+    QAV_UNUSED_SLOT Reserved7;       /*  7 */
+    QAV_UNUSED_SLOT Reserved8;       /*  8 */
+    QAV_TEXT_FN GetVersion;          /*  9: the library's version */
+    QAV_TEXT_FN GetVarStack;         /* 10: the variable stack */
+    QAV_TEXT_FN GetObjectStack;      /* 11: the object stack */
+    QAV_UNUSED_SLOT Reserved12;      /* 12 */
+    QAV_UNUSED_SLOT Reserved13;      /* 13 */
+    QAV_TEXT_FN GetLog;              /* 14: the log of the last Execute */
+    QAV_EXECUTE_FN Execute;          /* 15: runs a program, returns its result */
+    QAV_UNUSED_SLOT Reserved16;      /* 16 */
+    QAV_TEXT_FN GetFunctionStack;    /* 17: the function stack */
+    QAV_TEXT_FN GetParamStack;       /* 18: the parameter stack */
+} QAV_VTABLE;
+
+struct QAV_INTERFACE {
+    const QAV_VTABLE* Table;
+};
+
+/* Table positions by name, counted from 0. */
+enum QAV_POSITION {
+    QAV_POS_GET_VERSION = 9,
+    QAV_POS_GET_VAR_STACK = 10,
+    QAV_POS_GET_OBJECT_STACK = 11,
+    QAV_POS_GET_LOG = 14,
+    QAV_POS_EXECUTE = 15,
+    QAV_POS_GET_FUNCTION_STACK = 17,
+    QAV_POS_GET_PARAM_STACK = 18
+};
+
+typedef int32_t(QAV_CALL* QAV_GET_INTERFACE_FN)(QAV_INTERFACE** slot);
+typedef int32_t(QAV_CALL* QAV_FREE_INTERFACE_FN)(QAV_INTERFACE** slot);
+
+#define QAV_GET_INTERFACE_NAME "GetQAVInterface"
+#define QAV_FREE_INTERFACE_NAME "FreeQAVInterface"
+#define QAV_LIBRARY_NAME L"QAV.dll"
+
+#if defined(_WIN32) && defined(QAV_BUILDING_LIBRARY)
+__declspec(dllexport) int32_t QAV_CALL GetQAVInterface(QAV_INTERFACE** slot);
+__declspec(dllexport) int32_t QAV_CALL FreeQAVInterface(QAV_INTERFACE** slot);
+#endif
+
+#ifdef __cplusplus
+} /* extern "C" */
+#endif
+
+#if defined(__cplusplus) && defined(_WIN32) && !defined(_WIN64)
+static_assert(offsetof(QAV_VTABLE, GetVersion) == 4 * QAV_POS_GET_VERSION, "table layout");
+static_assert(offsetof(QAV_VTABLE, GetVarStack) == 4 * QAV_POS_GET_VAR_STACK, "table layout");
+static_assert(offsetof(QAV_VTABLE, GetObjectStack) == 4 * QAV_POS_GET_OBJECT_STACK, "table layout");
+static_assert(offsetof(QAV_VTABLE, GetLog) == 4 * QAV_POS_GET_LOG, "table layout");
+static_assert(offsetof(QAV_VTABLE, Execute) == 4 * QAV_POS_EXECUTE, "table layout");
+static_assert(offsetof(QAV_VTABLE, GetFunctionStack) == 4 * QAV_POS_GET_FUNCTION_STACK, "table layout");
+static_assert(offsetof(QAV_VTABLE, GetParamStack) == 4 * QAV_POS_GET_PARAM_STACK, "table layout");
+#endif
+
+#endif /* QAV_INTERFACE_H */
