@@ -1,0 +1,188 @@
+#include "Controls.h"
+
+#include "Exception.h"
+#include "Form.h"
+
+#include <commctrl.h>
+
+namespace {
+
+constexpr UINT_PTR SubclassId = 1;
+
+// Tab moves the focus on instead of reaching the memo, which would otherwise
+// claim every key; tabbing into a memo leaves its selection as it was.
+LRESULT CALLBACK MemoProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) noexcept
+{
+    if (message == WM_GETDLGCODE) {
+        LRESULT code = DefSubclassProc(window, message, wParam, lParam);
+        const auto* msg = reinterpret_cast<const MSG*>(lParam);
+        if (msg && (msg->message == WM_KEYDOWN || msg->message == WM_CHAR) && msg->wParam == VK_TAB)
+            code &= ~(DLGC_WANTALLKEYS | DLGC_WANTTAB);
+        return code & ~DLGC_HASSETSEL;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) noexcept
+{
+    const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+    if (message == WM_SETFOCUS && GetKeyState(VK_LBUTTON) >= 0)
+        SendMessageW(window, EM_SETSEL, 0, -1);
+    return result;
+}
+
+// A memo shows a line break only at CR LF (Windows' control), or also at a lone LF
+// (Wine's): lone CRs and LFs are left out so a line shows alike on both.
+UnicodeString WithoutStrayBreaks(const UnicodeString& line)
+{
+    if (line.find_first_of(L"\r\n") == UnicodeString::npos)
+        return line;
+    UnicodeString clean;
+    clean.reserve(line.size());
+    const size_t n = line.size();
+    for (size_t i = 0; i < n; ++i) {
+        const wchar_t c = line[i];
+        if (c == L'\r' && i + 1 < n && line[i + 1] == L'\n') {
+            clean += L"\r\n";
+            ++i;
+        } else if (c != L'\r' && c != L'\n') {
+            clean.push_back(c);
+        }
+    }
+    return clean;
+}
+
+} // namespace
+
+TControl::TControl(TForm& parent, const ControlDesign& design, const wchar_t* windowClass, DWORD style,
+                   DWORD exStyle)
+    : design_(design)
+{
+    handle_ = CreateWindowExW(exStyle, windowClass, design.text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, 0, 0,
+                              0, 0, parent.Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)),
+                              GetModuleHandleW(nullptr), nullptr);
+    if (!handle_)
+        throw Exception(L"Cannot create the control " + UnicodeString(windowClass));
+    parent.PlaceControl(*this);
+}
+
+TControl::~TControl()
+{
+    if (handle_ && IsWindow(handle_))
+        DestroyWindow(handle_);
+}
+
+UnicodeString TControl::Text() const
+{
+    const auto length = static_cast<size_t>(SendMessageW(handle_, WM_GETTEXTLENGTH, 0, 0));
+    UnicodeString text(length + 1, L'\0');
+    const auto copied = static_cast<size_t>(
+        SendMessageW(handle_, WM_GETTEXT, static_cast<WPARAM>(text.size()), reinterpret_cast<LPARAM>(text.data())));
+    text.resize(copied < length ? copied : length);
+    return text;
+}
+
+void TControl::SetText(const UnicodeString& text)
+{
+    SendMessageW(handle_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+TButton::TButton(TForm& parent, const ControlDesign& design)
+    : TControl(parent, design, WC_BUTTONW, BS_PUSHBUTTON, 0)
+{
+}
+
+void TButton::Command(int notification)
+{
+    if (notification == BN_CLICKED && OnClick)
+        OnClick(this);
+}
+
+TEdit::TEdit(TForm& parent, const ControlDesign& design)
+    : TControl(parent, design, WC_EDITW, ES_AUTOHSCROLL | ES_LEFT, WS_EX_CLIENTEDGE)
+{
+    SendMessageW(Handle(), EM_SETLIMITTEXT, 0, 0);
+    SetWindowSubclass(Handle(), EditProc, SubclassId, 0);
+}
+
+TMemo::TMemo(TForm& parent, const ControlDesign& design)
+    : TControl(parent, design, WC_EDITW,
+               ES_MULTILINE | ES_WANTRETURN | ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_LEFT | WS_HSCROLL | WS_VSCROLL,
+               WS_EX_CLIENTEDGE),
+      lines_(*this)
+{
+    // A multi-line edit starts with a small limit on what typing and EM_REPLACESEL
+    // may add; zero raises it to the platform's maximum.
+    SendMessageW(Handle(), EM_SETLIMITTEXT, 0, 0);
+    SetWindowSubclass(Handle(), MemoProc, SubclassId, 0);
+}
+
+int TMemoLines::Count() const
+{
+    if (SendMessageW(memo_.Handle(), WM_GETTEXTLENGTH, 0, 0) == 0)
+        return 0;
+    return static_cast<int>(SendMessageW(memo_.Handle(), EM_GETLINECOUNT, 0, 0));
+}
+
+UnicodeString TMemoLines::Get(int index) const
+{
+    if (index < 0 || index >= Count())
+        throw Exception(L"List index out of bounds (" + std::to_wstring(index) + L")");
+    const HWND h = memo_.Handle();
+    const auto start = SendMessageW(h, EM_LINEINDEX, static_cast<WPARAM>(index), 0);
+    const auto length = static_cast<size_t>(SendMessageW(h, EM_LINELENGTH, static_cast<WPARAM>(start), 0));
+    // EM_GETLINE reads the buffer size from the buffer's first word.
+    UnicodeString line(length < 1 ? 1 : length, L'\0');
+    line[0] = static_cast<wchar_t>(length);
+    const auto copied = static_cast<size_t>(
+        SendMessageW(h, EM_GETLINE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(line.data())));
+    line.resize(copied < length ? copied : length);
+    return line;
+}
+
+void TMemoLines::Add(const UnicodeString& line)
+{
+    Append(WithoutStrayBreaks(line));
+}
+
+void TMemoLines::Clear()
+{
+    memo_.SetText(UnicodeString());
+}
+
+void TMemoLines::AddStrings(const TStrings& lines)
+{
+    const int count = lines.Count();
+    if (count == 0)
+        return;
+    UnicodeString block;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0)
+            block += L"\r\n";
+        block += WithoutStrayBreaks(lines.Get(i));
+    }
+    const HWND h = memo_.Handle();
+    SendMessageW(h, WM_SETREDRAW, FALSE, 0);
+    try {
+        Append(block);
+    } catch (...) {
+        SendMessageW(h, WM_SETREDRAW, TRUE, 0);
+        throw;
+    }
+    SendMessageW(h, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(h, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
+// Lines stand between CR LFs; the text does not end with one.
+void TMemoLines::Append(const UnicodeString& block)
+{
+    const HWND h = memo_.Handle();
+    const auto length = SendMessageW(h, WM_GETTEXTLENGTH, 0, 0);
+    if (length == 0) {
+        memo_.SetText(block);
+        return;
+    }
+    const UnicodeString tail = L"\r\n" + block;
+    SendMessageW(h, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
+    SendMessageW(h, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(tail.c_str()));
+}

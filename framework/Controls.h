@@ -1,0 +1,88 @@
+// The standard controls a form carries: a push button, a one-line edit field and
+// a multi-line memo. Positions are given at 96 DPI; the form scales them.
+#pragma once
+
+#include "Object.h"
+#include "Strings.h"
+#include "UnicodeString.h"
+#include "Win.h"
+
+class TForm;
+
+struct ControlDesign {
+    int id;
+    int left;
+    int top;
+    int width;
+    int height;
+    const wchar_t* text;
+};
+
+class TControl : public TObject {
+public:
+    ~TControl() override;
+
+    HWND Handle() const noexcept { return handle_; }
+    const ControlDesign& Design() const noexcept { return design_; }
+
+    UnicodeString Text() const;
+    void SetText(const UnicodeString& text);
+
+    // A notification from the control to its form (WM_COMMAND).
+    virtual void Command(int /*notification*/) {}
+
+protected:
+    TControl(TForm& parent, const ControlDesign& design, const wchar_t* windowClass, DWORD style, DWORD exStyle);
+
+private:
+    ControlDesign design_;
+    HWND handle_ = nullptr;
+};
+
+class TButton : public TControl {
+public:
+    TButton(TForm& parent, const ControlDesign& design);
+    void Command(int notification) override;
+
+    TNotifyEvent OnClick;
+};
+
+// One-line field; selects its whole text when it gets the focus other than by a click.
+class TEdit : public TControl {
+public:
+    TEdit(TForm& parent, const ControlDesign& design);
+};
+
+class TMemo;
+
+// A memo's lines. A line added shows as one line of the control, broken only
+// where it holds CR LF: a lone LF (such as the one a CR LF split leaves at the
+// front of a line) or a lone CR is not shown.
+class TMemoLines : public TStrings {
+public:
+    explicit TMemoLines(TMemo& memo) : memo_(memo) {}
+
+    int Count() const override;
+    UnicodeString Get(int index) const override;
+    void Add(const UnicodeString& line) override;
+    void Clear() override;
+    // All lines in one message, with the control's redrawing suspended meanwhile.
+    void AddStrings(const TStrings& lines) override;
+
+private:
+    void Append(const UnicodeString& block);
+
+    TMemo& memo_;
+};
+
+// Multi-line pane with both scroll bars, no word wrap; Enter starts a line, Tab
+// moves the focus on.
+class TMemo : public TControl {
+public:
+    TMemo(TForm& parent, const ControlDesign& design);
+
+    TStrings& Lines() noexcept { return lines_; }
+
+private:
+    TMemoLines lines_;
+};

@@ -1,0 +1,26 @@
+#include "ErrorText.h"
+
+#include <cwctype>
+
+UnicodeString ErrorBoxText(const Exception& e)
+{
+    UnicodeString text = e.Message();
+    if (e.InnerException()) {
+        const UnicodeString& inner = e.Innermost().Message();
+        if (!inner.empty())
+            text = inner;
+    }
+    if (!text.empty() && text.back() > L'.')
+        text += L'.';
+    return text;
+}
+
+UnicodeString DefaultTitle(const UnicodeString& exePath)
+{
+    const auto slash = exePath.find_last_of(L"\\/");
+    UnicodeString name = slash == UnicodeString::npos ? exePath : exePath.substr(slash + 1);
+    name = name.substr(0, name.find(L'.'));
+    for (size_t i = 1; i < name.size(); ++i)
+        name[i] = static_cast<wchar_t>(std::towlower(name[i]));
+    return name;
+}

@@ -1,0 +1,171 @@
+#include "Form.h"
+
+#include "Application.h"
+#include "Controls.h"
+#include "Dpi.h"
+
+#include <stdexcept>
+
+namespace {
+
+constexpr DWORD FormStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+constexpr DWORD FormExStyle = 0;
+
+void RegisterFormClass(const wchar_t* className, WNDPROC procedure)
+{
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof existing;
+    if (GetClassInfoExW(instance, className, &existing))
+        return;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = procedure;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = className;
+    // The executable's main icon, when it carries one, is the window's icon.
+    wc.hIcon = static_cast<HICON>(LoadImageW(instance, L"MAINICON", IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                             GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR | LR_SHARED));
+    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, L"MAINICON", IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                               GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR | LR_SHARED));
+    if (!RegisterClassExW(&wc))
+        throw Exception(L"Cannot register the window class " + UnicodeString(className));
+}
+
+} // namespace
+
+TForm::TForm(TApplication* owner, const FormDesign& design) : owner_(owner), design_(design)
+{
+    RegisterFormClass(design.className, &TForm::WindowProc);
+    const HWND window = CreateWindowExW(FormExStyle, design.className, design.caption, FormStyle, CW_USEDEFAULT,
+                                        CW_USEDEFAULT, design.clientWidth, design.clientHeight, nullptr, nullptr,
+                                        GetModuleHandleW(nullptr), this);
+    if (!window)
+        throw Exception(L"Cannot create the window " + UnicodeString(design.className));
+    ApplyDpi(WindowDpi(window));
+    const SIZE outer = WindowSizeForClient(ScaleToDpi(design_.clientWidth, dpi_),
+                                           ScaleToDpi(design_.clientHeight, dpi_), FormStyle, FormExStyle, dpi_);
+    SetWindowPos(window, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+TForm::~TForm()
+{
+    controls_.clear();
+    if (handle_) {
+        SetWindowLongPtrW(handle_, GWLP_USERDATA, 0);
+        DestroyWindow(handle_);
+    }
+}
+
+void TForm::Show(int showCommand)
+{
+    ShowWindow(handle_, showCommand);
+    UpdateWindow(handle_);
+}
+
+LRESULT CALLBACK TForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    TForm* self;
+    if (message == WM_NCCREATE) {
+        // Bind the object to its window once, before any other message reaches it.
+        self = static_cast<TForm*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->handle_ = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    } else {
+        self = reinterpret_cast<TForm*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    }
+    if (!self)
+        return DefWindowProcW(window, message, wParam, lParam);
+    // No C++ exception may unwind through the system's frames: the message loop shows it.
+    try {
+        return self->OnMessage(message, wParam, lParam);
+    } catch (...) {
+        Application->DeferException(std::current_exception());
+        return 0;
+    }
+}
+
+LRESULT TForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_COMMAND:
+        if (lParam) {
+            for (const auto& control : controls_)
+                if (control->Handle() == reinterpret_cast<HWND>(lParam)) {
+                    control->Command(HIWORD(wParam));
+                    return 0;
+                }
+        }
+        break;
+    case WM_CLOSE:
+        Close();
+        return 0;
+    case WM_ACTIVATE:
+        // Keep the focused control across deactivation; the first in tab order at first.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            const HWND focus = GetFocus();
+            if (focus && IsChild(handle_, focus))
+                lastFocus_ = focus;
+        } else if (!HIWORD(wParam)) {
+            HWND focus = lastFocus_ && IsWindow(lastFocus_) ? lastFocus_ : GetNextDlgTabItem(handle_, nullptr, FALSE);
+            if (focus) {
+                SetFocus(focus);
+                return 0;
+            }
+        }
+        break;
+    case WM_DPICHANGED: {
+        ApplyDpi(HIWORD(wParam));
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        if (suggested)
+            SetWindowPos(handle_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                         suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
+    case WM_NCDESTROY:
+        handle_ = nullptr;
+        break;
+    default:
+        break;
+    }
+    return DefWindowProcW(handle_, message, wParam, lParam);
+}
+
+void TForm::Close()
+{
+    TCloseAction action = TCloseAction::caHide;
+    if (OnClose)
+        OnClose(this, action);
+    if (action == TCloseAction::caNone)
+        return;
+    if (owner_ && owner_->MainForm() == this)
+        owner_->Terminate();
+    else if (action == TCloseAction::caMinimize)
+        ShowWindow(handle_, SW_MINIMIZE);
+    else
+        ShowWindow(handle_, SW_HIDE);
+}
+
+void TForm::ApplyDpi(int dpi)
+{
+    dpi_ = dpi;
+    FontHandle font(CreateFontW(ScaleToDpi(design_.fontHeight, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                DEFAULT_PITCH | FF_DONTCARE, design_.fontName));
+    if (!font)
+        throw Exception(L"Cannot create the font " + UnicodeString(design_.fontName));
+    // The controls take the new font before the old one is deleted.
+    font_.swap(font);
+    for (const auto& control : controls_)
+        PlaceControl(*control);
+}
+
+void TForm::PlaceControl(TControl& control) const
+{
+    const ControlDesign& d = control.Design();
+    MoveWindow(control.Handle(), ScaleToDpi(d.left, dpi_), ScaleToDpi(d.top, dpi_), ScaleToDpi(d.width, dpi_),
+               ScaleToDpi(d.height, dpi_), TRUE);
+    SendMessageW(control.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
+}

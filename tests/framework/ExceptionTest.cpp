@@ -1,0 +1,99 @@
+#include "ErrorText.h"
+#include "Exception.h"
+#include "HardwareFault.h"
+
+#include <gtest/gtest.h>
+
+#include <new>
+#include <stdexcept>
+
+namespace {
+
+struct BoxCase {
+    const wchar_t* message;
+    const wchar_t* shown;
+};
+
+class ErrorBoxTextTest : public testing::TestWithParam<BoxCase> {};
+
+TEST_P(ErrorBoxTextTest, AppendsAFullStopOnlyAfterCharactersAboveIt)
+{
+    EXPECT_EQ(ErrorBoxText(Exception(GetParam().message)), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(Endings, ErrorBoxTextTest,
+                         testing::Values(BoxCase{L"Disk full", L"Disk full."}, BoxCase{L"Error 42", L"Error 42."},
+                                         BoxCase{L"Why?", L"Why?."}, BoxCase{L"Done.", L"Done."},
+                                         BoxCase{L"Stop!", L"Stop!"}, BoxCase{L"(bad)", L"(bad)"},
+                                         BoxCase{L"trailing ", L"trailing "}, BoxCase{L"a-b-", L"a-b-"},
+                                         BoxCase{L"path/", L"path/."}, BoxCase{L"Ошибка", L"Ошибка."},
+                                         BoxCase{L"", L""}));
+
+TEST(ErrorBoxText, ShowsTheInnermostNonEmptyMessage)
+{
+    const Exception innermost(L"innermost");
+    const Exception middle(L"middle", innermost);
+    EXPECT_EQ(ErrorBoxText(Exception(L"outer", middle)), L"innermost.");
+
+    const Exception emptyInner(L"");
+    EXPECT_EQ(ErrorBoxText(Exception(L"outer", emptyInner)), L"outer.");
+}
+
+TEST(DefaultTitle, IsTheFileNameCutAtTheFirstDotWithTheRestLowerCase)
+{
+    EXPECT_EQ(DefaultTitle(L"C:\\Program Files\\QAV\\QAVDemo.exe"), L"Qavdemo");
+    EXPECT_EQ(DefaultTitle(L"Z:/tmp/my.tool.EXE"), L"my");
+    EXPECT_EQ(DefaultTitle(L"C:\\a.b\\ABC"), L"Abc");
+    EXPECT_EQ(DefaultTitle(L"xYZ.exe"), L"xyz");
+}
+
+TEST(Exception, ToStringJoinsEveryInnerMessageWithCrLf)
+{
+    const Exception inner(L"inner");
+    const Exception middle(L"middle", inner);
+    const Exception outer(L"outer", middle);
+    EXPECT_EQ(outer.ToString(), L"outer\r\nmiddle\r\ninner");
+    EXPECT_EQ(Exception(L"alone").ToString(), L"alone");
+    EXPECT_EQ(outer.Innermost().Message(), L"inner");
+}
+
+template <class Thrown>
+std::optional<Exception> CatchAsFamily(Thrown thrown)
+{
+    try {
+        throw thrown;
+    } catch (...) {
+        return CaughtFamilyException();
+    }
+}
+
+TEST(CaughtFamilyException, TakesTheStandardLibrarysExceptionsIntoTheFamily)
+{
+    EXPECT_EQ(CatchAsFamily(std::bad_alloc())->Message(), L"Out of memory");
+    EXPECT_EQ(CatchAsFamily(EFOpenError(L"Cannot open file"))->Message(), L"Cannot open file");
+    EXPECT_TRUE(CatchAsFamily(std::length_error("basic_string::_M_create")).has_value());
+    EXPECT_EQ(CatchAsFamily(std::runtime_error("plain"))->Message(), L"plain");
+}
+
+TEST(CaughtFamilyException, LeavesFaultsAndForeignTypesOut)
+{
+    EXPECT_FALSE(CatchAsFamily(HardwareFault(0xC0000005u, 0x1000, L"QAV.dll")).has_value());
+    EXPECT_FALSE(CatchAsFamily(42).has_value());
+}
+
+TEST(HardwareFault, NamesTheFaultItsAddressAndItsModule)
+{
+    EXPECT_EQ(HardwareFault(0xC0000005u, 0x6A1C1234u, L"QAV.dll", 0, false).Message(),
+              L"Access violation at address 0x6A1C1234 in module 'QAV.dll'. Read of address 0x00000000. "
+              L"The interpreter may now be unreliable.");
+    EXPECT_EQ(HardwareFault(0xC0000094u, 0x401000u, L"QAV.dll").Message(),
+              L"Integer division by zero at address 0x00401000 in module 'QAV.dll'. "
+              L"The interpreter may now be unreliable.");
+    EXPECT_EQ(HardwareFault(0xC00000FDu, 0x10u, L"").Message(),
+              L"Stack overflow at address 0x00000010. The interpreter may now be unreliable.");
+    EXPECT_EQ(HardwareFault(0xE0001234u, 0x10u, L"x.dll").Message(),
+              L"System exception 0xE0001234 at address 0x00000010 in module 'x.dll'. "
+              L"The interpreter may now be unreliable.");
+}
+
+} // namespace
