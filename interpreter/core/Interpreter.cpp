@@ -1,34 +1,89 @@
 #include "Interpreter.h"
 
+#include "Machine.h"
+#include "Parser.h"
 #include "Utf.h"
+
+#include <new>
 
 namespace qav {
 
-RunReport Run(std::string_view source, const Limits&)
+namespace {
+
+RunReport Failed(const ScriptError& e)
 {
     RunReport report;
-    report.result = std::to_string(source.size());
-    report.log.push_back("read " + std::to_string(source.size()) + " bytes");
-    report.variables.push_back("length = " + std::to_string(source.size()));
+    report.ok = false;
+    const std::string where =
+        e.line > 0 ? " at line " + std::to_string(e.line) + ", column " + std::to_string(e.column) : std::string();
+    report.result = "Run failed" + where + ": " + e.message;
+    report.log.push_back("Error" + where + ": " + e.message);
     return report;
+}
+
+// Line and column of a position in text, counted as the lexer counts them.
+template <typename Text>
+ScriptError At(Text text, std::size_t pos, std::string message)
+{
+    ScriptError e{std::move(message), 1, 1};
+    for (std::size_t i = 0; i < pos; ++i) {
+        const auto c = static_cast<std::uint32_t>(text[i]);
+        if (c == '\n' || (c == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) {
+            ++e.line;
+            e.column = 1;
+        } else if (c != '\r' && (sizeof(text[0]) == 2 || (c & 0xC0) != 0x80)) {
+            e.column += sizeof(text[0]) == 1 && c >= 0xF0 ? 2 : 1;
+        }
+    }
+    return e;
+}
+
+} // namespace
+
+RunReport Run(std::string_view source, const Limits& limits)
+{
+    try {
+        if (source.size() > limits.sourceBytes)
+            return Failed(ScriptError{"program too long: " + std::to_string(source.size()) + " bytes, at most " +
+                                          std::to_string(limits.sourceBytes) + " are accepted",
+                                      0, 0});
+        const std::size_t valid = ValidUtf8Prefix(source);
+        if (valid != source.size())
+            return Failed(At(source, valid, "the text is not valid UTF-8"));
+        Program program;
+        Compile(source, program);
+        RunReport report;
+        Machine machine(program, limits);
+        machine.Run(report);
+        return report;
+    } catch (const ScriptError& e) {
+        return Failed(e);
+    } catch (const std::bad_alloc&) {
+        return Failed(ScriptError{"out of memory", 0, 0});
+    }
 }
 
 RunReport Run(std::u16string_view source, const Limits& limits)
 {
-    std::string utf8;
-    std::size_t bad = 0;
-    if (!Utf16ToUtf8(source, utf8, bad)) {
-        RunReport report;
-        report.ok = false;
-        report.result = "Run failed: invalid text";
-        return report;
+    try {
+        if (source.size() > limits.sourceBytes)
+            return Failed(ScriptError{"program too long: " + std::to_string(source.size()) +
+                                          " characters, at most " + std::to_string(limits.sourceBytes) +
+                                          " bytes are accepted",
+                                      0, 0});
+        std::string utf8;
+        std::size_t bad = 0;
+        if (!Utf16ToUtf8(source, utf8, bad))
+            return Failed(At(source, bad, "the text holds an unpaired UTF-16 surrogate"));
+        return Run(std::string_view(utf8), limits);
+    } catch (const std::bad_alloc&) {
+        return Failed(ScriptError{"out of memory", 0, 0});
     }
-    return Run(std::string_view(utf8), limits);
 }
 
 const char* VersionText()
 {
-    return "QAV Script 0.1";
+    return "QAV Script 1.0";
 }
 
 } // namespace qav

@@ -1,0 +1,57 @@
+// The program tree. The parser builds it with names as written; the resolver then
+// turns names into slots, functions into indexes and field names into atoms, so
+// the evaluator never looks anything up by string.
+#pragma once
+
+#include "Value.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qav {
+
+enum class Op : std::uint8_t {
+    // expressions as parsed
+    Const, Name, Assign, Field, Call, ObjectLit,
+    Neg, Not, And, Or, Add, Sub, Mul, Div, Mod, Eq, Ne, Lt, Le, Gt, Ge,
+    // expressions after resolving
+    Local, Global, SetLocal, SetGlobal, AppendLocal, AppendGlobal, SetField,
+    // statements
+    ExprStmt, TopExprStmt, VarDecl, DeclLocal, DeclGlobal, FunctionDecl, Print, If, While, Block, Return, Nop,
+};
+
+struct Node {
+    Op op;
+    int line = 0;
+    int column = 0;
+    int height = 1;     // longest path down to a leaf, bounded to protect the stack
+    int slot = -1;      // variable slot, function index or field atom
+    mutable int cache = 0; // where a field was found last time
+    Node* a = nullptr;
+    Node* b = nullptr;
+    Node* c = nullptr;
+    std::vector<Node*> list;  // block statements, call arguments, literal field values
+    std::vector<int> atoms;   // literal field atoms, after resolving
+    std::vector<std::string> names; // literal field names or parameters, as written
+    std::string name;
+    Value value;
+};
+
+struct Function {
+    std::string name;
+    std::vector<std::string> params;
+    int locals = 0; // parameters first, then every var of the body
+    Node* body = nullptr;
+    Node* decl = nullptr;
+};
+
+struct Program {
+    std::vector<std::unique_ptr<Node>> nodes; // owns every node; freeing is flat
+    std::vector<Node*> statements;            // the top level, in order
+    std::vector<Function> functions;          // in declaration order
+    std::vector<std::string> globals;         // in declaration order
+    std::vector<std::string> atoms;           // field names
+};
+
+} // namespace qav

@@ -1,0 +1,82 @@
+// Runs a resolved program: a tree walker over slots, with a step budget, a call
+// depth limit and a guard on the machine stack it uses.
+#pragma once
+
+#include "Ast.h"
+#include "Error.h"
+#include "Interpreter.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qav {
+
+class Machine {
+public:
+    Machine(const Program& program, const Limits& limits);
+    Machine(const Machine&) = delete;
+    Machine& operator=(const Machine&) = delete;
+    ~Machine();
+
+    // Runs the top level; fills the report's result, log and stacks.
+    void Run(RunReport& report);
+
+private:
+    enum class Flow { Normal, Return };
+
+    struct Frame {
+        const Function* function;
+        Value* base;
+    };
+
+    Value Eval(const Node* n);
+    Flow Exec(const Node* n);
+    Value Call(const Node* n);
+    Value Add(const Node* n, const Value& a, const Value& b);
+    Value Append(const Node* n, Value& target);
+    Value Concat(const Node* n, const std::string& left, const std::string& right);
+    Value GetField(const Node* n, const Value& target);
+    Value SetField(const Node* n, const Value& target, Value value);
+    Value MakeObject(const Node* n);
+    Value Arithmetic(const Node* n, const Value& a, const Value& b);
+    Value Compare(const Node* n, const Value& a, const Value& b);
+    void Print(const Value& v);
+    void CheckHeap(const Node* n);
+    [[noreturn]] void Fail(const Node* n, const std::string& message);
+
+    void DumpStacks(RunReport& report, const Value& result);
+
+    const Program& program_;
+    const Limits limits_;
+    Heap heap_; // first member: destroyed last, after every value that points into it
+
+    std::vector<Value> globals_;
+    std::unique_ptr<Value[]> stack_;
+    Value* stackEnd_ = nullptr;
+    Value* sp_ = nullptr;
+    Value* fp_ = nullptr;
+    std::vector<Frame> frames_;
+    std::vector<std::uint64_t> calls_;
+    std::uintptr_t stackFloor_ = 0;
+    std::uint64_t steps_ = 0;
+
+    Value retval_;
+    Value last_;
+
+    std::vector<std::string> log_;
+    std::size_t logBytes_ = 0;
+    bool logFull_ = false;
+
+    // The call chain and the values it held when a run failed.
+    std::vector<std::string> failedFrames_;
+    std::vector<Value> failedRoots_;
+};
+
+// Texts of values: as printed, and as shown in the stacks (strings quoted).
+std::string FormatNumber(double d);
+std::string Display(const Value& v, const std::vector<std::string>& atoms);
+std::string Repr(const Value& v);
+
+} // namespace qav
