@@ -1,3 +1,4 @@
+MAKEFLAGS += --no-print-directory
 BUILD  := build
 NATIVE := build-native
 JOBS   := 2
