@@ -1,0 +1,211 @@
+#include "Myfunc.h"
+
+#include "Exception.h"
+#include "FileBytes.h"
+#include "Strings.h"
+#include "TestDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <new>
+#include <random>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Items = std::vector<UnicodeString>;
+
+Items Split(const UnicodeString& text, const UnicodeString& delimiter)
+{
+    TStringList list;
+    StrToList(list, text, delimiter);
+    return list.Items();
+}
+
+// The steps as written: search from the front, take the item, delete it and one
+// more character from the front of the remaining text.
+Items Reference(UnicodeString text, UnicodeString delimiter)
+{
+    if (delimiter == L"0")
+        delimiter = L"\r\n";
+    Items items;
+    while (!delimiter.empty() && text.find(delimiter) != UnicodeString::npos) {
+        const size_t p = text.find(delimiter) + 1;
+        const UnicodeString item = text.substr(0, p - 1);
+        text.erase(0, p);
+        if (item != L"0" && !item.empty())
+            items.push_back(item);
+    }
+    if (text != L"" && text != L"\n" && text != L"\n\r")
+        items.push_back(text);
+    return items;
+}
+
+struct SplitCase {
+    const wchar_t* text;
+    const wchar_t* delimiter;
+    Items expected;
+};
+
+class StrToListCases : public testing::TestWithParam<SplitCase> {};
+
+TEST_P(StrToListCases, GivesTheItemsOfTheRules)
+{
+    const SplitCase& c = GetParam();
+    EXPECT_EQ(Split(c.text, c.delimiter), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, StrToListCases, testing::Values(
+    SplitCase{L"", L"0", {}},
+    SplitCase{L"one line", L"0", {L"one line"}},
+    // The LF of each CR LF stays at the front of the next item; a final CR LF leaves a lone LF.
+    SplitCase{L"a\r\nb\r\n", L"0", {L"a", L"\nb"}},
+    SplitCase{L"a\r\nb\r\n\r", L"0", {L"a", L"\nb"}},
+    SplitCase{L"a\r\n\r\nb", L"0", {L"a", L"\n", L"\nb"}},
+    SplitCase{L"\r\na", L"0", {L"\na"}},
+    SplitCase{L"a,b,,c", L",", {L"a", L"b", L"c"}},
+    // An item "0" is skipped, a rest "0" is kept.
+    SplitCase{L"0,a,0", L",", {L"a", L"0"}},
+    SplitCase{L"0,", L",", {}},
+    SplitCase{L"a,\n", L",", {L"a"}},
+    SplitCase{L"a,\n\r", L",", {L"a"}},
+    SplitCase{L"a,\r\n", L",", {L"a", L"\r\n"}},
+    SplitCase{L"a\n", L",", {L"a\n"}},
+    // Only the first character of a longer delimiter is consumed.
+    SplitCase{L"x::y", L"::", {L"x", L":y"}},
+    SplitCase{L"aaa", L"aa", {L"a"}},
+    SplitCase{L"abc", L"", {L"abc"}},
+    SplitCase{L"a0b0", L"00", {L"a0b0"}},
+    SplitCase{L"A,a", L"a", {L"A,"}}),
+    [](const testing::TestParamInfo<SplitCase>& info) { return "Case" + std::to_string(info.index); });
+
+TEST(StrToList, ReplacesWhatTheListHeld)
+{
+    TStringList list;
+    list.Add(L"old");
+    StrToList(list, L"new", L"0");
+    EXPECT_EQ(list.Items(), Items{L"new"});
+}
+
+TEST(StrToList, LeavesTheCallersTextAlone)
+{
+    TStringList list;
+    const UnicodeString text = L"a\r\nb";
+    const UnicodeString delimiter = L"0";
+    StrToList(list, text, delimiter);
+    EXPECT_EQ(text, L"a\r\nb");
+    EXPECT_EQ(delimiter, L"0");
+}
+
+TEST(StrToList, MatchesTheLiteralStepsOnRandomTexts)
+{
+    const UnicodeString pieces[] = {L"\r", L"\n", L"0", L"a", L","};
+    const UnicodeString delimiters[] = {L"0", L",", L"\r\n", L"", L"\r\n0", L"a,a"};
+    std::mt19937 random(20251208);
+    std::uniform_int_distribution<int> pick(0, 4);
+    std::uniform_int_distribution<int> length(0, 30);
+    for (const UnicodeString& delimiter : delimiters) {
+        for (int round = 0; round < 4000; ++round) {
+            UnicodeString text;
+            for (int n = length(random); n > 0; --n)
+                text += pieces[pick(random)];
+            ASSERT_EQ(Split(text, delimiter), Reference(text, delimiter))
+                << "round " << round << ", delimiter of " << delimiter.size() << " characters";
+        }
+    }
+}
+
+// A list that accepts two items and then fails the way the test asks.
+class FailingList : public TStringList {
+public:
+    enum class Failure { Family, Nested, OutOfMemory, Foreign };
+    explicit FailingList(Failure failure) : failure_(failure) {}
+
+    void Add(const UnicodeString& line) override
+    {
+        if (Count() == 2) {
+            switch (failure_) {
+            case Failure::Family: throw Exception(L"list full");
+            case Failure::Nested: throw Exception(L"outer", Exception(L"inner"));
+            case Failure::OutOfMemory: throw std::bad_alloc();
+            case Failure::Foreign: throw 42;
+            }
+        }
+        TStringList::Add(line);
+    }
+
+private:
+    Failure failure_;
+};
+
+std::string LogText()
+{
+    return ReadBytes(TestDir() / "exceptions.log");
+}
+
+const std::regex kStamp(R"(\[[^\] ]+ [^\]]+\] : )");
+
+struct LoggedCase {
+    FailingList::Failure failure;
+    const char* message;
+};
+
+class StrToListFailure : public testing::TestWithParam<LoggedCase> {};
+
+TEST_P(StrToListFailure, KeepsTheItemsAddedAndLogsOneEntry)
+{
+    FailingList list(GetParam().failure);
+    StrToList(list, L"a\r\nb\r\nc\r\nd", L"0");
+    EXPECT_EQ(list.Items(), (Items{L"a", L"\nb"}));
+    const std::string log = LogText();
+    std::smatch stamp;
+    ASSERT_TRUE(std::regex_search(log, stamp, kStamp, std::regex_constants::match_continuous)) << log;
+    EXPECT_EQ(stamp.suffix().str(), std::string("StrToList(): ") + GetParam().message + "\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Family, StrToListFailure, testing::Values(
+    LoggedCase{FailingList::Failure::Family, "list full"},
+    LoggedCase{FailingList::Failure::Nested, "outer\r\ninner"},
+    LoggedCase{FailingList::Failure::OutOfMemory, "Out of memory"}),
+    [](const testing::TestParamInfo<LoggedCase>& info) { return "Case" + std::to_string(info.index); });
+
+TEST(StrToList, LogsAFailingClear)
+{
+    struct : TStringList {
+        void Clear() override { throw Exception(L"cannot clear"); }
+    } list;
+    list.TStringList::Add(L"kept");
+    StrToList(list, L"x", L"0");
+    EXPECT_EQ(list.Items(), Items{L"kept"});
+    EXPECT_NE(LogText().find("] : StrToList(): cannot clear\r\n"), std::string::npos);
+}
+
+TEST(StrToList, LetsForeignExceptionsPass)
+{
+    FailingList list(FailingList::Failure::Foreign);
+    EXPECT_THROW(StrToList(list, L"a,b,c", L","), int);
+    EXPECT_FALSE(std::filesystem::exists(TestDir() / "exceptions.log"));
+}
+
+TEST(StrToList, AnUnwritableLogLeavesTheCall)
+{
+    std::filesystem::create_directory(TestDir() / "exceptions.log");
+    FailingList list(FailingList::Failure::Family);
+    EXPECT_THROW(StrToList(list, L"a,b,c", L","), EFCreateError);
+    EXPECT_EQ(list.Items(), (Items{L"a", L"b"}));
+}
+
+TEST(StrToList, AppendsToAnExistingLog)
+{
+    WriteBytes(TestDir() / "exceptions.log", "earlier\r\n");
+    FailingList list(FailingList::Failure::Family);
+    StrToList(list, L"a,b,c", L",");
+    const std::string log = LogText();
+    ASSERT_EQ(log.rfind("earlier\r\n[", 0), 0u) << log;
+    EXPECT_EQ(log.substr(log.size() - 24), "StrToList(): list full\r\n");
+}
+
+} // namespace

@@ -1,0 +1,19 @@
+// The file errors of the file operations, with the file's full path and the
+// operating system's text for the error code.
+#pragma once
+
+#include "Exception.h"
+#include "UnicodeString.h"
+#include "Win.h"
+
+// The system's text for an error code, without its trailing line end and full stop.
+UnicodeString OsErrorText(DWORD code);
+
+// "Cannot create file "<full path>". <system text>"
+EFCreateError FileCreateError(const UnicodeString& fileName, DWORD code);
+
+// "Cannot open file "<full path>". <system text>"
+EFOpenError FileOpenError(const UnicodeString& fileName, DWORD code);
+
+// "Stream write error"
+EWriteError FileWriteError();
