@@ -1,0 +1,321 @@
+#include "E2E.h"
+#include "LibraryFiles.h"
+#include "RecordFormat.h"
+#include "TestDir.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+using namespace e2e;
+
+namespace {
+
+using Lines = std::vector<std::wstring>;
+using Calls = std::vector<std::string>;
+
+const Calls kRunCalls = {"Execute", "GetLog", "GetVarStack", "GetParamStack", "GetObjectStack", "GetFunctionStack"};
+const Lines kHeadersOnly = {L"Var stack:", L"Param stack:", L"Object stack:", L"Function stack:"};
+
+AppProcess StartBound()
+{
+    LaunchOptions options;
+    options.library = LibraryPath(L"qavtest_bound");
+    return AppProcess::Start(TestDir(), options);
+}
+
+// The calls recorded after start-up, each cut to its operation name.
+Calls RunCallNames()
+{
+    Calls names;
+    bool started = false;
+    for (const auto& call : RecordedCalls(TestDir())) {
+        const std::string name = call.substr(0, call.find(' '));
+        started = started || name == "Execute";
+        if (started)
+            names.push_back(name);
+    }
+    return names;
+}
+
+std::string ExecuteRecord(const std::wstring& program)
+{
+    return "Execute self=ok options=empty mode=1 program=" + qavrec::Escape(program);
+}
+
+// A pane shows only whole CR LF line ends: a lone CR or LF would show as a line break the lines do not have.
+void ExpectOnlyCrLf(const std::wstring& text)
+{
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'\r') {
+            EXPECT_TRUE(i + 1 < text.size() && text[i + 1] == L'\n') << "lone CR at " << i;
+        } else if (text[i] == L'\n') {
+            EXPECT_TRUE(i > 0 && text[i - 1] == L'\r') << "lone LF at " << i;
+        }
+    }
+}
+
+void ScriptAll(const std::string& answer)
+{
+    WriteScript(TestDir(), {"Execute " + answer, "GetLog " + answer, "GetVarStack " + answer,
+                            "GetParamStack " + answer, "GetObjectStack " + answer, "GetFunctionStack " + answer});
+}
+
+TEST(Run, ExecuteGetsTheEditorTextExactly)
+{
+    const std::wstring programs[] = {
+        L"x = 1",
+        L"first line\r\n  second\tline\r\n\r\nfourth",
+        L"ends with a line end\r\n",
+        L"\r\n\r\nstarts blank",
+        L"back\\slash \"quotes\" Ж€ 0",
+        std::wstring(5000, L'a') + L"\r\n" + std::wstring(3000, L'b'),
+        L"",
+    };
+    auto app = StartBound();
+    for (const auto& program : programs) {
+        SCOPED_TRACE(qavrec::Escape(program.substr(0, 60)));
+        app.SetText(ControlId::Text, program);
+        app.PressRun();
+        const auto calls = RecordedCalls(TestDir());
+        const auto execute = std::find_if(calls.rbegin(), calls.rend(),
+                                          [](const std::string& c) { return c.rfind("Execute ", 0) == 0; });
+        ASSERT_NE(execute, calls.rend());
+        EXPECT_EQ(*execute, ExecuteRecord(program));
+        EXPECT_EQ(app.Text(ControlId::Text), program) << "the editor keeps its text";
+    }
+    EXPECT_EQ(app.Close(), 0u);
+}
+
+TEST(Run, CallsEachOperationOnceInOrder)
+{
+    auto app = StartBound();
+    app.PressRun();
+    EXPECT_EQ(RunCallNames(), kRunCalls);
+    app.PressRun();
+    Calls twice = kRunCalls;
+    twice.insert(twice.end(), kRunCalls.begin(), kRunCalls.end());
+    EXPECT_EQ(RunCallNames(), twice);
+    EXPECT_EQ(app.Close(), 0u);
+    EXPECT_EQ(RecordedCalls(TestDir()).back(), "Detach unload");
+}
+
+TEST(Run, PanesShowTheAnswers)
+{
+    WriteScript(TestDir(), {"Execute text result \\u0416", "GetLog text log a\\r\\nlog b",
+                            "GetVarStack text v1\\r\\nv2", "GetParamStack text p1",
+                            "GetObjectStack text o1\\r\\no2\\r\\n", "GetFunctionStack text f1"});
+    auto app = StartBound();
+    app.SetText(ControlId::Text, L"program");
+    app.PressRun();
+    EXPECT_EQ(app.Text(ControlId::Result), L"result Ж");
+    EXPECT_EQ(app.Text(ControlId::Log), L"log a\r\nlog b");
+    EXPECT_EQ(app.Lines(ControlId::Stacks), (Lines{L"Var stack:", L"v1", L"v2", L"Param stack:", L"p1",
+                                                   L"Object stack:", L"o1", L"o2", L"Function stack:", L"f1"}));
+    EXPECT_EQ(app.Text(ControlId::Text), L"program");
+    EXPECT_EQ(app.Close(), 0u);
+}
+
+TEST(Run, FirstRunRemovesTheStartupLine)
+{
+    WriteScript(TestDir(), {"GetLog text only this"});
+    auto app = StartBound();
+    ASSERT_EQ(app.Text(ControlId::Log), kTestVersionLine);
+    app.PressRun();
+    EXPECT_EQ(app.Text(ControlId::Log), L"only this");
+    EXPECT_EQ(app.Close(), 0u);
+}
+
+TEST(Run, SecondRunReplacesWhatTheFirstShowed)
+{
+    WriteScript(TestDir(), {"Execute text first", "GetLog text log 1\\r\\nlog 2", "GetVarStack text v1",
+                            "GetParamStack text p1", "GetObjectStack text o1", "GetFunctionStack text f1"});
+    auto app = StartBound();
+    app.PressRun();
+    ASSERT_EQ(app.Text(ControlId::Result), L"first");
+    app.SetText(ControlId::Stacks, L"typed by the user");
+    WriteScript(TestDir(), {"Execute text second", "GetLog text log 3", "GetVarStack text v2",
+                            "GetParamStack null", "GetObjectStack text o2", "GetFunctionStack text f2"});
+    app.PressRun();
+    EXPECT_EQ(app.Text(ControlId::Result), L"second");
+    EXPECT_EQ(app.Text(ControlId::Log), L"log 3");
+    EXPECT_EQ(app.Lines(ControlId::Stacks),
+              (Lines{L"Var stack:", L"v2", L"Param stack:", L"Object stack:", L"o2", L"Function stack:", L"f2"}));
+    EXPECT_EQ(app.Close(), 0u);
+}
+
+class EmptyAnswers : public testing::TestWithParam<const char*> {};
+
+TEST_P(EmptyAnswers, GiveEmptyPanesAndTheFourHeaders)
+{
+    auto app = StartBound();
+    app.SetText(ControlId::Result, L"old result");
+    ScriptAll(GetParam());
+    app.PressRun();
+    EXPECT_EQ(app.Text(ControlId::Result), L"");
+    EXPECT_EQ(app.Text(ControlId::Log), L"");
+    EXPECT_EQ(app.Text(ControlId::Stacks), L"Var stack:\r\nParam stack:\r\nObject stack:\r\nFunction stack:");
+    EXPECT_EQ(app.Close(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(NullOrEmpty, EmptyAnswers, testing::Values("null", "text"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param) == "null" ? "Null" : "Empty";
+                         });
+
+struct SplitCase {
+    const char* name;
+    const char* answer; // escaped as in script.txt
+    Lines lines;
+};
+
+void PrintTo(const SplitCase& c, std::ostream* out)
+{
+    *out << c.answer;
+}
+
+class AnswerLines : public testing::TestWithParam<SplitCase> {};
+
+// What a user sees of a returned text: each CR LF starts a line, a blank line stays one line.
+TEST_P(AnswerLines, ShowAsTheUserExpects)
+{
+    const auto& c = GetParam();
+    WriteScript(TestDir(), {std::string("GetLog text ") + c.answer, std::string("GetVarStack text ") + c.answer});
+    auto app = StartBound();
+    app.PressRun();
+    const std::wstring log = app.Text(ControlId::Log);
+    const std::wstring stacks = app.Text(ControlId::Stacks);
+    ExpectOnlyCrLf(log);
+    ExpectOnlyCrLf(stacks);
+    EXPECT_EQ(SplitLines(log), c.lines);
+    Lines expectedStacks = {L"Var stack:"};
+    expectedStacks.insert(expectedStacks.end(), c.lines.begin(), c.lines.end());
+    expectedStacks.insert(expectedStacks.end(), kHeadersOnly.begin() + 1, kHeadersOnly.end());
+    EXPECT_EQ(SplitLines(stacks), expectedStacks);
+    EXPECT_EQ(app.Close(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, AnswerLines,
+    testing::Values(SplitCase{"BlankLineStaysOne", "a\\r\\n\\r\\nb", {L"a", L"", L"b"}},
+                    SplitCase{"TwoBlankLines", "a\\r\\n\\r\\n\\r\\nb", {L"a", L"", L"", L"b"}},
+                    SplitCase{"FinalLineEndAddsNothing", "a\\r\\nb\\r\\n", {L"a", L"b"}},
+                    SplitCase{"SingleLine", "one line", {L"one line"}},
+                    SplitCase{"ZeroFirstLineDropped", "0\\r\\na", {L"a"}},
+                    SplitCase{"ZeroInsideKept", "x0y\\r\\n0", {L"x0y", L"0"}},
+                    SplitCase{"LeadingSpacesKept", "  indented\\r\\n\\u0009Tab", {L"  indented", L"\tTab"}}),
+    [](const testing::TestParamInfo<SplitCase>& info) { return std::string(info.param.name); });
+
+struct FaultCase {
+    const char* kind;
+    const wchar_t* words;
+};
+
+void PrintTo(const FaultCase& c, std::ostream* out)
+{
+    *out << c.kind;
+}
+
+class FaultInGetParamStack : public testing::TestWithParam<FaultCase> {};
+
+TEST_P(FaultInGetParamStack, IsReportedAndTheWindowStaysUsable)
+{
+    const auto& c = GetParam();
+    const std::vector<std::string> faulty = {"Execute text R", "GetLog text l1\\r\\nl2", "GetVarStack text v1",
+                                             std::string("GetParamStack fault ") + c.kind,
+                                             "GetObjectStack text o1", "GetFunctionStack text f1"};
+    WriteScript(TestDir(), faulty);
+    auto app = StartBound();
+    for (int round = 1; round <= 2; ++round) {
+        SCOPED_TRACE("fault " + std::to_string(round));
+        app.PressRun();
+        const auto box = app.WaitForErrorBox();
+        ASSERT_TRUE(box.has_value()) << "no error box";
+        EXPECT_EQ(box->caption, L"Qavdemo");
+        EXPECT_EQ(box->text.rfind(std::wstring(c.words) + L" at address 0x", 0), 0u) << qavrec::Escape(box->text);
+        EXPECT_NE(box->text.find(L"in module 'QAV.dll'"), std::wstring::npos) << qavrec::Escape(box->text);
+        EXPECT_NE(box->text.find(L"unreliable"), std::wstring::npos) << qavrec::Escape(box->text);
+        EXPECT_TRUE(box->hasIcon);
+        EXPECT_EQ(app.Text(ControlId::Result), L"R");
+        EXPECT_EQ(app.Text(ControlId::Log), L"l1\r\nl2");
+        EXPECT_EQ(app.Text(ControlId::Stacks), L"Var stack:\r\nv1");
+        app.Dismiss(*box);
+        ASSERT_TRUE(app.IsRunning());
+    }
+    const Calls faultyRun = {"Execute", "GetLog", "GetVarStack", "GetParamStack"};
+    Calls expected = faultyRun;
+    expected.insert(expected.end(), faultyRun.begin(), faultyRun.end());
+    EXPECT_EQ(RunCallNames(), expected) << "nothing is called after the fault";
+
+    WriteScript(TestDir(), {"Execute text fine", "GetParamStack text p1"});
+    app.SetText(ControlId::Text, L"again");
+    app.PressRun();
+    EXPECT_FALSE(app.WaitForErrorBox(std::chrono::milliseconds(300)).has_value());
+    EXPECT_EQ(app.Text(ControlId::Result), L"fine");
+    EXPECT_EQ(app.Text(ControlId::Log), L"");
+    EXPECT_EQ(app.Lines(ControlId::Stacks),
+              (Lines{L"Var stack:", L"Param stack:", L"p1", L"Object stack:", L"Function stack:"}));
+    EXPECT_EQ(RecordedCalls(TestDir()).back(), "GetFunctionStack self=ok");
+    EXPECT_EQ(app.Close(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, FaultInGetParamStack,
+                         testing::Values(FaultCase{"access-violation", L"Access violation"},
+                                         FaultCase{"illegal-instruction", L"Illegal instruction"},
+                                         FaultCase{"divide-by-zero", L"Integer division by zero"},
+                                         FaultCase{"stack-overflow", L"Stack overflow"}),
+                         [](const testing::TestParamInfo<FaultCase>& info) {
+                             std::string name = info.param.kind;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
+
+struct UnboundCase {
+    const char* name;
+    const wchar_t* library;
+    std::wstring startLine;
+};
+
+void PrintTo(const UnboundCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class RunWithoutInterface : public testing::TestWithParam<UnboundCase> {};
+
+TEST_P(RunWithoutInterface, AddsOneLineAndChangesNothingElse)
+{
+    const auto& c = GetParam();
+    LaunchOptions options;
+    if (c.library)
+        options.library = LibraryPath(c.library);
+    auto app = AppProcess::Start(TestDir(), options);
+    app.SetText(ControlId::Text, L"x = 1\r\ny");
+    app.SetText(ControlId::Result, L"kept");
+    app.SetText(ControlId::Stacks, L"stays");
+    const auto before = RecordedCalls(TestDir());
+    for (size_t presses = 1; presses <= 2; ++presses) {
+        app.PressRun();
+        const auto log = app.Lines(ControlId::Log);
+        ASSERT_EQ(log.size(), presses + 1);
+        EXPECT_EQ(log[0], c.startLine);
+        EXPECT_FALSE(log.back().empty());
+        EXPECT_EQ(log.back(), log[1]);
+    }
+    EXPECT_FALSE(app.WaitForErrorBox(std::chrono::milliseconds(200)).has_value());
+    EXPECT_EQ(app.Text(ControlId::Text), L"x = 1\r\ny");
+    EXPECT_EQ(app.Text(ControlId::Result), L"kept");
+    EXPECT_EQ(app.Text(ControlId::Stacks), L"stays");
+    EXPECT_EQ(RecordedCalls(TestDir()), before) << "the library is not called";
+    EXPECT_EQ(app.Close(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(States, RunWithoutInterface,
+                         testing::Values(UnboundCase{"NoLibrary", nullptr, kNoLibraryLine},
+                                         UnboundCase{"NoEntryPoints", L"qavtest_no_entry_points", kNoGetLine},
+                                         UnboundCase{"OnlyGet", L"qavtest_get_only", kNoFreeLine},
+                                         UnboundCase{"GetFailsSlotZero", L"qavtest_get_fails", kNoInterfaceLine},
+                                         UnboundCase{"GetFailsSlotSet", L"qavtest_get_fails_set", kNoInterfaceLine}),
+                         [](const testing::TestParamInfo<UnboundCase>& info) { return std::string(info.param.name); });
+
+} // namespace

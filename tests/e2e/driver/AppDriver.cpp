@@ -1,0 +1,242 @@
+#include "AppDriver.h"
+
+#include <thread>
+
+namespace e2e {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+[[noreturn]] void Fail(const std::string& what)
+{
+    throw std::runtime_error("AppDriver: " + what + " (error " + std::to_string(GetLastError()) + ")");
+}
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM context) noexcept
+{
+    auto& found = *reinterpret_cast<std::pair<DWORD, std::vector<HWND>*>*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == found.first) {
+        try {
+            found.second->push_back(window);
+        } catch (...) {
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
+HWND FindMainWindow(DWORD processId)
+{
+    for (HWND window : TopLevelWindows(processId))
+        if (IsWindowVisible(window) && ClassName(window) == L"TIDEForm")
+            return window;
+    return nullptr;
+}
+
+} // namespace
+
+std::filesystem::path BinDir()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    return std::filesystem::path(path).parent_path();
+}
+
+std::filesystem::path LibraryPath(const std::wstring& name)
+{
+    return BinDir() / (name + L".dll");
+}
+
+int SystemDpi()
+{
+    SetProcessDPIAware();
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+std::vector<HWND> TopLevelWindows(DWORD processId)
+{
+    std::vector<HWND> windows;
+    std::pair<DWORD, std::vector<HWND>*> context{processId, &windows};
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&context));
+    return windows;
+}
+
+std::wstring ClassName(HWND window)
+{
+    wchar_t name[256] = {};
+    const int n = GetClassNameW(window, name, 256);
+    return std::wstring(name, n > 0 ? static_cast<size_t>(n) : 0);
+}
+
+std::vector<std::wstring> SplitLines(const std::wstring& text)
+{
+    std::vector<std::wstring> lines;
+    if (text.empty())
+        return lines;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = text.find(L"\r\n", start);
+        if (end == std::wstring::npos) {
+            lines.push_back(text.substr(start));
+            return lines;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+}
+
+AppProcess AppProcess::Start(const std::filesystem::path& folder, const LaunchOptions& options)
+{
+    SetProcessDPIAware();
+    const auto exe = folder / L"QAVDemo.exe";
+    std::filesystem::copy_file(BinDir() / L"QAVDemo.exe", exe, std::filesystem::copy_options::overwrite_existing);
+    if (!options.library.empty())
+        std::filesystem::copy_file(options.library, folder / L"QAV.dll", std::filesystem::copy_options::overwrite_existing);
+
+    std::wstring commandLine = L"\"" + exe.wstring() + L"\"";
+    if (!options.arguments.empty())
+        commandLine += L" " + options.arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (options.showCommand) {
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = *options.showCommand;
+    }
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.c_str(), &startup, &info))
+        Fail("cannot start " + exe.string());
+    CloseHandle(info.hThread);
+
+    AppProcess app;
+    app.process_.reset(info.hProcess);
+    app.processId_ = info.dwProcessId;
+    WaitForInputIdle(info.hProcess, static_cast<DWORD>(kDefaultTimeout.count()));
+    const auto deadline = Clock::now() + kDefaultTimeout;
+    while ((app.window_ = FindMainWindow(app.processId_)) == nullptr) {
+        if (!app.IsRunning())
+            Fail("QAVDemo.exe ended before showing its window");
+        if (Clock::now() > deadline)
+            Fail("QAVDemo.exe showed no window");
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return app;
+}
+
+AppProcess::~AppProcess()
+{
+    if (process_ && IsRunning()) {
+        TerminateProcess(process_.get(), 1);
+        WaitForSingleObject(process_.get(), 5000);
+    }
+}
+
+bool AppProcess::IsRunning() const
+{
+    return WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
+}
+
+HWND AppProcess::Control(ControlId id) const
+{
+    HWND control = GetDlgItem(window_, static_cast<int>(id));
+    if (control == nullptr)
+        Fail("no control " + std::to_string(static_cast<int>(id)));
+    return control;
+}
+
+LRESULT AppProcess::Send(HWND target, UINT message, WPARAM wParam, LPARAM lParam,
+                         std::chrono::milliseconds timeout) const
+{
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(target, message, wParam, lParam, SMTO_NORMAL, static_cast<UINT>(timeout.count()), &result))
+        Fail("message " + std::to_string(message) + " was not answered");
+    return static_cast<LRESULT>(result);
+}
+
+std::wstring AppProcess::WindowText(HWND window) const
+{
+    const auto length = static_cast<size_t>(Send(window, WM_GETTEXTLENGTH, 0, 0));
+    std::wstring text(length + 1, L'\0');
+    const auto copied = static_cast<size_t>(Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
+    text.resize(copied < length ? copied : length);
+    return text;
+}
+
+std::vector<std::wstring> AppProcess::Lines(ControlId id) const
+{
+    return SplitLines(Text(id));
+}
+
+void AppProcess::SetText(ControlId id, const std::wstring& text) const
+{
+    if (!Send(Control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())))
+        Fail("WM_SETTEXT refused");
+}
+
+void AppProcess::PressRun(std::chrono::milliseconds timeout) const
+{
+    Send(Control(ControlId::Run), BM_CLICK, 0, 0, timeout);
+}
+
+std::optional<ErrorBox> AppProcess::WaitForErrorBox(std::chrono::milliseconds timeout) const
+{
+    const auto deadline = Clock::now() + timeout;
+    for (;;) {
+        for (HWND window : TopLevelWindows(processId_)) {
+            if (!IsWindowVisible(window) || ClassName(window) != L"#32770")
+                continue;
+            ErrorBox box;
+            box.window = window;
+            box.caption = WindowText(window);
+            if (HWND text = GetDlgItem(window, 0xFFFF))
+                box.text = WindowText(text);
+            // The icon's static is 0x14 on Windows and stc1 (0x440) in Wine.
+            for (int iconId : {0x14, 0x440})
+                if (HWND icon = GetDlgItem(window, iconId))
+                    box.hasIcon = box.hasIcon || Send(icon, STM_GETICON, 0, 0) != 0;
+            return box;
+        }
+        if (Clock::now() > deadline || !IsRunning())
+            return std::nullopt;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+void AppProcess::Dismiss(const ErrorBox& box) const
+{
+    PostMessageW(box.window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    const auto deadline = Clock::now() + kDefaultTimeout;
+    while (IsWindow(box.window)) {
+        if (Clock::now() > deadline)
+            Fail("the error box stayed");
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+DWORD AppProcess::Close(std::chrono::milliseconds timeout)
+{
+    PostMessageW(window_, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(process_.get(), static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) {
+        TerminateProcess(process_.get(), 1);
+        WaitForSingleObject(process_.get(), 5000);
+        throw std::runtime_error("AppDriver: QAVDemo.exe did not end after WM_CLOSE");
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process_.get(), &code);
+    return code;
+}
+
+} // namespace e2e

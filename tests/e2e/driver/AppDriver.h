@@ -1,0 +1,105 @@
+// Drives QAVDemo.exe from another process: starts it in a folder with a chosen
+// interpreter library, reads and sets its controls, presses Run, handles its
+// error box and closes it. Every wait is bounded; a process left running is
+// killed when its AppProcess goes away.
+#pragma once
+
+#include "Win.h"
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+enum class ControlId : int { Text = 1001, Run = 1002, Result = 1003, Log = 1004, Stacks = 1005 };
+
+struct HandleCloser {
+    void operator()(HANDLE h) const noexcept { CloseHandle(h); }
+};
+using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+
+// The folder of the running program: build/bin, where QAVDemo.exe and the test libraries are.
+std::filesystem::path BinDir();
+
+// A test library built beside the tests, e.g. LibraryPath(L"qavtest_bound").
+std::filesystem::path LibraryPath(const std::wstring& name);
+
+// The screen's pixel density as this process sees it.
+int SystemDpi();
+
+struct LaunchOptions {
+    // Copied into the folder as QAV.dll; empty: the folder holds no QAV.dll.
+    std::filesystem::path library;
+    // Appended to the command line after the program's quoted path.
+    std::wstring arguments;
+    // STARTUPINFO.wShowWindow, when given.
+    std::optional<WORD> showCommand;
+};
+
+struct ErrorBox {
+    HWND window = nullptr;
+    std::wstring caption;
+    std::wstring text;
+    bool hasIcon = false;
+};
+
+class AppProcess {
+public:
+    static constexpr std::chrono::milliseconds kDefaultTimeout{30000};
+
+    // Copies QAVDemo.exe (and the library) into folder and starts it there,
+    // with that folder as its current directory; returns once its main window is visible.
+    static AppProcess Start(const std::filesystem::path& folder, const LaunchOptions& options = {});
+
+    AppProcess(AppProcess&&) noexcept = default;
+    AppProcess& operator=(AppProcess&&) noexcept = default;
+    AppProcess(const AppProcess&) = delete;
+    AppProcess& operator=(const AppProcess&) = delete;
+    ~AppProcess();
+
+    DWORD ProcessId() const { return processId_; }
+    HWND Window() const { return window_; }
+    HWND Control(ControlId id) const;
+    bool IsRunning() const;
+
+    std::wstring WindowText(HWND window) const;
+    std::wstring Text(ControlId id) const { return WindowText(Control(id)); }
+    // The pane's text cut at CR LF; an empty pane has no lines.
+    std::vector<std::wstring> Lines(ControlId id) const;
+    void SetText(ControlId id, const std::wstring& text) const;
+    // BM_CLICK on Run; returns when the click has been handled.
+    void PressRun(std::chrono::milliseconds timeout = kDefaultTimeout) const;
+
+    // The error box this process shows, waiting for it up to timeout.
+    std::optional<ErrorBox> WaitForErrorBox(std::chrono::milliseconds timeout = std::chrono::milliseconds{10000}) const;
+    // Presses OK on the box and waits until it is gone.
+    void Dismiss(const ErrorBox& box) const;
+
+    // WM_CLOSE, then waits for the exit and returns the exit code; a process
+    // still running after the timeout is killed and a runtime_error thrown.
+    DWORD Close(std::chrono::milliseconds timeout = kDefaultTimeout);
+
+private:
+    AppProcess() = default;
+    // SendMessageTimeoutW to one of its windows; a message left unanswered throws.
+    LRESULT Send(HWND target, UINT message, WPARAM wParam, LPARAM lParam,
+                 std::chrono::milliseconds timeout = kDefaultTimeout) const;
+
+    UniqueHandle process_;
+    DWORD processId_ = 0;
+    HWND window_ = nullptr;
+};
+
+// Top-level windows of a process, visible or not.
+std::vector<HWND> TopLevelWindows(DWORD processId);
+std::wstring ClassName(HWND window);
+
+// Splits at CR LF; an empty text gives no lines.
+std::vector<std::wstring> SplitLines(const std::wstring& text);
+
+} // namespace e2e

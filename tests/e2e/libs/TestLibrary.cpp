@@ -1,0 +1,184 @@
+// An interpreter library for end-to-end tests. Every call it receives is
+// recorded beside it (Recorder.h); the table operations answer what script.txt
+// says (a text, null, N generated lines, or a hardware fault of a given kind).
+// The binding behaviour is chosen at build time:
+//   QAV_TESTLIB_GET      0 succeeds, 1 fails leaving the slot zero, 2 fails with the slot set
+//   QAV_TESTLIB_FREE     the result of FreeQAVInterface
+//   QAV_TESTLIB_VERSION  0 "1.2.3-test", 1 an empty text, 2 null
+// Which entry points exist is chosen by the library's .def file.
+#include "QAVInterface.h"
+#include "RecordFormat.h"
+#include "Recorder.h"
+
+#include "Win.h"
+
+#include <array>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+enum Operation { OpVersion, OpVarStack, OpObjectStack, OpLog, OpExecute, OpFunctionStack, OpParamStack, OpCount };
+
+constexpr std::array<const char*, OpCount> kOperationNames = {
+    "GetVersion", "GetVarStack", "GetObjectStack", "GetLog", "Execute", "GetFunctionStack", "GetParamStack"};
+
+// Each operation's last answer lives here until that operation is called again.
+std::array<std::wstring, OpCount> g_answers;
+
+QAV_INTERFACE g_interface{};
+
+volatile int g_zero = 0;
+volatile int g_dividend = 7;
+int* volatile g_nowhere = nullptr;
+volatile unsigned g_depthLimit = 0xFFFFFFFFu;
+
+__attribute__((noinline)) unsigned Recurse(unsigned depth)
+{
+    volatile char frame[4096];
+    frame[0] = static_cast<char>(depth);
+    if (depth >= g_depthLimit)
+        return frame[0];
+    return Recurse(depth + 1) + static_cast<unsigned char>(frame[0]);
+}
+
+void RaiseFault(const std::string& kind)
+{
+    if (kind == "access-violation") {
+        *g_nowhere = 1;
+    } else if (kind == "illegal-instruction") {
+        __builtin_trap();
+    } else if (kind == "divide-by-zero") {
+        volatile int quotient = g_dividend / g_zero;
+        (void)quotient;
+    } else if (kind == "stack-overflow") {
+        volatile unsigned sink = Recurse(0);
+        (void)sink;
+    }
+}
+
+const wchar_t* DefaultAnswer(Operation op)
+{
+    if (op != OpVersion)
+        return L"";
+    switch (QAV_TESTLIB_VERSION) {
+    case 1:
+        return L"";
+    case 2:
+        return nullptr;
+    default:
+        return L"1.2.3-test";
+    }
+}
+
+// The scripted answer of an operation; a fault is raised here, inside the call.
+const wchar_t* Answer(Operation op)
+{
+    std::string spec;
+    try {
+        spec = ScriptLine(kOperationNames[op]);
+    } catch (...) {
+        return DefaultAnswer(op);
+    }
+    std::wstring& slot = g_answers[op];
+    if (spec.empty())
+        return DefaultAnswer(op);
+    if (spec == "null")
+        return nullptr;
+    if (spec.rfind("fault ", 0) == 0) {
+        RaiseFault(spec.substr(6));
+        return DefaultAnswer(op);
+    }
+    try {
+        if (spec == "text") {
+            slot.clear();
+        } else if (spec.rfind("text ", 0) == 0) {
+            slot = qavrec::Unescape(spec.substr(5));
+        } else if (spec.rfind("lines ", 0) == 0) {
+            const size_t space = spec.find(' ', 6);
+            const int count = std::atoi(spec.substr(6, space - 6).c_str());
+            const std::wstring prefix = space == std::string::npos ? L"" : qavrec::Unescape(spec.substr(space + 1));
+            slot = qavrec::NumberedLines(prefix, count);
+        } else {
+            return DefaultAnswer(op);
+        }
+    } catch (...) {
+        return DefaultAnswer(op);
+    }
+    return slot.c_str();
+}
+
+const char* Self(QAV_INTERFACE* self)
+{
+    return self == &g_interface ? "self=ok" : "self=foreign";
+}
+
+const QAV_CHAR* TextOperation(Operation op, QAV_INTERFACE* self)
+{
+    RecordCall(std::string(kOperationNames[op]) + " " + Self(self));
+    return Answer(op);
+}
+
+const QAV_CHAR* QAV_CALL GetVersion(QAV_INTERFACE* self) { return TextOperation(OpVersion, self); }
+const QAV_CHAR* QAV_CALL GetVarStack(QAV_INTERFACE* self) { return TextOperation(OpVarStack, self); }
+const QAV_CHAR* QAV_CALL GetObjectStack(QAV_INTERFACE* self) { return TextOperation(OpObjectStack, self); }
+const QAV_CHAR* QAV_CALL GetLog(QAV_INTERFACE* self) { return TextOperation(OpLog, self); }
+const QAV_CHAR* QAV_CALL GetFunctionStack(QAV_INTERFACE* self) { return TextOperation(OpFunctionStack, self); }
+const QAV_CHAR* QAV_CALL GetParamStack(QAV_INTERFACE* self) { return TextOperation(OpParamStack, self); }
+
+const QAV_CHAR* QAV_CALL Execute(QAV_INTERFACE* self, const QAV_CHAR* program, const QAV_CHAR* options, int32_t mode)
+{
+    std::string line;
+    try {
+        line = std::string("Execute ") + Self(self);
+        line += options == nullptr ? " options=null" : *options == 0 ? " options=empty" : " options=" + qavrec::Escape(options);
+        line += " mode=" + std::to_string(mode);
+        line += program == nullptr ? " program=null" : " program=" + qavrec::Escape(program);
+    } catch (...) {
+        line = "Execute unrecorded";
+    }
+    RecordCall(line);
+    return Answer(OpExecute);
+}
+
+constexpr QAV_VTABLE kTable = {
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    GetVersion, GetVarStack, GetObjectStack, nullptr, nullptr, GetLog, Execute, nullptr,
+    GetFunctionStack, GetParamStack};
+
+const char* SlotState(QAV_INTERFACE** slot)
+{
+    if (slot == nullptr)
+        return "slot=null";
+    if (*slot == nullptr)
+        return "slot=zero";
+    return *slot == &g_interface ? "slot=ours" : "slot=other";
+}
+
+} // namespace
+
+extern "C" int32_t QAV_CALL GetQAVInterface(QAV_INTERFACE** slot)
+{
+    RecordCall(std::string("GetQAVInterface ") + (slot == nullptr ? "slot=null" : *slot == nullptr ? "slot=zero" : "slot=nonzero"));
+    g_interface.Table = &kTable;
+    if (slot == nullptr)
+        return 0;
+    if (QAV_TESTLIB_GET != 1)
+        *slot = &g_interface;
+    return QAV_TESTLIB_GET == 0 ? 1 : 0;
+}
+
+extern "C" int32_t QAV_CALL FreeQAVInterface(QAV_INTERFACE** slot)
+{
+    RecordCall(std::string("FreeQAVInterface ") + SlotState(slot));
+    return QAV_TESTLIB_FREE;
+}
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved)
+{
+    if (reason == DLL_PROCESS_ATTACH)
+        RecordCall("Attach");
+    else if (reason == DLL_PROCESS_DETACH)
+        RecordCall(reserved == nullptr ? "Detach unload" : "Detach exit");
+    return TRUE;
+}
