@@ -144,6 +144,42 @@ TEST(Run, SecondRunReplacesWhatTheFirstShowed)
     EXPECT_EQ(app.Close(), 0u);
 }
 
+// Far beyond the EDIT control's default limit of 30,000 characters, in every section.
+TEST(Run, BigAnswersArriveWhole)
+{
+    WriteScript(TestDir(), {"Execute lines 1 result", "GetLog lines 50000 log ", "GetVarStack lines 3 v",
+                            "GetParamStack lines 20000 param ", "GetObjectStack lines 20000 object ",
+                            "GetFunctionStack lines 20000 function "});
+    auto app = StartBound();
+    app.PressRun();
+    EXPECT_EQ(app.Text(ControlId::Result), L"result1");
+    EXPECT_EQ(app.Text(ControlId::Log), qavrec::NumberedLines(L"log ", 50000));
+    const std::wstring expected = L"Var stack:\r\n" + qavrec::NumberedLines(L"v", 3) + L"\r\nParam stack:\r\n" +
+                                  qavrec::NumberedLines(L"param ", 20000) + L"\r\nObject stack:\r\n" +
+                                  qavrec::NumberedLines(L"object ", 20000) + L"\r\nFunction stack:\r\n" +
+                                  qavrec::NumberedLines(L"function ", 20000);
+    const std::wstring stacks = app.Text(ControlId::Stacks);
+    EXPECT_EQ(stacks.size(), expected.size());
+    EXPECT_TRUE(stacks == expected) << "the Stacks pane differs from the four sections";
+    EXPECT_EQ(app.Close(), 0u);
+}
+
+// What a user types or pastes is not cut at the default limit of 30,000 characters.
+TEST(Run, TextControlsTakeLongInput)
+{
+    auto app = StartBound();
+    const std::wstring longText(40000, L'a');
+    for (const auto id : {ControlId::Text, ControlId::Result, ControlId::Log, ControlId::Stacks}) {
+        SCOPED_TRACE(static_cast<int>(id));
+        app.SetText(id, longText);
+        app.TypeAtEnd(id, L"tail");
+        const std::wstring text = app.Text(id);
+        EXPECT_EQ(text.size(), longText.size() + 4);
+        EXPECT_EQ(text.substr(text.size() < 4 ? 0 : text.size() - 4), L"tail");
+    }
+    EXPECT_EQ(app.Close(), 0u);
+}
+
 class EmptyAnswers : public testing::TestWithParam<const char*> {};
 
 TEST_P(EmptyAnswers, GiveEmptyPanesAndTheFourHeaders)

@@ -186,6 +186,14 @@ void AppProcess::SetText(ControlId id, const std::wstring& text) const
         Fail("WM_SETTEXT refused");
 }
 
+void AppProcess::TypeAtEnd(ControlId id, const std::wstring& text) const
+{
+    const HWND control = Control(id);
+    const LRESULT end = Send(control, WM_GETTEXTLENGTH, 0, 0);
+    Send(control, EM_SETSEL, static_cast<WPARAM>(end), end);
+    Send(control, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
 void AppProcess::PressRun(std::chrono::milliseconds timeout) const
 {
     Send(Control(ControlId::Run), BM_CLICK, 0, 0, timeout);

@@ -72,6 +72,8 @@ public:
     // The pane's text cut at CR LF; an empty pane has no lines.
     std::vector<std::wstring> Lines(ControlId id) const;
     void SetText(ControlId id, const std::wstring& text) const;
+    // Puts text at the end of a control's text as typing or pasting does (EM_REPLACESEL).
+    void TypeAtEnd(ControlId id, const std::wstring& text) const;
     // BM_CLICK on Run; returns when the click has been handled.
     void PressRun(std::chrono::milliseconds timeout = kDefaultTimeout) const;
 
