@@ -33,7 +33,7 @@ UnicodeString MakeText(int lines)
     text.reserve(static_cast<size_t>(lines) * 20);
     for (int i = 0; i < lines; ++i) {
         wchar_t line[32];
-        std::swprintf(line, 32, L"line %08d value=%c\r\n", i, static_cast<wchar_t>(L'a' + i % 26));
+        std::swprintf(line, 32, L"line %07d val=%c\r\n", i, static_cast<wchar_t>(L'a' + i % 26));
         text += line;
     }
     return text;
