@@ -5,6 +5,7 @@
 #include "Utf.h"
 
 #include <new>
+#include <type_traits>
 
 namespace qav {
 
@@ -27,7 +28,8 @@ ScriptError At(Text text, std::size_t pos, std::string message)
 {
     ScriptError e{std::move(message), 1, 1};
     for (std::size_t i = 0; i < pos; ++i) {
-        const auto c = static_cast<std::uint32_t>(text[i]);
+        using Unit = std::make_unsigned_t<std::remove_cvref_t<decltype(text[0])>>;
+        const std::uint32_t c = static_cast<Unit>(text[i]);
         if (c == '\n' || (c == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) {
             ++e.line;
             e.column = 1;

@@ -185,7 +185,9 @@ void Lexer::ReadString(Token& token)
             default:
                 if (pos_ >= src_.size() || e == '\n' || e == '\r')
                     Fail("unterminated string", token.line, token.column);
-                Fail("unknown escape \\" + CharName(src_, pos_) + " in string", line, column);
+                if (static_cast<unsigned char>(e) > 0x20 && static_cast<unsigned char>(e) < 0x7F)
+                    Fail(std::string("unknown escape '\\") + e + "' in string", line, column);
+                Fail("unknown escape in string", line, column);
             }
             Advance();
             continue;

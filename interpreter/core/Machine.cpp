@@ -176,6 +176,26 @@ void Machine::Fail(const Node* n, const std::string& message)
     throw ScriptError{message, n->line, n->column};
 }
 
+void Machine::Fail(const Node* n, const char* message)
+{
+    Fail(n, std::string(message));
+}
+
+void Machine::FailSteps(const Node* n)
+{
+    Fail(n, "step limit reached: the program ran more than " + std::to_string(limits_.steps) + " steps");
+}
+
+void Machine::FailDepth(const Node* n)
+{
+    Fail(n, "call depth limit reached: more than " + std::to_string(limits_.callDepth) + " nested calls");
+}
+
+void Machine::FailNegate(const Node* n, const Value& v)
+{
+    Fail(n, std::string("cannot apply '-' to ") + TypeName(v));
+}
+
 void Machine::CheckHeap(const Node* n)
 {
     if (heap_.bytes() > limits_.heapBytes)
@@ -370,7 +390,7 @@ Value Machine::Call(const Node* n)
     const auto index = static_cast<std::size_t>(n->slot);
     const Function& f = program_.functions[index];
     if (frames_.size() >= static_cast<std::size_t>(limits_.callDepth))
-        Fail(n, "call depth limit reached: more than " + std::to_string(limits_.callDepth) + " nested calls");
+        FailDepth(n);
     if (reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) < stackFloor_)
         Fail(n, "program nested too deeply for the machine stack");
     Value* base = sp_;
@@ -437,7 +457,7 @@ Value Machine::Eval(const Node* n)
     case Op::Neg: {
         const Value v = Eval(n->a);
         if (!v.IsNumber())
-            Fail(n, std::string("cannot apply '-' to ") + TypeName(v));
+            FailNegate(n, v);
         return Value(-v.number());
     }
     case Op::Not:
@@ -501,7 +521,7 @@ Value Machine::Eval(const Node* n)
 Machine::Flow Machine::Exec(const Node* n)
 {
     if (++steps_ > limits_.steps)
-        Fail(n, "step limit reached: the program ran more than " + std::to_string(limits_.steps) + " steps");
+        FailSteps(n);
     switch (n->op) {
     case Op::ExprStmt:
         Eval(n->a);

@@ -31,20 +31,26 @@ private:
         Value* base;
     };
 
+    // Eval and Exec recurse into each other; everything off their fast paths stays out
+    // of line so that their frames, and so the stack per nested call, stay small.
     Value Eval(const Node* n);
     Flow Exec(const Node* n);
-    Value Call(const Node* n);
-    Value Add(const Node* n, const Value& a, const Value& b);
-    Value Append(const Node* n, Value& target);
-    Value Concat(const Node* n, const std::string& left, const std::string& right);
-    Value GetField(const Node* n, const Value& target);
-    Value SetField(const Node* n, const Value& target, Value value);
-    Value MakeObject(const Node* n);
-    Value Arithmetic(const Node* n, const Value& a, const Value& b);
-    Value Compare(const Node* n, const Value& a, const Value& b);
-    void Print(const Value& v);
+    [[gnu::noinline]] Value Call(const Node* n);
+    [[gnu::noinline]] Value Add(const Node* n, const Value& a, const Value& b);
+    [[gnu::noinline]] Value Append(const Node* n, Value& target);
+    [[gnu::noinline]] Value Concat(const Node* n, const std::string& left, const std::string& right);
+    [[gnu::noinline]] Value GetField(const Node* n, const Value& target);
+    [[gnu::noinline]] Value SetField(const Node* n, const Value& target, Value value);
+    [[gnu::noinline]] Value MakeObject(const Node* n);
+    [[gnu::noinline]] Value Arithmetic(const Node* n, const Value& a, const Value& b);
+    [[gnu::noinline]] Value Compare(const Node* n, const Value& a, const Value& b);
+    [[gnu::noinline]] void Print(const Value& v);
     void CheckHeap(const Node* n);
-    [[noreturn]] void Fail(const Node* n, const std::string& message);
+    [[noreturn, gnu::cold, gnu::noinline]] void Fail(const Node* n, const std::string& message);
+    [[noreturn, gnu::cold, gnu::noinline]] void Fail(const Node* n, const char* message);
+    [[noreturn, gnu::cold, gnu::noinline]] void FailSteps(const Node* n);
+    [[noreturn, gnu::cold, gnu::noinline]] void FailDepth(const Node* n);
+    [[noreturn, gnu::cold, gnu::noinline]] void FailNegate(const Node* n, const Value& v);
 
     void DumpStacks(RunReport& report, const Value& result);
 

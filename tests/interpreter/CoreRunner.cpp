@@ -1,0 +1,25 @@
+#include "Outcome.h"
+
+#include "Interpreter.h"
+
+namespace {
+
+std::string Join(const std::vector<std::string>& lines)
+{
+    std::string out;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+            out += '\n';
+        out += lines[i];
+    }
+    return out;
+}
+
+} // namespace
+
+Outcome RunProgram(std::string_view program)
+{
+    const qav::RunReport r = qav::Run(program);
+    return Outcome{r.result, Join(r.log), Join(r.variables), Join(r.parameters), Join(r.objects),
+                   Join(r.functions)};
+}

@@ -1,0 +1,150 @@
+// The core on its own: text it must refuse, and its limits set low.
+#include "Interpreter.h"
+#include "Utf.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+qav::RunReport RunWith(std::string_view program, qav::Limits limits)
+{
+    return qav::Run(program, limits);
+}
+
+TEST(Core, InvalidUtf8IsRefusedWithItsPosition)
+{
+    const qav::RunReport r = qav::Run(std::string_view("print 1;\nprint \"\xC3\xA9\xFF\";"));
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.result, "Run failed at line 2, column 9: the text is not valid UTF-8");
+    ASSERT_EQ(r.log.size(), 1u);
+    EXPECT_EQ(r.log[0], "Error at line 2, column 9: the text is not valid UTF-8");
+}
+
+TEST(Core, UnpairedSurrogateIsRefusedWithItsPosition)
+{
+    const std::u16string text = u"var a = 1;\r\nprint \"x\xD800\";";
+    EXPECT_EQ(qav::Run(std::u16string_view(text)).result,
+              "Run failed at line 2, column 9: the text holds an unpaired UTF-16 surrogate");
+    const std::u16string low = u"\xDC00";
+    EXPECT_EQ(qav::Run(std::u16string_view(low)).result,
+              "Run failed at line 1, column 1: the text holds an unpaired UTF-16 surrogate");
+}
+
+TEST(Core, BinaryInputGivesAnError)
+{
+    std::string bytes;
+    for (int i = 0; i < 256; ++i)
+        bytes += static_cast<char>(i * 37 + 11);
+    const qav::RunReport r = qav::Run(std::string_view(bytes));
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.result.rfind("Run failed", 0), 0u);
+    const std::string nul("print 1;\0print 2;", 17);
+    EXPECT_EQ(qav::Run(std::string_view(nul)).result, "Run failed at line 1, column 9: unexpected character U+0000");
+}
+
+TEST(Core, TooLongProgramIsRefused)
+{
+    qav::Limits limits;
+    limits.sourceBytes = 10;
+    EXPECT_EQ(RunWith("print 12345678;", limits).result,
+              "Run failed: program too long: 15 bytes, at most 10 are accepted");
+    EXPECT_EQ(RunWith("print 1;", limits).result, "nil");
+}
+
+TEST(Core, StepBudgetCountsStatementsAndLoopTurns)
+{
+    qav::Limits limits;
+    limits.steps = 10;
+    // 2 declarations and the loop, then each turn is the block and its statement: the
+    // budget ends at the statement of turn 4.
+    const qav::RunReport r = RunWith("var i = 0;\nvar j = 0;\nwhile (true) { i = i + 1; }", limits);
+    EXPECT_EQ(r.result, "Run failed at line 3, column 16: step limit reached: the program ran more than 10 steps");
+    EXPECT_EQ(r.variables, (std::vector<std::string>{"i = 3", "j = 0"}));
+    limits.steps = 11;
+    EXPECT_EQ(RunWith("var i = 0;\nvar j = 0;\nwhile (i < 4) { i = i + 1; }", limits).result, "4");
+}
+
+TEST(Core, StackGuardStopsRecursionBeforeTheMachineStackRunsOut)
+{
+    qav::Limits limits;
+    limits.callDepth = 1'000'000;
+    limits.stackBytes = 64 * 1024;
+    const qav::RunReport r = RunWith("function f(n) { return f(n + 1) + 1; }\nf(0);", limits);
+    EXPECT_EQ(r.result, "Run failed at line 1, column 24: program nested too deeply for the machine stack");
+    EXPECT_GT(r.parameters.size(), 10u);
+}
+
+TEST(Core, MemoryLimitStopsGrowingStringsAndObjects)
+{
+    qav::Limits limits;
+    limits.heapBytes = 1 << 20;
+    const char* programs[] = {
+        "var s = \"x\";\nwhile (true) { s = s + s; }",
+        "var s = \"x\";\nvar t = s;\nwhile (true) { t = s; s = s + s; }",
+        "var head = nil;\nwhile (true) { head = {next: head}; }",
+    };
+    for (const char* p : programs) {
+        SCOPED_TRACE(p);
+        const qav::RunReport r = RunWith(p, limits);
+        EXPECT_EQ(r.result.rfind("Run failed at line ", 0), 0u) << r.result;
+        EXPECT_NE(r.result.find("memory limit reached"), std::string::npos) << r.result;
+    }
+}
+
+TEST(Core, LongChainsOfObjectsAreFreedWithoutRecursion)
+{
+    const qav::RunReport dropped = qav::Run(std::string_view(
+        "var head = nil; var i = 0; while (i < 1000000) { head = {next: head}; i = i + 1; } head = nil; i;"));
+    EXPECT_EQ(dropped.result, "1000000");
+    EXPECT_TRUE(dropped.objects.empty());
+
+    const qav::RunReport kept = qav::Run(std::string_view(
+        "var head = nil; var i = 0; while (i < 300000) { head = {next: head}; i = i + 1; } i;"));
+    EXPECT_EQ(kept.result, "300000");
+    ASSERT_EQ(kept.objects.size(), 1001u);
+    EXPECT_EQ(kept.objects[0], "#1 {next: nil}");
+    EXPECT_EQ(kept.objects[1000], "... (299000 more)");
+}
+
+TEST(Core, LogStopsGrowingAtItsLimitAndSaysSo)
+{
+    qav::Limits limits;
+    limits.logBytes = 100;
+    const qav::RunReport r =
+        RunWith("var i = 0; while (i < 100) { print \"0123456789\"; i = i + 1; } i;", limits);
+    EXPECT_EQ(r.result, "100");
+    ASSERT_EQ(r.log.size(), 9u);
+    EXPECT_EQ(r.log[7], "0123456789");
+    EXPECT_EQ(r.log[8], "(log cut: the program printed more than 100 bytes)");
+}
+
+TEST(Core, LongStringsAreShortenedInTheStacks)
+{
+    const qav::RunReport r = qav::Run(std::string_view(
+        "var s = \"ab\"; var i = 0; while (i < 10) { s = s + s; i = i + 1; } s = s + \"\\n\";"));
+    ASSERT_EQ(r.variables.size(), 2u);
+    EXPECT_EQ(r.variables[0], "s = \"" + std::string(200, 'a').replace(1, 199, [] {
+                                  std::string ab;
+                                  while (ab.size() < 199)
+                                      ab += "ba";
+                                  return ab.substr(0, 199);
+                              }()) + "\"... (2049 bytes)");
+}
+
+TEST(Core, Utf16ConversionRoundTripsAndJoinsLinesWithCrLf)
+{
+    const std::u16string text = u"a\u00E9\u2713\U0001F600";
+    std::string utf8;
+    std::size_t bad = 0;
+    ASSERT_TRUE(qav::Utf16ToUtf8(text, utf8, bad));
+    EXPECT_EQ(utf8, "a\xC3\xA9\xE2\x9C\x93\xF0\x9F\x98\x80");
+    EXPECT_EQ(qav::Utf8ToUtf16(utf8), text);
+    EXPECT_EQ(qav::JoinLines({"one", "two", ""}), u"one\r\ntwo\r\n");
+    const char* malformed[] = {"\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x9C"};
+    for (const char* m : malformed)
+        EXPECT_EQ(qav::ValidUtf8Prefix(m), 0u) << m;
+}
+
+} // namespace
