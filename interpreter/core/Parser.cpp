@@ -260,8 +260,8 @@ private:
 
     Node* Unary()
     {
-        Nest nest(*this);
         if (token_.kind == Tok::Minus || token_.kind == Tok::Bang) {
+            Nest nest(*this);
             const Token at = token_;
             Advance();
             Node* n = Make(at.kind == Tok::Minus ? Op::Neg : Op::Not, at);

@@ -1,0 +1,189 @@
+// QAV.dll through the contract only: its exports, its table, text ownership, a fresh
+// state per run, and its limits on a thread with the workbench's 1 MB stack.
+#include "Library.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <type_traits>
+#include <vector>
+
+namespace {
+
+const QAV_CHAR kEmpty[] = {0};
+
+// An interface acquired from the library for one test, given back at the end.
+class Session {
+public:
+    Session()
+    {
+        if (TheLibrary().get(&iface_) == 0 || iface_ == nullptr)
+            throw std::runtime_error("GetQAVInterface failed");
+    }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+    ~Session()
+    {
+        if (iface_ != nullptr)
+            TheLibrary().free(&iface_);
+    }
+
+    QAV_INTERFACE* iface() const { return iface_; }
+
+    const QAV_CHAR* Execute(const std::u16string& program) const
+    {
+        return At<QAV_EXECUTE_FN>(iface_, QAV_POS_EXECUTE)(iface_, reinterpret_cast<const QAV_CHAR*>(program.c_str()),
+                                                          kEmpty, 1);
+    }
+    const QAV_CHAR* Get(int position) const { return At<QAV_TEXT_FN>(iface_, position)(iface_); }
+
+private:
+    QAV_INTERFACE* iface_ = nullptr;
+};
+
+TEST(Contract, ExportsBothEntryPointsByTheirPlainNames)
+{
+    Library& lib = TheLibrary();
+    EXPECT_NE(lib.get, nullptr);
+    EXPECT_NE(lib.free, nullptr);
+    EXPECT_EQ(GetProcAddress(lib.module(), "GetQAVInterface@4"), nullptr);
+    EXPECT_EQ(GetProcAddress(lib.module(), "_GetQAVInterface@4"), nullptr);
+}
+
+TEST(Contract, InterfaceFillsEveryPositionTheWorkbenchCalls)
+{
+    Session s;
+    for (int position : {QAV_POS_GET_VERSION, QAV_POS_GET_VAR_STACK, QAV_POS_GET_OBJECT_STACK, QAV_POS_GET_LOG,
+                         QAV_POS_EXECUTE, QAV_POS_GET_FUNCTION_STACK, QAV_POS_GET_PARAM_STACK}) {
+        SCOPED_TRACE(position);
+        EXPECT_NE(reinterpret_cast<void* const*>(s.iface()->Table)[position], nullptr);
+    }
+    EXPECT_EQ(ToUtf8(Text(s.Get(QAV_POS_GET_VERSION))), "QAV Script 1.0");
+}
+
+TEST(Contract, TextsBeforeTheFirstRunAreEmpty)
+{
+    Session s;
+    for (int position : {QAV_POS_GET_LOG, QAV_POS_GET_VAR_STACK, QAV_POS_GET_PARAM_STACK, QAV_POS_GET_OBJECT_STACK,
+                         QAV_POS_GET_FUNCTION_STACK}) {
+        const QAV_CHAR* text = s.Get(position);
+        ASSERT_NE(text, nullptr);
+        EXPECT_EQ(text[0], 0);
+    }
+}
+
+TEST(Contract, GetInterfaceWithoutASlotFailsAndFreeClearsTheSlot)
+{
+    Library& lib = TheLibrary();
+    EXPECT_EQ(lib.get(nullptr), 0);
+    QAV_INTERFACE* iface = nullptr;
+    ASSERT_NE(lib.get(&iface), 0);
+    ASSERT_NE(iface, nullptr);
+    QAV_INTERFACE* stale = iface;
+    EXPECT_NE(lib.free(&iface), 0);
+    EXPECT_EQ(iface, nullptr);
+    EXPECT_EQ(lib.free(&iface), 0);
+    EXPECT_EQ(lib.free(&stale), 0);
+    EXPECT_EQ(lib.free(nullptr), 0);
+}
+
+TEST(Contract, ReturnedTextsStayValidAcrossTheWorkbenchsCallsAfterARun)
+{
+    Session s;
+    const QAV_CHAR* result = s.Execute(u"var a = {x: 1};\nprint \"one\";\nprint \"two\";\na.x + 41;");
+    const QAV_CHAR* log = s.Get(QAV_POS_GET_LOG);
+    const QAV_CHAR* vars = s.Get(QAV_POS_GET_VAR_STACK);
+    s.Get(QAV_POS_GET_PARAM_STACK);
+    s.Get(QAV_POS_GET_OBJECT_STACK);
+    s.Get(QAV_POS_GET_FUNCTION_STACK);
+    EXPECT_EQ(Text(result), u"42");
+    EXPECT_EQ(Text(log), u"one\r\ntwo");
+    EXPECT_EQ(Text(vars), u"a = #1");
+}
+
+TEST(Contract, EveryRunStartsFromAFreshState)
+{
+    Session s;
+    EXPECT_EQ(Text(s.Execute(u"var a = 1;\nfunction f() { return 2; }\nf();")), u"2");
+    EXPECT_EQ(Text(s.Execute(u"a;")), u"Run failed at line 1, column 1: undefined variable 'a'");
+    EXPECT_EQ(Text(s.Get(QAV_POS_GET_VAR_STACK)), u"");
+    EXPECT_EQ(Text(s.Get(QAV_POS_GET_FUNCTION_STACK)), u"");
+    EXPECT_EQ(Text(s.Execute(u"var b = 2;")), u"nil");
+    EXPECT_EQ(Text(s.Get(QAV_POS_GET_LOG)), u"");
+}
+
+TEST(Contract, TwoInterfacesKeepTheirOwnTexts)
+{
+    Session a;
+    Session b;
+    a.Execute(u"print \"from a\"; 1;");
+    b.Execute(u"print \"from b\"; 2;");
+    EXPECT_EQ(Text(a.Get(QAV_POS_GET_LOG)), u"from a");
+    EXPECT_EQ(Text(b.Get(QAV_POS_GET_LOG)), u"from b");
+}
+
+TEST(Contract, UnpairedSurrogateAndNullProgramAreHandled)
+{
+    Session s;
+    const std::u16string bad = u"print 1;\r\nprint \"\xDBFF\";";
+    EXPECT_EQ(Text(s.Execute(bad)), u"Run failed at line 2, column 8: the text holds an unpaired UTF-16 surrogate");
+    EXPECT_EQ(Text(s.Get(QAV_POS_GET_LOG)), u"Error at line 2, column 8: the text holds an unpaired UTF-16 surrogate");
+    const auto execute = At<QAV_EXECUTE_FN>(s.iface(), QAV_POS_EXECUTE);
+    EXPECT_EQ(Text(execute(s.iface(), nullptr, kEmpty, 1)), u"nil");
+}
+
+struct CloseHandleDeleter {
+    void operator()(HANDLE h) const noexcept { CloseHandle(h); }
+};
+using UniqueHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, CloseHandleDeleter>;
+
+struct ThreadWork {
+    std::vector<std::u16string> programs;
+    std::vector<std::u16string> results;
+    bool failed = false;
+};
+
+DWORD WINAPI RunOnSmallStack(void* param)
+{
+    auto* work = static_cast<ThreadWork*>(param);
+    try {
+        Session s;
+        for (const std::u16string& p : work->programs)
+            work->results.push_back(Text(s.Execute(p)));
+    } catch (...) {
+        work->failed = true;
+    }
+    return 0;
+}
+
+TEST(Contract, LimitsHoldOnAThreadWithTheWorkbenchsOneMegabyteStack)
+{
+    std::u16string nested = u"f(n + 1)";
+    for (int i = 0; i < 140; ++i)
+        nested = u"1 + (" + nested + u")";
+    ThreadWork work;
+    work.programs = {
+        u"function f(n) { return f(n + 1); } f(0);",
+        u"function f(n) { if (n >= 0) { while (true) { return 1 + (2 * (3 + (4 - f(n + 1)))); } } } f(0);",
+        u"function f(n) { return " + nested + u"; } f(0);",
+        u"print " + std::u16string(100000, u'(') + u"1;",
+        u"function f(n) { return f(n + 1); } f(0);",
+    };
+    const UniqueHandle thread(
+        CreateThread(nullptr, 1 << 20, &RunOnSmallStack, &work, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+    ASSERT_NE(thread, nullptr);
+    ASSERT_EQ(WaitForSingleObject(thread.get(), 120000), WAIT_OBJECT_0);
+    DWORD code = 1;
+    GetExitCodeThread(thread.get(), &code);
+    EXPECT_EQ(code, 0u);
+    ASSERT_FALSE(work.failed);
+    ASSERT_EQ(work.results.size(), work.programs.size());
+    const std::u16string depth = u"call depth limit reached: more than 400 nested calls";
+    EXPECT_NE(work.results[0].find(depth), std::u16string::npos);
+    EXPECT_NE(work.results[1].find(depth), std::u16string::npos);
+    EXPECT_NE(work.results[2].find(u"program nested too deeply for the machine stack"), std::u16string::npos);
+    EXPECT_NE(work.results[3].find(u"program nested too deeply (more than 150 levels)"), std::u16string::npos);
+    EXPECT_EQ(work.results[4], work.results[0]);
+}
+
+} // namespace
