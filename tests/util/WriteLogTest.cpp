@@ -52,20 +52,6 @@ INSTANTIATE_TEST_SUITE_P(Formats, LogEntries, testing::Values(
               L"[2025-03-04 15:06:07] : \r\n"}),
     [](const testing::TestParamInfo<EntryCase>& info) { return "Case" + std::to_string(info.index); });
 
-TEST(LogEntry, ExampleIsAppendedAsUtf8)
-{
-    AppendStrToFile(L"exceptions.log",
-                    LogEntry(At(2025, 12, 8, 9, 5, 7), kDotted, L"StrToList(): Out of memory"));
-    EXPECT_EQ(ReadBytes(TestDir() / "exceptions.log"), "[08.12.2025 9:05:07] : StrToList(): Out of memory\r\n");
-}
-
-TEST(UserLogFormats, AreSet)
-{
-    const LogFormats formats = UserLogFormats();
-    EXPECT_FALSE(formats.shortDate.empty());
-    EXPECT_FALSE(formats.longTime.empty());
-}
-
 TEST(WriteLog, StampsWithTheLocalClockInTheUserFormats)
 {
     SYSTEMTIME before{};
