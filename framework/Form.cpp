@@ -52,11 +52,12 @@ TForm::TForm(TApplication* owner, const FormDesign& design) : owner_(owner), des
 
 TForm::~TForm()
 {
-    controls_.clear();
-    if (handle_) {
+    // Messages sent while the window goes away reach no half-destroyed object.
+    if (handle_)
         SetWindowLongPtrW(handle_, GWLP_USERDATA, 0);
+    controls_.clear();
+    if (handle_)
         DestroyWindow(handle_);
-    }
 }
 
 void TForm::Show(int showCommand)

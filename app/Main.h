@@ -1,0 +1,29 @@
+// The workbench's main window: the program editor, Run, the result field and the
+// log and stacks panes.
+#pragma once
+
+#include "Controls.h"
+#include "Form.h"
+
+class TApplication;
+
+class TIDEForm : public TForm {
+public:
+    // Builds the window and its controls, then binds the interpreter library,
+    // which writes one line into Log.
+    explicit TIDEForm(TApplication* Owner);
+    ~TIDEForm() override = default;
+
+    TMemo* Text;
+    TButton* Run;
+    TEdit* Result;
+    TMemo* Log;
+    TMemo* Stacks;
+
+    // Runs the editor's program and shows the result, the log and the stacks.
+    void RunClick(TObject* Sender);
+    // Gives the interpreter back and unloads it, while the window still exists.
+    void FormClose(TObject* Sender, TCloseAction& Action);
+};
+
+extern TIDEForm* IDEForm;

@@ -1,0 +1,82 @@
+#include "FakeInterpreter.h"
+
+#include "Binding.h"
+
+namespace {
+
+FakeInterpreter& Self(QAV_INTERFACE* object)
+{
+    return *reinterpret_cast<FakeInterpreter*>(object);
+}
+
+const QAV_CHAR* Answer(QAV_INTERFACE* object, const char* name,
+                       std::optional<std::wstring> FakeInterpreter::*answer)
+{
+    FakeInterpreter& fake = Self(object);
+    fake.calls.push_back(name);
+    if (fake.before)
+        fake.before(name);
+    const auto& text = fake.*answer;
+    return text ? text->c_str() : nullptr;
+}
+
+#define QAV_FAKE_TEXT_OPERATION(operation, member)                                                      \
+    const QAV_CHAR* QAV_CALL operation(QAV_INTERFACE* object)                                           \
+    {                                                                                                   \
+        return Answer(object, #operation, &FakeInterpreter::member);                                    \
+    }
+
+QAV_FAKE_TEXT_OPERATION(GetVersion, result)
+QAV_FAKE_TEXT_OPERATION(GetLog, log)
+QAV_FAKE_TEXT_OPERATION(GetVarStack, varStack)
+QAV_FAKE_TEXT_OPERATION(GetParamStack, paramStack)
+QAV_FAKE_TEXT_OPERATION(GetObjectStack, objectStack)
+QAV_FAKE_TEXT_OPERATION(GetFunctionStack, functionStack)
+
+const QAV_CHAR* QAV_CALL Execute(QAV_INTERFACE* object, const QAV_CHAR* program, const QAV_CHAR* options,
+                                 int32_t mode)
+{
+    FakeInterpreter& fake = Self(object);
+    fake.program = program ? program : L"<null>";
+    fake.optionsEmpty = options && !*options;
+    fake.mode = mode;
+    fake.calls.push_back("Execute");
+    if (fake.before)
+        fake.before("Execute");
+    return fake.result ? fake.result->c_str() : nullptr;
+}
+
+const QAV_VTABLE table = [] {
+    QAV_VTABLE t{};
+    t.GetVersion = &GetVersion;
+    t.GetVarStack = &GetVarStack;
+    t.GetObjectStack = &GetObjectStack;
+    t.GetLog = &GetLog;
+    t.Execute = &Execute;
+    t.GetFunctionStack = &GetFunctionStack;
+    t.GetParamStack = &GetParamStack;
+    return t;
+}();
+
+QAV_INTERFACE* savedInterface = nullptr;
+BindingState savedState = BindingState::NoLibrary;
+
+} // namespace
+
+FakeInterpreter::FakeInterpreter() : object{&table}
+{
+}
+
+FakeBinding::FakeBinding(FakeInterpreter& fake)
+{
+    savedInterface = InterpreterInterface;
+    savedState = InterpreterState;
+    InterpreterInterface = &fake.object;
+    InterpreterState = BindingState::Bound;
+}
+
+FakeBinding::~FakeBinding()
+{
+    InterpreterInterface = savedInterface;
+    InterpreterState = savedState;
+}
