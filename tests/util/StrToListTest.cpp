@@ -59,22 +59,28 @@ TEST_P(StrToListCases, GivesTheItemsOfTheRules)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rules, StrToListCases, testing::Values(
-    SplitCase{L"", L"0", {}},
-    SplitCase{L"one line", L"0", {L"one line"}},
-    // The LF of each CR LF stays at the front of the next item; a final CR LF leaves a lone LF.
+    // The LF of each CR LF stays at the front of the next item.
     SplitCase{L"a\r\nb\r\n", L"0", {L"a", L"\nb"}},
-    SplitCase{L"a\r\nb\r\n\r", L"0", {L"a", L"\nb"}},
+    SplitCase{L"a\r\nb", L"0", {L"a", L"\nb"}},
+    SplitCase{L"a\r\nb\r\nc", L"0", {L"a", L"\nb", L"\nc"}},
+    SplitCase{L"", L"0", {}},
+    // An item "0" is left out, a rest "0" is not.
+    SplitCase{L"0", L"0", {L"0"}},
+    SplitCase{L"\r\n", L"0", {}},
+    SplitCase{L"\r\n\r\n", L"0", {L"\n"}},
     SplitCase{L"a\r\n\r\nb", L"0", {L"a", L"\n", L"\nb"}},
-    SplitCase{L"a,b,,c", L",", {L"a", L"b", L"c"}},
-    // An item "0" is skipped, a rest "0" is kept.
-    SplitCase{L"0,a,0", L",", {L"a", L"0"}},
-    SplitCase{L"0,", L",", {}},
-    SplitCase{L"a,\n", L",", {L"a"}},
+    SplitCase{L"0\r\na", L"0", {L"\na"}},
+    SplitCase{L"a\r\n\r", L"0", {L"a"}},
+    SplitCase{L"\n\r", L"0", {}},
+    SplitCase{L"a0b", L"0", {L"a0b"}},
+    SplitCase{L"a,b,,c,", L",", {L"a", L"b", L"c"}},
+    SplitCase{L"a,0,b", L",", {L"a", L"b"}},
+    SplitCase{L",a", L",", {L"a"}},
+    SplitCase{L"a b", L"", {L"a b"}},
     SplitCase{L"a,\r\n", L",", {L"a", L"\r\n"}},
-    // Only the first character of a longer delimiter is consumed.
+    // Only the first character of a longer delimiter is consumed; the search is case-sensitive.
     SplitCase{L"x::y", L"::", {L"x", L":y"}},
     SplitCase{L"aaa", L"aa", {L"a"}},
-    SplitCase{L"abc", L"", {L"abc"}},
     SplitCase{L"A,a", L"a", {L"A,"}}),
     [](const testing::TestParamInfo<SplitCase>& info) { return "Case" + std::to_string(info.index); });
 
@@ -84,6 +90,8 @@ TEST(StrToList, ReplacesWhatTheListHeld)
     list.Add(L"old");
     StrToList(list, L"new", L"0");
     EXPECT_EQ(list.Items(), Items{L"new"});
+    StrToList(list, L"", L"0");
+    EXPECT_EQ(list.Count(), 0);
 }
 
 TEST(StrToList, MatchesTheLiteralStepsOnRandomTexts)
