@@ -114,7 +114,7 @@ TEST_P(AppendAfter, AddsUtf8WithoutLookingAtTheContent)
     EXPECT_EQ(Bytes(), GetParam().before + "\xC3\xA9\r\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(Encodings, AppendAfter, testing::Values(
+INSTANTIATE_TEST_SUITE_P(AppendEncodings, AppendAfter, testing::Values(
     ForeignContent{"Utf8Bom", std::string("\xEF\xBB\xBFx", 4)},
     ForeignContent{"Utf16", std::string("\xFF\xFE" "A\0", 4)},
     ForeignContent{"Cp1251", std::string("\xCF\xF0\xE8\xE2\xE5\xF2")},

@@ -58,7 +58,7 @@ TEST_P(StrToListCases, GivesTheItemsOfTheRules)
     EXPECT_EQ(Split(c.text, c.delimiter), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rules, StrToListCases, testing::Values(
+INSTANTIATE_TEST_SUITE_P(SplitRules, StrToListCases, testing::Values(
     // The LF of each CR LF stays at the front of the next item.
     SplitCase{L"a\r\nb\r\n", L"0", {L"a", L"\nb"}},
     SplitCase{L"a\r\nb", L"0", {L"a", L"\nb"}},
@@ -160,7 +160,7 @@ TEST_P(StrToListFailure, KeepsTheItemsAddedAndLogsOneEntry)
     EXPECT_EQ(stamp.suffix().str(), std::string("StrToList(): ") + GetParam().message + "\r\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(Family, StrToListFailure, testing::Values(
+INSTANTIATE_TEST_SUITE_P(SplitFailures, StrToListFailure, testing::Values(
     LoggedCase{FailingList::Failure::Family, "list full"},
     LoggedCase{FailingList::Failure::Nested, "outer\r\ninner"},
     LoggedCase{FailingList::Failure::OutOfMemory, "Out of memory"}),

@@ -18,7 +18,7 @@ TEST_P(Utf8, EncodesWithoutAByteOrderMark)
     EXPECT_EQ(ToUtf8(GetParam().text), GetParam().bytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, Utf8, testing::Values(
+INSTANTIATE_TEST_SUITE_P(Utf8Texts, Utf8, testing::Values(
     Utf8Case{L"", ""},
     Utf8Case{L"plain\r\n", "plain\x0D\x0A"},
     Utf8Case{L"\u00e9", "\xC3\xA9"},

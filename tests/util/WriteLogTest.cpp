@@ -43,7 +43,7 @@ TEST_P(LogEntries, AreLaidOutByteForByte)
     EXPECT_EQ(LogEntry(c.when, c.formats, c.message), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, LogEntries, testing::Values(
+INSTANTIATE_TEST_SUITE_P(EntryFormats, LogEntries, testing::Values(
     EntryCase{At(2025, 12, 8, 9, 5, 7), kDotted, L"StrToList(): Out of memory",
               L"[08.12.2025 9:05:07] : StrToList(): Out of memory\r\n"},
     EntryCase{At(2025, 12, 31, 23, 59, 59), kDotted, L"late", L"[31.12.2025 23:59:59] : late\r\n"},
