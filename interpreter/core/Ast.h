@@ -26,12 +26,13 @@ struct Node {
     int line = 0;
     int column = 0;
     int height = 1;     // longest path down to a leaf, bounded to protect the stack
+    bool pure = false;  // an expression that cannot change any variable or field
     int slot = -1;      // variable slot, function index or field atom
     mutable int cache = 0; // where a field was found last time
     Node* a = nullptr;
     Node* b = nullptr;
     Node* c = nullptr;
-    std::vector<Node*> list;  // block statements, call arguments, literal field values
+    std::vector<Node*> list;  // block statements, call arguments, literal field values, appended '+'s
     std::vector<int> atoms;   // literal field atoms, after resolving
     std::vector<std::string> names; // literal field names or parameters, as written
     std::string name;

@@ -41,6 +41,11 @@ const char* OpText(Op op)
     }
 }
 
+bool IsLeaf(const Node* n)
+{
+    return n->op == Op::Const || n->op == Op::Local || n->op == Op::Global;
+}
+
 bool Equal(const Value& a, const Value& b)
 {
     if (a.type() != b.type())
@@ -250,31 +255,37 @@ Value Machine::Add(const Node* n, const Value& a, const Value& b)
     Fail(n, std::string("cannot apply '+' to ") + TypeName(a) + " and " + TypeName(b));
 }
 
-// x = x + e: grows x's string in place when nothing else can see it.
+// x = x + a + b ...: when x holds a string that nothing else can see, the texts of
+// a, b ... are appended to it in place; otherwise the '+'s run one by one.
 Value Machine::Append(const Node* n, Value& target)
 {
-    if (target.IsNumber()) {
-        const double x = target.number();
-        Value rhs = Eval(n->a);
-        target = rhs.IsNumber() ? Value(x + rhs.number()) : Add(n, Value(x), rhs);
+    if (!target.IsString() || target.str()->heap != &heap_) {
+        Value acc = target;
+        for (const Node* add : n->list) {
+            Value v = Eval(add->b);
+            acc = acc.IsNumber() && v.IsNumber() ? Value(acc.number() + v.number()) : Add(add, acc, v);
+        }
+        target = acc;
         return target;
     }
-    Value old = target;
-    Value rhs = Eval(n->a);
-    if (!old.IsString() || !target.IsString() || target.str() != old.str() || old.str()->heap != &heap_) {
-        target = Add(n, old, rhs);
-        return target;
+    const Value old = target;
+    std::string tail;
+    for (const Node* add : n->list) {
+        Value v = Eval(add->b);
+        if (v.IsString())
+            tail += v.str()->text;
+        else
+            tail += Display(v, program_.atoms);
+        if (tail.size() > limits_.heapBytes)
+            Fail(add, "memory limit reached: a string of " + std::to_string(tail.size()) + " bytes");
     }
     Str* s = old.str();
-    old = Value();
     // The last statement's value may share it; this statement replaces that value anyway.
     const std::uint32_t others = last_.IsString() && last_.str() == s ? 1 : 0;
-    if (s->refs != 1 + others) {
-        target = Add(n, target, rhs);
+    if (!target.IsString() || target.str() != s || s->refs != 2 + others) {
+        target = Concat(n, s->text, tail);
         return target;
     }
-    const std::string extra = rhs.IsString() ? std::string() : Display(rhs, program_.atoms);
-    const std::string& tail = rhs.IsString() ? rhs.str()->text : extra;
     if (tail.size() > limits_.heapBytes - std::min(heap_.bytes(), limits_.heapBytes))
         Fail(n, "memory limit reached: a string of " + std::to_string(s->text.size() + tail.size()) + " bytes");
     const std::size_t before = Footprint(*s);
@@ -438,17 +449,31 @@ Value Machine::Eval(const Node* n)
         return v;
     }
     case Op::AppendLocal:
-        return Append(n, fp_[n->slot]);
-    case Op::AppendGlobal:
-        return Append(n, globals_[static_cast<std::size_t>(n->slot)]);
+    case Op::AppendGlobal: {
+        Value& target = n->op == Op::AppendLocal ? fp_[n->slot] : globals_[static_cast<std::size_t>(n->slot)];
+        if (target.IsNumber() && n->list.size() == 1 && IsLeaf(n->list[0]->b)) {
+            const Value& y = Leaf(n->list[0]->b);
+            if (y.IsNumber()) {
+                target = Value(target.number() + y.number());
+                return target;
+            }
+        }
+        return Append(n, target);
+    }
     case Op::Field: {
+        if (IsLeaf(n->a))
+            return FieldOf(n, Leaf(n->a));
         const Value target = Eval(n->a);
-        return GetField(n, target);
+        return FieldOf(n, target);
     }
     case Op::SetField: {
+        if (IsLeaf(n->a) && n->b->pure) {
+            Value v = Eval(n->b);
+            return StoreField(n, Leaf(n->a), std::move(v));
+        }
         const Value target = Eval(n->a);
         Value v = Eval(n->b);
-        return SetField(n, target, std::move(v));
+        return StoreField(n, target, std::move(v));
     }
     case Op::Call:
         return Call(n);
@@ -461,7 +486,7 @@ Value Machine::Eval(const Node* n)
         return Value(-v.number());
     }
     case Op::Not:
-        return Value::Boolean(!Eval(n->a).Truthy());
+        return Value::Boolean(!Test(n->a));
     case Op::And: {
         Value v = Eval(n->a);
         return v.Truthy() ? Eval(n->b) : v;
@@ -471,51 +496,125 @@ Value Machine::Eval(const Node* n)
         return v.Truthy() ? v : Eval(n->b);
     }
     case Op::Add: {
-        const Value a = Eval(n->a);
-        const Value b = Eval(n->b);
-        if (a.IsNumber() && b.IsNumber())
-            return Value(a.number() + b.number());
-        return Add(n, a, b);
+        Operands o;
+        Both(n, o);
+        if (o.a->IsNumber() && o.b->IsNumber())
+            return Value(o.a->number() + o.b->number());
+        return Add(n, *o.a, *o.b);
     }
     case Op::Sub: {
-        const Value a = Eval(n->a);
-        const Value b = Eval(n->b);
-        if (a.IsNumber() && b.IsNumber())
-            return Value(a.number() - b.number());
-        return Arithmetic(n, a, b);
+        Operands o;
+        Both(n, o);
+        if (o.a->IsNumber() && o.b->IsNumber())
+            return Value(o.a->number() - o.b->number());
+        return Arithmetic(n, *o.a, *o.b);
     }
     case Op::Mul: {
-        const Value a = Eval(n->a);
-        const Value b = Eval(n->b);
-        if (a.IsNumber() && b.IsNumber())
-            return Value(a.number() * b.number());
-        return Arithmetic(n, a, b);
+        Operands o;
+        Both(n, o);
+        if (o.a->IsNumber() && o.b->IsNumber())
+            return Value(o.a->number() * o.b->number());
+        return Arithmetic(n, *o.a, *o.b);
     }
     case Op::Div:
     case Op::Mod: {
-        const Value a = Eval(n->a);
-        const Value b = Eval(n->b);
-        return Arithmetic(n, a, b);
+        Operands o;
+        Both(n, o);
+        return Arithmetic(n, *o.a, *o.b);
     }
     case Op::Eq:
-    case Op::Ne: {
-        const Value a = Eval(n->a);
-        const Value b = Eval(n->b);
-        return Value::Boolean(Equal(a, b) == (n->op == Op::Eq));
+    case Op::Ne:
+    case Op::Lt:
+    case Op::Le:
+    case Op::Gt:
+    case Op::Ge:
+        return Value::Boolean(Test(n));
+    default:
+        Fail(n, "internal error: not an expression");
     }
+}
+
+void Machine::Both(const Node* n, Operands& o)
+{
+    if (IsLeaf(n->a) && n->b->pure) {
+        o.a = &Leaf(n->a);
+    } else {
+        o.left = Eval(n->a);
+        o.a = &o.left;
+    }
+    if (IsLeaf(n->b)) {
+        o.b = &Leaf(n->b);
+    } else {
+        o.right = Eval(n->b);
+        o.b = &o.right;
+    }
+}
+
+// The truth of a condition, without making a boolean value for comparisons.
+bool Machine::Test(const Node* n)
+{
+    switch (n->op) {
     case Op::Lt:
     case Op::Le:
     case Op::Gt:
     case Op::Ge: {
-        const Value a = Eval(n->a);
-        const Value b = Eval(n->b);
-        if (a.IsNumber() && b.IsNumber() && n->op == Op::Lt)
-            return Value::Boolean(a.number() < b.number());
-        return Compare(n, a, b);
+        Operands o;
+        Both(n, o);
+        if (o.a->IsNumber() && o.b->IsNumber()) {
+            const double x = o.a->number();
+            const double y = o.b->number();
+            switch (n->op) {
+            case Op::Lt: return x < y;
+            case Op::Le: return x <= y;
+            case Op::Gt: return x > y;
+            default: return x >= y;
+            }
+        }
+        return Compare(n, *o.a, *o.b).boolean();
     }
+    case Op::Eq:
+    case Op::Ne: {
+        Operands o;
+        Both(n, o);
+        return Equal(*o.a, *o.b) == (n->op == Op::Eq);
+    }
+    case Op::Not:
+        return !Test(n->a);
+    case Op::And:
+        return Test(n->a) && Test(n->b);
+    case Op::Or:
+        return Test(n->a) || Test(n->b);
+    case Op::Const:
+    case Op::Local:
+    case Op::Global:
+        return Leaf(n).Truthy();
     default:
-        Fail(n, "internal error: not an expression");
+        return Eval(n).Truthy();
     }
+}
+
+Value Machine::FieldOf(const Node* n, const Value& target)
+{
+    if (target.IsObject()) {
+        const Obj* o = target.obj();
+        const auto c = static_cast<std::size_t>(n->cache);
+        if (c < o->fields.size() && o->fields[c].atom == n->slot)
+            return o->fields[c].value;
+    }
+    return GetField(n, target);
+}
+
+Value Machine::StoreField(const Node* n, const Value& target, Value value)
+{
+    if (target.IsObject()) {
+        Obj* o = target.obj();
+        const auto c = static_cast<std::size_t>(n->cache);
+        if (c < o->fields.size() && o->fields[c].atom == n->slot) {
+            o->fields[c].value = value;
+            return value;
+        }
+    }
+    return SetField(n, target, std::move(value));
 }
 
 Machine::Flow Machine::Exec(const Node* n)
@@ -543,11 +642,11 @@ Machine::Flow Machine::Exec(const Node* n)
         Print(Eval(n->a));
         return Flow::Normal;
     case Op::If:
-        if (Eval(n->a).Truthy())
+        if (Test(n->a))
             return Exec(n->b);
         return n->c != nullptr ? Exec(n->c) : Flow::Normal;
     case Op::While:
-        while (Eval(n->a).Truthy()) {
+        while (Test(n->a)) {
             if (Exec(n->b) == Flow::Return)
                 return Flow::Return;
         }

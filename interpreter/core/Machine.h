@@ -35,6 +35,27 @@ private:
     // of line so that their frames, and so the stack per nested call, stay small.
     Value Eval(const Node* n);
     Flow Exec(const Node* n);
+    bool Test(const Node* n);
+
+    // Both operands of a binary node; a variable or constant is read in place, the
+    // left one only when the right cannot change it.
+    struct Operands {
+        Value left;
+        Value right;
+        const Value* a;
+        const Value* b;
+    };
+    void Both(const Node* n, Operands& o);
+    const Value& Leaf(const Node* n) const
+    {
+        if (n->op == Op::Local)
+            return fp_[n->slot];
+        if (n->op == Op::Global)
+            return globals_[static_cast<std::size_t>(n->slot)];
+        return n->value;
+    }
+    Value FieldOf(const Node* n, const Value& target);
+    Value StoreField(const Node* n, const Value& target, Value value);
     [[gnu::noinline]] Value Call(const Node* n);
     [[gnu::noinline]] Value Add(const Node* n, const Value& a, const Value& b);
     [[gnu::noinline]] Value Append(const Node* n, Value& target);

@@ -463,6 +463,36 @@ private:
 
     void Resolve(Node* n)
     {
+        ResolveNode(n);
+        n->pure = Pure(n);
+    }
+
+    static bool Pure(const Node* n)
+    {
+        switch (n->op) {
+        case Op::Const:
+        case Op::Local:
+        case Op::Global:
+            return true;
+        case Op::Field:
+        case Op::Neg:
+        case Op::Not:
+            return n->a->pure;
+        case Op::And: case Op::Or: case Op::Add: case Op::Sub: case Op::Mul: case Op::Div: case Op::Mod:
+        case Op::Eq: case Op::Ne: case Op::Lt: case Op::Le: case Op::Gt: case Op::Ge:
+            return n->a->pure && n->b->pure;
+        case Op::ObjectLit:
+            for (const Node* v : n->list)
+                if (!v->pure)
+                    return false;
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    void ResolveNode(Node* n)
+    {
         switch (n->op) {
         case Op::Const:
             break;
@@ -488,13 +518,21 @@ private:
             bool local;
             ResolveName(target, local, n->slot);
             n->name = target->name;
-            // x = x + e appends in place when x holds the only reference to a string.
-            if (value->op == Op::Add && value->a->op == Op::Name && value->a->name == target->name) {
-                Resolve(value->b);
+            // x = x + a + b ... appends in place when x holds the only reference to a string.
+            std::vector<Node*> adds;
+            Node* left = value;
+            while (left->op == Op::Add) {
+                adds.push_back(left);
+                left = left->a;
+            }
+            if (left->op == Op::Name && left->name == target->name) {
                 n->op = local ? Op::AppendLocal : Op::AppendGlobal;
-                n->a = value->b;
-                n->line = value->line;
-                n->column = value->column;
+                n->list.assign(adds.rbegin(), adds.rend());
+                for (Node* add : n->list)
+                    Resolve(add->b);
+                n->a = nullptr;
+                n->line = n->list.front()->line;
+                n->column = n->list.front()->column;
             } else {
                 Resolve(value);
                 n->op = local ? Op::SetLocal : Op::SetGlobal;
