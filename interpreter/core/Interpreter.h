@@ -13,7 +13,7 @@ namespace qav {
 struct Limits {
     std::uint64_t steps = 100'000'000;         // statements and loop turns per run
     int callDepth = 400;                       // nested function calls
-    std::size_t stackBytes = 512 * 1024;       // machine stack the evaluator may use
+    std::size_t stackBytes = 640 * 1024;       // machine stack the evaluator may use
     std::size_t sourceBytes = 4 * 1024 * 1024; // program text, in UTF-8
     std::size_t heapBytes = 256 * 1024 * 1024; // strings and objects alive at once
     std::size_t logBytes = 1024 * 1024;        // printed text kept in the log

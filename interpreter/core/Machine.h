@@ -45,7 +45,7 @@ private:
         const Value* a;
         const Value* b;
     };
-    void Both(const Node* n, Operands& o);
+    [[gnu::always_inline]] inline void Both(const Node* n, Operands& o);
     const Value& Leaf(const Node* n) const
     {
         if (n->op == Op::Local)
