@@ -27,6 +27,7 @@ struct Node {
     int column = 0;
     int height = 1;     // longest path down to a leaf, bounded to protect the stack
     bool pure = false;  // an expression that cannot change any variable or field
+    int weight = 1;     // steps a statement (or a loop turn) costs: more for big expressions
     int slot = -1;      // variable slot, function index or field atom
     mutable int cache = 0; // where a field was found last time
     Node* a = nullptr;

@@ -208,11 +208,12 @@ void Machine::CheckHeap(const Node* n)
                     " bytes");
 }
 
-void Machine::Print(const Value& v)
+void Machine::Print(const Node* n, const Value& v)
 {
     if (logFull_)
         return;
     const std::string text = Display(v, program_.atoms);
+    Charge(n, Cost(text.size()));
     std::size_t start = 0;
     for (;;) {
         std::size_t end = text.find_first_of("\r\n", start);
@@ -233,6 +234,7 @@ Value Machine::Concat(const Node* n, const std::string& left, const std::string&
 {
     if (left.size() + right.size() > limits_.heapBytes - std::min(heap_.bytes(), limits_.heapBytes))
         Fail(n, "memory limit reached: a string of " + std::to_string(left.size() + right.size()) + " bytes");
+    Charge(n, Cost(left.size() + right.size()));
     std::string text;
     text.reserve(left.size() + right.size());
     text += left;
@@ -288,6 +290,7 @@ Value Machine::Append(const Node* n, Value& target)
     }
     if (tail.size() > limits_.heapBytes - std::min(heap_.bytes(), limits_.heapBytes))
         Fail(n, "memory limit reached: a string of " + std::to_string(s->text.size() + tail.size()) + " bytes");
+    Charge(n, Cost(tail.size()));
     const std::size_t before = Footprint(*s);
     s->text += tail;
     heap_.Grew(Footprint(*s) - before);
@@ -330,6 +333,7 @@ Value Machine::Compare(const Node* n, const Value& a, const Value& b)
     }
     if (!a.IsString() || !b.IsString())
         Fail(n, std::string("cannot apply ") + OpText(n->op) + " to " + TypeName(a) + " and " + TypeName(b));
+    Charge(n, Cost(std::min(a.str()->text.size(), b.str()->text.size())));
     order = a.str()->text.compare(b.str()->text);
     switch (n->op) {
     case Op::Lt: return Value::Boolean(order < 0);
@@ -361,6 +365,7 @@ Value Machine::GetField(const Node* n, const Value& target)
 {
     if (!target.IsObject())
         Fail(n, "cannot read field '" + n->name + "' of " + TypeName(target));
+    Charge(n, Cost(target.obj()->fields.size()));
     const int i = FindField(target.obj(), n->slot, n->cache);
     if (i < 0)
         Fail(n, "object #" + std::to_string(target.obj()->id) + " has no field '" + n->name + "'");
@@ -372,6 +377,7 @@ Value Machine::SetField(const Node* n, const Value& target, Value value)
     if (!target.IsObject())
         Fail(n, "cannot set field '" + n->name + "' on " + TypeName(target));
     Obj* o = target.obj();
+    Charge(n, Cost(o->fields.size()));
     const int i = FindField(o, n->slot, n->cache);
     if (i >= 0) {
         o->fields[static_cast<std::size_t>(i)].value = value;
@@ -576,6 +582,8 @@ bool Machine::Test(const Node* n)
     case Op::Ne: {
         Operands o;
         Both(n, o);
+        if (o.a->IsString() && o.b->IsString())
+            Charge(n, Cost(std::min(o.a->str()->text.size(), o.b->str()->text.size())));
         return Equal(*o.a, *o.b) == (n->op == Op::Eq);
     }
     case Op::Not:
@@ -619,8 +627,7 @@ Value Machine::StoreField(const Node* n, const Value& target, Value value)
 
 Machine::Flow Machine::Exec(const Node* n)
 {
-    if (++steps_ > limits_.steps)
-        FailSteps(n);
+    Charge(n, static_cast<std::uint64_t>(n->weight));
     switch (n->op) {
     case Op::ExprStmt:
         Eval(n->a);
@@ -639,14 +646,17 @@ Machine::Flow Machine::Exec(const Node* n)
         return Flow::Normal;
     }
     case Op::Print:
-        Print(Eval(n->a));
+        Print(n, Eval(n->a));
         return Flow::Normal;
     case Op::If:
         if (Test(n->a))
             return Exec(n->b);
         return n->c != nullptr ? Exec(n->c) : Flow::Normal;
     case Op::While:
-        while (Test(n->a)) {
+        for (;;) {
+            Charge(n, static_cast<std::uint64_t>(n->weight));
+            if (!Test(n->a))
+                break;
             if (Exec(n->b) == Flow::Return)
                 return Flow::Return;
         }

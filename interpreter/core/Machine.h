@@ -65,8 +65,16 @@ private:
     [[gnu::noinline]] Value MakeObject(const Node* n);
     [[gnu::noinline]] Value Arithmetic(const Node* n, const Value& a, const Value& b);
     [[gnu::noinline]] Value Compare(const Node* n, const Value& a, const Value& b);
-    [[gnu::noinline]] void Print(const Value& v);
+    [[gnu::noinline]] void Print(const Node* n, const Value& v);
     void CheckHeap(const Node* n);
+    void Charge(const Node* n, std::uint64_t steps)
+    {
+        steps_ += steps;
+        if (steps_ > limits_.steps)
+            FailSteps(n);
+    }
+    // Long strings and big objects cost steps by size, so one step's work stays bounded.
+    static std::uint64_t Cost(std::size_t units) { return units / 64; }
     [[noreturn, gnu::cold, gnu::noinline]] void Fail(const Node* n, const std::string& message);
     [[noreturn, gnu::cold, gnu::noinline]] void Fail(const Node* n, const char* message);
     [[noreturn, gnu::cold, gnu::noinline]] void FailSteps(const Node* n);

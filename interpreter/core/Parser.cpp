@@ -465,6 +465,34 @@ private:
     {
         ResolveNode(n);
         n->pure = Pure(n);
+        switch (n->op) {
+        case Op::ExprStmt: case Op::TopExprStmt: case Op::DeclLocal: case Op::DeclGlobal:
+        case Op::Print: case Op::If: case Op::While: case Op::Return:
+            n->weight = 1 + Size(n->a) / kNodesPerStep;
+            break;
+        default:
+            break;
+        }
+    }
+
+    // One step covers this many parts of an expression, so that a statement's cost
+    // stays bounded however big its expression is.
+    static constexpr int kNodesPerStep = 16;
+
+    static int Size(const Node* n)
+    {
+        if (n == nullptr)
+            return 0;
+        int size = 1;
+        if (n->op == Op::AppendLocal || n->op == Op::AppendGlobal) {
+            for (const Node* add : n->list)
+                size += 1 + Size(add->b);
+            return size;
+        }
+        size += Size(n->a) + Size(n->b) + Size(n->c);
+        for (const Node* child : n->list)
+            size += Size(child);
+        return size;
     }
 
     static bool Pure(const Node* n)
@@ -525,7 +553,7 @@ private:
                 adds.push_back(left);
                 left = left->a;
             }
-            if (left->op == Op::Name && left->name == target->name) {
+            if (!adds.empty() && left->op == Op::Name && left->name == target->name) {
                 n->op = local ? Op::AppendLocal : Op::AppendGlobal;
                 n->list.assign(adds.rbegin(), adds.rend());
                 for (Node* add : n->list)

@@ -57,13 +57,39 @@ TEST(Core, StepBudgetCountsStatementsAndLoopTurns)
 {
     qav::Limits limits;
     limits.steps = 10;
-    // 2 declarations and the loop, then each turn is the block and its statement: the
-    // budget ends at the statement of turn 4.
+    // 2 declarations and the loop, then each turn costs a step for its test, one for the
+    // block and one for the block's statement: the budget ends at the block of turn 3.
     const qav::RunReport r = RunWith("var i = 0;\nvar j = 0;\nwhile (true) { i = i + 1; }", limits);
-    EXPECT_EQ(r.result, "Run failed at line 3, column 16: step limit reached: the program ran more than 10 steps");
-    EXPECT_EQ(r.variables, (std::vector<std::string>{"i = 3", "j = 0"}));
-    limits.steps = 11;
+    EXPECT_EQ(r.result, "Run failed at line 3, column 14: step limit reached: the program ran more than 10 steps");
+    EXPECT_EQ(r.variables, (std::vector<std::string>{"i = 2", "j = 0"}));
+    // Four full turns and the test that ends the loop: 3 + 4 * 3 + 1 steps.
+    limits.steps = 16;
     EXPECT_EQ(RunWith("var i = 0;\nvar j = 0;\nwhile (i < 4) { i = i + 1; }", limits).result, "4");
+    limits.steps = 15;
+    EXPECT_EQ(RunWith("var i = 0;\nvar j = 0;\nwhile (i < 4) { i = i + 1; }", limits).result,
+              "Run failed at line 3, column 1: step limit reached: the program ran more than 15 steps");
+}
+
+TEST(Core, BigExpressionsAndLongStringsCostMoreSteps)
+{
+    qav::Limits limits;
+    limits.steps = 1000;
+    std::string sum = "0";
+    for (int i = 0; i < 60; ++i)
+        sum = "(" + sum + " + 1)";
+    // 121 parts in the expression: each evaluation costs 1 + 121 / 16 = 8 steps.
+    EXPECT_EQ(RunWith("var x = " + sum + ";\nx;", limits).result, "60");
+    const qav::RunReport loop = RunWith("var n = 0;\nwhile (true) { n = " + sum + "; }", limits);
+    EXPECT_EQ(loop.variables, (std::vector<std::string>{"n = 60"}));
+    EXPECT_NE(loop.result.find("step limit reached"), std::string::npos);
+    // Copying a 64 KB string costs about a thousand steps.
+    const qav::RunReport copy = RunWith(
+        "var s = \"x\"; var i = 0; while (i < 16) { s = s + s; i = i + 1; } var t = s + \"\"; i;", limits);
+    EXPECT_NE(copy.result.find("step limit reached"), std::string::npos) << copy.result;
+    limits.steps = 100'000;
+    EXPECT_EQ(RunWith("var s = \"x\"; var i = 0; while (i < 16) { s = s + s; i = i + 1; } var t = s + \"\"; i;",
+                      limits).result,
+              "16");
 }
 
 TEST(Core, StackGuardStopsRecursionBeforeTheMachineStackRunsOut)

@@ -67,6 +67,8 @@ TEST(Language, ExpressionsAndStatementsGiveTheirValues)
         {"var a = {}; a.self = a; a;", "#1 {self: #1}"},
         {"var s = \"h\xC3\xA9llo \xE2\x9C\x93\"; s;", "h\xC3\xA9llo \xE2\x9C\x93"},
         {"var n = 1; n = n + 2; n;", "3"},
+        {"var n = 1; n = n; n;", "1"},
+        {"var n = 1; n = n + 2 + \"a\" + n; n;", "3a1"},
         {"var n = 1; n = n + \"a\"; n;", "1a"},
         {"var s = \"ab\"; var t = s; s = s + \"c\"; t + \" \" + s;", "ab abc"},
         {"var o = {v: \"x\"}; var s = o.v; s = s + \"y\"; o.v + s;", "xxy"},
@@ -224,8 +226,9 @@ f(0);)");
 TEST(Language, RunawayLoopStopsAtTheStepBudget)
 {
     const Outcome o = RunProgram("var i = 0;\nwhile (true) {\n    i = i + 1;\n}");
-    EXPECT_EQ(o.result, "Run failed at line 2, column 14: step limit reached: the program ran more than 100000000 steps");
-    EXPECT_EQ(o.variables, "i = 49999999");
+    // Each turn costs three steps: its test, the block and the block's statement.
+    EXPECT_EQ(o.result, "Run failed at line 3, column 5: step limit reached: the program ran more than 100000000 steps");
+    EXPECT_EQ(o.variables, "i = 33333332");
     EXPECT_EQ(o.parameters, "");
 }
 

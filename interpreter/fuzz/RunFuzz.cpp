@@ -1,0 +1,18 @@
+// libFuzzer target: any bytes run as a program, with small limits so each input is quick.
+#include "Interpreter.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    qav::Limits limits;
+    limits.steps = 200'000;
+    limits.heapBytes = 32 * 1024 * 1024;
+    limits.logBytes = 64 * 1024;
+    const qav::RunReport report = qav::Run(std::string_view(reinterpret_cast<const char*>(data), size), limits);
+    if (report.result.empty())
+        __builtin_trap();
+    return 0;
+}
