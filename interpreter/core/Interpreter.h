@@ -15,7 +15,7 @@ struct Limits {
     int callDepth = 400;                       // nested function calls
     std::size_t stackBytes = 640 * 1024;       // machine stack the evaluator may use
     std::size_t sourceBytes = 4 * 1024 * 1024; // program text, in UTF-8
-    std::size_t heapBytes = 256 * 1024 * 1024; // strings and objects alive at once
+    std::size_t heapBytes = 64 * 1024 * 1024;  // strings and objects alive at once
     std::size_t logBytes = 1024 * 1024;        // printed text kept in the log
 };
 

@@ -11,6 +11,7 @@ namespace {
 
 constexpr std::size_t kMaxStackValues = 1 << 20;
 constexpr std::size_t kMaxDumpLines = 1000;
+constexpr std::size_t kMaxDumpBytes = 256 * 1024;
 constexpr std::size_t kMaxShownFields = 100;
 constexpr std::size_t kMaxShownString = 200;
 
@@ -716,28 +717,33 @@ void Machine::Run(RunReport& report)
         report.log.push_back("Error" + where + ": " + error.message);
         last_ = Value();
     } else {
-        report.result = Display(last_, program_.atoms);
-        if (report.result.size() > limits_.logBytes)
-            report.result = std::string(Cut(report.result, limits_.logBytes)) + "... (" +
-                            std::to_string(report.result.size()) + " bytes)";
+        const std::string_view text = last_.IsString() ? std::string_view(last_.str()->text) : std::string_view();
+        if (text.size() > limits_.logBytes)
+            report.result = std::string(Cut(text, limits_.logBytes)) + "... (" + std::to_string(text.size()) +
+                            " bytes)";
+        else
+            report.result = Display(last_, program_.atoms);
     }
     DumpStacks(report, last_);
 }
 
 void Machine::DumpStacks(RunReport& report, const Value& result)
 {
-    auto full = [](std::vector<std::string>& lines, std::size_t total) {
-        if (lines.size() < kMaxDumpLines)
+    // Adds a line unless the dump is already long; then says how many were left out.
+    auto add = [](std::vector<std::string>& lines, std::size_t& bytes, std::size_t total, std::string line) {
+        if (lines.size() >= kMaxDumpLines || bytes + line.size() > kMaxDumpBytes) {
+            lines.push_back("... (" + std::to_string(total - lines.size()) + " more)");
             return false;
-        lines.push_back("... (" + std::to_string(total - kMaxDumpLines) + " more)");
+        }
+        bytes += line.size();
+        lines.push_back(std::move(line));
         return true;
     };
 
-    for (std::size_t i = 0; i < globals_.size(); ++i) {
-        if (full(report.variables, globals_.size()))
+    std::size_t bytes = 0;
+    for (std::size_t i = 0; i < globals_.size(); ++i)
+        if (!add(report.variables, bytes, globals_.size(), program_.globals[i] + " = " + Repr(globals_[i])))
             break;
-        report.variables.push_back(program_.globals[i] + " = " + Repr(globals_[i]));
-    }
 
     report.parameters = std::move(failedFrames_);
 
@@ -757,21 +763,20 @@ void Machine::DumpStacks(RunReport& report, const Value& result)
         for (const Field& f : alive[i]->fields)
             visit(f.value);
     std::sort(alive.begin(), alive.end(), [](const Obj* a, const Obj* b) { return a->id < b->id; });
-    for (Obj* o : alive) {
-        if (full(report.objects, alive.size()))
+    bytes = 0;
+    for (Obj* o : alive)
+        if (!add(report.objects, bytes, alive.size(), Display(Value(o), program_.atoms)))
             break;
-        report.objects.push_back(Display(Value(o), program_.atoms));
-    }
 
+    bytes = 0;
     for (std::size_t i = 0; i < program_.functions.size(); ++i) {
-        if (full(report.functions, program_.functions.size()))
-            break;
         const Function& f = program_.functions[i];
         std::string line = f.name + "(";
         for (std::size_t k = 0; k < f.params.size(); ++k)
             line += (k > 0 ? ", " : "") + f.params[k];
         line += "): called " + std::to_string(calls_[i]) + (calls_[i] == 1 ? " time" : " times");
-        report.functions.push_back(std::move(line));
+        if (!add(report.functions, bytes, program_.functions.size(), std::move(line)))
+            break;
     }
 }
 

@@ -122,8 +122,8 @@ TEST(Core, MemoryLimitStopsGrowingStringsAndObjects)
 TEST(Core, LongChainsOfObjectsAreFreedWithoutRecursion)
 {
     const qav::RunReport dropped = qav::Run(std::string_view(
-        "var head = nil; var i = 0; while (i < 1000000) { head = {next: head}; i = i + 1; } head = nil; i;"));
-    EXPECT_EQ(dropped.result, "1000000");
+        "var head = nil; var i = 0; while (i < 400000) { head = {next: head}; i = i + 1; } head = nil; i;"));
+    EXPECT_EQ(dropped.result, "400000");
     EXPECT_TRUE(dropped.objects.empty());
 
     const qav::RunReport kept = qav::Run(std::string_view(
@@ -132,6 +132,24 @@ TEST(Core, LongChainsOfObjectsAreFreedWithoutRecursion)
     ASSERT_EQ(kept.objects.size(), 1001u);
     EXPECT_EQ(kept.objects[0], "#1 {next: nil}");
     EXPECT_EQ(kept.objects[1000], "... (299000 more)");
+}
+
+TEST(Core, StacksStopGrowingAtTheirSizeLimitAndSaySo)
+{
+    std::string fields;
+    for (int i = 0; i < 100; ++i)
+        fields += (i > 0 ? ", f" : "f") + std::to_string(i) + ": s";
+    const qav::RunReport r = qav::Run(std::string_view(
+        "var s = \"x\"; var k = 0; while (k < 8) { s = s + s; k = k + 1; }\n"
+        "var list = nil; var i = 0; while (i < 30) { list = {next: list, data: {" + fields + "}}; i = i + 1; } 0;"));
+    EXPECT_EQ(r.result, "0");
+    std::size_t bytes = 0;
+    for (const std::string& line : r.objects)
+        bytes += line.size();
+    EXPECT_LE(bytes, 256u * 1024);
+    ASSERT_GT(r.objects.size(), 10u);
+    ASSERT_LT(r.objects.size(), 60u);
+    EXPECT_EQ(r.objects.back(), "... (" + std::to_string(60 - (r.objects.size() - 1)) + " more)");
 }
 
 TEST(Core, LogStopsGrowingAtItsLimitAndSaysSo)
