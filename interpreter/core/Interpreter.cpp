@@ -5,6 +5,7 @@
 #include "Utf.h"
 
 #include <new>
+#include <stdexcept>
 #include <type_traits>
 
 namespace qav {
@@ -61,6 +62,8 @@ RunReport Run(std::string_view source, const Limits& limits)
     } catch (const ScriptError& e) {
         return Failed(e);
     } catch (const std::bad_alloc&) {
+        return Failed(ScriptError{"out of memory", 0, 0});
+    } catch (const std::length_error&) {
         return Failed(ScriptError{"out of memory", 0, 0});
     }
 }

@@ -49,6 +49,19 @@ const QAV_CHAR* QAV_CALL TextOf(QAV_INTERFACE* self)
     return session != nullptr ? Out(session->*Member) : nullptr;
 }
 
+// A run that failed outside the language: the texts say so, the stacks are empty.
+void Report(Session& session, const std::u16string& message) noexcept
+{
+    for (std::u16string* text : {&session.result, &session.log, &session.variables, &session.parameters,
+                                 &session.objects, &session.functions})
+        text->clear();
+    try {
+        session.result = u"Run failed: " + message;
+        session.log = u"Error: " + message;
+    } catch (...) {
+    }
+}
+
 const QAV_CHAR* QAV_CALL Execute(QAV_INTERFACE* self, const QAV_CHAR* program, const QAV_CHAR*, int32_t)
 {
     Session* session = Live(self);
@@ -65,19 +78,10 @@ const QAV_CHAR* QAV_CALL Execute(QAV_INTERFACE* self, const QAV_CHAR* program, c
         session->parameters = qav::JoinLines(report.parameters);
         session->objects = qav::JoinLines(report.objects);
         session->functions = qav::JoinLines(report.functions);
+    } catch (const std::bad_alloc&) {
+        Report(*session, u"out of memory");
     } catch (...) {
-        // Out of memory while building the texts: report the failure with what is left.
-        session->result.clear();
-        session->log.clear();
-        session->variables.clear();
-        session->parameters.clear();
-        session->objects.clear();
-        session->functions.clear();
-        try {
-            session->result = u"Run failed: out of memory";
-            session->log = u"Error: out of memory";
-        } catch (...) {
-        }
+        Report(*session, u"internal error in the interpreter");
     }
     return Out(session->result);
 }
