@@ -416,8 +416,13 @@ Value Machine::Call(const Node* n)
         Fail(n, "call stack full: too many local variables in nested calls");
     const std::size_t argc = n->list.size();
     for (std::size_t i = 0; i < argc; ++i) {
-        Value v = Eval(n->list[i]);
-        base[i] = std::move(v);
+        const Node* arg = n->list[i];
+        if (IsLeaf(arg)) {
+            base[i] = Leaf(arg);
+        } else {
+            Value v = Eval(arg);
+            base[i] = std::move(v);
+        }
         sp_ = base + i + 1;
     }
     sp_ = base + f.locals;
@@ -668,7 +673,12 @@ Machine::Flow Machine::Exec(const Node* n)
                 return Flow::Return;
         return Flow::Normal;
     case Op::Return:
-        retval_ = n->a != nullptr ? Eval(n->a) : Value();
+        if (n->a == nullptr)
+            retval_ = Value();
+        else if (IsLeaf(n->a))
+            retval_ = Leaf(n->a);
+        else
+            retval_ = Eval(n->a);
         return Flow::Return;
     case Op::Nop:
         return Flow::Normal;
