@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <type_traits>
 #include <vector>
@@ -130,6 +131,23 @@ TEST(Contract, UnpairedSurrogateAndNullProgramAreHandled)
     EXPECT_EQ(Text(s.Get(QAV_POS_GET_LOG)), u"Error at line 2, column 8: the text holds an unpaired UTF-16 surrogate");
     const auto execute = At<QAV_EXECUTE_FN>(s.iface(), QAV_POS_EXECUTE);
     EXPECT_EQ(Text(execute(s.iface(), nullptr, kEmpty, 1)), u"nil");
+}
+
+TEST(Contract, HugeAndBinaryInputGiveErrors)
+{
+    Session s;
+    const std::u16string huge(5'000'000, u'x');
+    EXPECT_EQ(Text(s.Execute(huge)), u"Run failed: program too long: 5000000 characters, at most 4194304 bytes are accepted");
+    std::u16string binary;
+    std::uint32_t seed = 12345;
+    for (int i = 0; i < 65536; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        const auto unit = static_cast<char16_t>(seed >> 16);
+        binary += unit == 0 ? u'\x1' : unit;
+    }
+    const std::u16string result = Text(s.Execute(binary));
+    EXPECT_EQ(result.rfind(u"Run failed at line ", 0), 0u);
+    EXPECT_EQ(Text(s.Execute(u"1 + 1;")), u"2");
 }
 
 struct CloseHandleDeleter {
