@@ -5,85 +5,99 @@
 
 #include <QAVInterface.h>
 
+#include <map>
 #include <memory>
 #include <mutex>
 #include <new>
-#include <set>
 #include <string>
 
 static_assert(sizeof(QAV_CHAR) == sizeof(char16_t), "QAV_CHAR holds one UTF-16 code unit");
 
 namespace {
 
+using Text = std::basic_string<QAV_CHAR>;
+
 struct Session {
-    QAV_INTERFACE iface; // first member: the interface pointer is the session's address
-    std::u16string version;
-    std::u16string result;
-    std::u16string log;
-    std::u16string variables;
-    std::u16string parameters;
-    std::u16string objects;
-    std::u16string functions;
+    QAV_INTERFACE iface;
+    Text version;
+    Text result;
+    Text log;
+    Text variables;
+    Text parameters;
+    Text objects;
+    Text functions;
 };
 
+// Every interface handed out and not yet given back, by the address the workbench holds.
 std::mutex g_lock;
-std::set<Session*> g_sessions;
+std::map<const QAV_INTERFACE*, std::unique_ptr<Session>> g_sessions;
 
-const QAV_CHAR* Out(const std::u16string& text)
+// UTF-16 code units copied one by one between the core's type and the contract's.
+Text Out(const std::u16string& text)
 {
-    return reinterpret_cast<const QAV_CHAR*>(text.c_str());
+    return Text(text.begin(), text.end());
+}
+
+std::u16string In(const QAV_CHAR* text)
+{
+    std::u16string out;
+    if (text != nullptr)
+        for (const QAV_CHAR* p = text; *p != 0; ++p)
+            out += static_cast<char16_t>(*p);
+    return out;
 }
 
 // A session only if the library handed it out and it is still live.
-Session* Live(QAV_INTERFACE* self)
+Session* Live(const QAV_INTERFACE* self) noexcept
 {
-    auto* session = reinterpret_cast<Session*>(self);
-    std::lock_guard guard(g_lock);
-    return g_sessions.count(session) != 0 ? session : nullptr;
+    try {
+        std::lock_guard guard(g_lock);
+        const auto it = g_sessions.find(self);
+        return it != g_sessions.end() ? it->second.get() : nullptr;
+    } catch (...) {
+        return nullptr;
+    }
 }
 
-template <std::u16string Session::*Member>
-const QAV_CHAR* QAV_CALL TextOf(QAV_INTERFACE* self)
+template <Text Session::*Member>
+const QAV_CHAR* QAV_CALL TextOf(QAV_INTERFACE* self) noexcept
 {
     Session* session = Live(self);
-    return session != nullptr ? Out(session->*Member) : nullptr;
+    return session != nullptr ? (session->*Member).c_str() : nullptr;
 }
 
 // A run that failed outside the language: the texts say so, the stacks are empty.
 void Report(Session& session, const std::u16string& message) noexcept
 {
-    for (std::u16string* text : {&session.result, &session.log, &session.variables, &session.parameters,
+    for (Text* text : {&session.result, &session.log, &session.variables, &session.parameters,
                                  &session.objects, &session.functions})
         text->clear();
     try {
-        session.result = u"Run failed: " + message;
-        session.log = u"Error: " + message;
+        session.result = Out(u"Run failed: " + message);
+        session.log = Out(u"Error: " + message);
     } catch (...) {
     }
 }
 
-const QAV_CHAR* QAV_CALL Execute(QAV_INTERFACE* self, const QAV_CHAR* program, const QAV_CHAR*, int32_t)
+const QAV_CHAR* QAV_CALL Execute(QAV_INTERFACE* self, const QAV_CHAR* program, const QAV_CHAR*, int32_t) noexcept
 {
     Session* session = Live(self);
     if (session == nullptr)
         return nullptr;
     try {
-        std::u16string_view text;
-        if (program != nullptr)
-            text = reinterpret_cast<const char16_t*>(program);
-        const qav::RunReport report = qav::Run(text);
-        session->result = qav::Utf8ToUtf16(report.result);
-        session->log = qav::JoinLines(report.log);
-        session->variables = qav::JoinLines(report.variables);
-        session->parameters = qav::JoinLines(report.parameters);
-        session->objects = qav::JoinLines(report.objects);
-        session->functions = qav::JoinLines(report.functions);
+        const qav::RunReport report = qav::Run(std::u16string_view(In(program)));
+        session->result = Out(qav::Utf8ToUtf16(report.result));
+        session->log = Out(qav::JoinLines(report.log));
+        session->variables = Out(qav::JoinLines(report.variables));
+        session->parameters = Out(qav::JoinLines(report.parameters));
+        session->objects = Out(qav::JoinLines(report.objects));
+        session->functions = Out(qav::JoinLines(report.functions));
     } catch (const std::bad_alloc&) {
         Report(*session, u"out of memory");
     } catch (...) {
         Report(*session, u"internal error in the interpreter");
     }
-    return Out(session->result);
+    return session->result.c_str();
 }
 
 const QAV_VTABLE g_table = [] {
@@ -107,10 +121,11 @@ extern "C" int32_t QAV_CALL GetQAVInterface(QAV_INTERFACE** slot)
     try {
         auto session = std::make_unique<Session>();
         session->iface.Table = &g_table;
-        session->version = qav::Utf8ToUtf16(qav::VersionText());
+        session->version = Out(qav::Utf8ToUtf16(qav::VersionText()));
+        QAV_INTERFACE* iface = &session->iface;
         std::lock_guard guard(g_lock);
-        g_sessions.insert(session.get());
-        *slot = &session.release()->iface;
+        g_sessions.emplace(iface, std::move(session));
+        *slot = iface;
         return 1;
     } catch (...) {
         return 0;
@@ -121,13 +136,17 @@ extern "C" int32_t QAV_CALL FreeQAVInterface(QAV_INTERFACE** slot)
 {
     if (slot == nullptr || *slot == nullptr)
         return 0;
-    auto* session = reinterpret_cast<Session*>(*slot);
-    {
+    std::unique_ptr<Session> session;
+    try {
         std::lock_guard guard(g_lock);
-        if (g_sessions.erase(session) == 0)
+        const auto it = g_sessions.find(*slot);
+        if (it == g_sessions.end())
             return 0;
+        session = std::move(it->second);
+        g_sessions.erase(it);
+    } catch (...) {
+        return 0;
     }
-    delete session;
     *slot = nullptr;
     return 1;
 }
