@@ -366,7 +366,7 @@ Value Machine::GetField(const Node* n, const Value& target)
 {
     if (!target.IsObject())
         Fail(n, "cannot read field '" + n->name + "' of " + TypeName(target));
-    Charge(n, Cost(target.obj()->fields.size()));
+    Charge(n, target.obj()->fields.size() / 8);
     const int i = FindField(target.obj(), n->slot, n->cache);
     if (i < 0)
         Fail(n, "object #" + std::to_string(target.obj()->id) + " has no field '" + n->name + "'");
@@ -378,7 +378,7 @@ Value Machine::SetField(const Node* n, const Value& target, Value value)
     if (!target.IsObject())
         Fail(n, "cannot set field '" + n->name + "' on " + TypeName(target));
     Obj* o = target.obj();
-    Charge(n, Cost(o->fields.size()));
+    Charge(n, o->fields.size() / 8);
     const int i = FindField(o, n->slot, n->cache);
     if (i >= 0) {
         o->fields[static_cast<std::size_t>(i)].value = value;
@@ -411,6 +411,7 @@ Value Machine::Call(const Node* n)
         FailDepth(n);
     if (reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) < stackFloor_)
         Fail(n, "program nested too deeply for the machine stack");
+    Charge(n, static_cast<std::uint64_t>(f.locals) / 16);
     Value* base = sp_;
     if (stackEnd_ - base < f.locals)
         Fail(n, "call stack full: too many local variables in nested calls");

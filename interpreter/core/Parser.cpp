@@ -3,6 +3,7 @@
 #include "Lexer.h"
 
 #include <unordered_map>
+#include <unordered_set>
 
 namespace qav {
 
@@ -587,15 +588,17 @@ private:
                 Resolve(arg);
             break;
         }
-        case Op::ObjectLit:
+        case Op::ObjectLit: {
+            std::unordered_set<int> seen;
             for (std::size_t i = 0; i < n->names.size(); ++i) {
-                for (std::size_t j = 0; j < i; ++j)
-                    if (n->names[j] == n->names[i])
-                        FailAt("field '" + n->names[i] + "' appears twice", n->list[i]);
-                n->atoms.push_back(Atom(n->names[i]));
+                const int atom = Atom(n->names[i]);
+                if (!seen.insert(atom).second)
+                    FailAt("field '" + n->names[i] + "' appears twice", n->list[i]);
+                n->atoms.push_back(atom);
                 Resolve(n->list[i]);
             }
             break;
+        }
         case Op::ExprStmt:
             Resolve(n->a);
             if (!inFunction_)

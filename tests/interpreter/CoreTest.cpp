@@ -92,6 +92,22 @@ TEST(Core, BigExpressionsAndLongStringsCostMoreSteps)
               "16");
 }
 
+TEST(Core, CallsWithManyVariablesCostMoreSteps)
+{
+    std::string vars;
+    for (int i = 0; i < 160; ++i)
+        vars += "var v" + std::to_string(i) + "; ";
+    const std::string program = "function wide() { if (false) { " + vars +
+                                "} }\nvar i = 0;\nwhile (i < 100) { wide(); i = i + 1; }\ni;";
+    qav::Limits limits;
+    limits.steps = 1000;
+    // Each turn: 4 steps of its own and 2 in the body, plus 160 / 16 for the call's variables.
+    const qav::RunReport r = RunWith(program, limits);
+    EXPECT_NE(r.result.find("step limit reached"), std::string::npos) << r.result;
+    limits.steps = 1700;
+    EXPECT_EQ(RunWith(program, limits).result, "100");
+}
+
 TEST(Core, StackGuardStopsRecursionBeforeTheMachineStackRunsOut)
 {
     qav::Limits limits;
