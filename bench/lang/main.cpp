@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int kRepeats = 3;
+constexpr int kRepeats = 5;
 
 std::string ReadFile(const std::string& path)
 {
