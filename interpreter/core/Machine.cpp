@@ -411,7 +411,8 @@ Value Machine::Call(const Node* n)
         FailDepth(n);
     if (reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) < stackFloor_)
         Fail(n, "program nested too deeply for the machine stack");
-    Charge(n, static_cast<std::uint64_t>(f.locals) / 16);
+    // The body block's own step, and more for a function with many variables to clear.
+    Charge(n, 1 + static_cast<std::uint64_t>(f.locals) / 16);
     Value* base = sp_;
     if (stackEnd_ - base < f.locals)
         Fail(n, "call stack full: too many local variables in nested calls");
@@ -432,8 +433,12 @@ Value Machine::Call(const Node* n)
     Value* const savedFp = fp_;
     fp_ = base;
     Value result;
-    if (Exec(f.body) == Flow::Return)
-        result = std::move(retval_);
+    for (const Node* s : f.body->list) {
+        if (Exec(s) == Flow::Return) {
+            result = std::move(retval_);
+            break;
+        }
+    }
     for (Value* p = base; p != sp_; ++p)
         *p = Value();
     sp_ = base;
@@ -659,15 +664,25 @@ Machine::Flow Machine::Exec(const Node* n)
         if (Test(n->a))
             return Exec(n->b);
         return n->c != nullptr ? Exec(n->c) : Flow::Normal;
-    case Op::While:
+    case Op::While: {
+        // A block body runs here, one call level less per turn; it still costs its step.
+        const Node* body = n->b;
+        const bool block = body->op == Op::Block;
         for (;;) {
             Charge(n, static_cast<std::uint64_t>(n->weight));
             if (!Test(n->a))
                 break;
-            if (Exec(n->b) == Flow::Return)
+            if (block) {
+                Charge(body, 1);
+                for (const Node* s : body->list)
+                    if (Exec(s) == Flow::Return)
+                        return Flow::Return;
+            } else if (Exec(body) == Flow::Return) {
                 return Flow::Return;
+            }
         }
         return Flow::Normal;
+    }
     case Op::Block:
         for (const Node* s : n->list)
             if (Exec(s) == Flow::Return)
