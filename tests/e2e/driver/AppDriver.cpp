@@ -116,6 +116,7 @@ AppProcess AppProcess::Start(const std::filesystem::path& folder, const LaunchOp
         startup.wShowWindow = *options.showCommand;
     }
     PROCESS_INFORMATION info{};
+    const auto startedAt = Clock::now();
     if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         folder.c_str(), &startup, &info))
         Fail("cannot start " + exe.string());
@@ -124,6 +125,7 @@ AppProcess AppProcess::Start(const std::filesystem::path& folder, const LaunchOp
     AppProcess app;
     app.process_.reset(info.hProcess);
     app.processId_ = info.dwProcessId;
+    app.startedAt_ = startedAt;
     WaitForInputIdle(info.hProcess, static_cast<DWORD>(kDefaultTimeout.count()));
     const auto deadline = Clock::now() + kDefaultTimeout;
     while ((app.window_ = FindMainWindow(app.processId_)) == nullptr) {
@@ -131,7 +133,7 @@ AppProcess AppProcess::Start(const std::filesystem::path& folder, const LaunchOp
             Fail("QAVDemo.exe ended before showing its window");
         if (Clock::now() > deadline)
             Fail("QAVDemo.exe showed no window");
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return app;
 }
@@ -180,9 +182,9 @@ std::vector<std::wstring> AppProcess::Lines(ControlId id) const
     return SplitLines(Text(id));
 }
 
-void AppProcess::SetText(ControlId id, const std::wstring& text) const
+void AppProcess::SetText(ControlId id, const std::wstring& text, std::chrono::milliseconds timeout) const
 {
-    if (!Send(Control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())))
+    if (!Send(Control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), timeout))
         Fail("WM_SETTEXT refused");
 }
 

@@ -63,6 +63,8 @@ public:
     ~AppProcess();
 
     DWORD ProcessId() const { return processId_; }
+    // The moment just before CreateProcessW.
+    std::chrono::steady_clock::time_point StartedAt() const { return startedAt_; }
     HWND Window() const { return window_; }
     HWND Control(ControlId id) const;
     bool IsRunning() const;
@@ -71,7 +73,7 @@ public:
     std::wstring Text(ControlId id) const { return WindowText(Control(id)); }
     // The pane's text cut at CR LF; an empty pane has no lines.
     std::vector<std::wstring> Lines(ControlId id) const;
-    void SetText(ControlId id, const std::wstring& text) const;
+    void SetText(ControlId id, const std::wstring& text, std::chrono::milliseconds timeout = kDefaultTimeout) const;
     // Puts text at the end of a control's text as typing or pasting does (EM_REPLACESEL).
     void TypeAtEnd(ControlId id, const std::wstring& text) const;
     // BM_CLICK on Run; returns when the click has been handled.
@@ -95,6 +97,7 @@ private:
     UniqueHandle process_;
     DWORD processId_ = 0;
     HWND window_ = nullptr;
+    std::chrono::steady_clock::time_point startedAt_;
 };
 
 // Top-level windows of a process, visible or not.

@@ -1,6 +1,7 @@
 // An interpreter library for end-to-end tests. Every call it receives is
 // recorded beside it (Recorder.h); the table operations answer what script.txt
 // says (a text, null, N generated lines, or a hardware fault of a given kind).
+// "Execute floor <text>" serves the big-run benchmark: see PutFinalTexts.
 // The binding behaviour is chosen at build time:
 //   QAV_TESTLIB_GET      0 succeeds, 1 fails leaving the slot zero, 2 fails with the slot set
 //   QAV_TESTLIB_FREE     the result of FreeQAVInterface
@@ -108,6 +109,48 @@ const wchar_t* Answer(Operation op)
     return slot.c_str();
 }
 
+BOOL CALLBACK FindForm(HWND window, LPARAM found) noexcept
+{
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (lstrcmpW(name, L"TIDEForm") != 0)
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// The floor a Run is measured against: the final texts of Result, Log and
+// Stacks for the scripted answers, already joined with CR LF, given to the
+// window's controls from inside its process with one WM_SETTEXT each.
+// Records "Floor us=<microseconds>".
+void PutFinalTexts(const std::wstring& result)
+{
+    HWND form = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindForm, reinterpret_cast<LPARAM>(&form));
+    if (form == nullptr)
+        return;
+    const wchar_t* logAnswer = Answer(OpLog);
+    const std::wstring log = logAnswer ? logAnswer : L"";
+    std::wstring stacks;
+    const std::pair<Operation, const wchar_t*> sections[] = {
+        {OpVarStack, L"Var stack:"}, {OpParamStack, L"Param stack:"},
+        {OpObjectStack, L"Object stack:"}, {OpFunctionStack, L"Function stack:"}};
+    for (const auto& [op, header] : sections) {
+        const wchar_t* lines = Answer(op);
+        stacks += (stacks.empty() ? L"" : L"\r\n") + std::wstring(header);
+        if (lines && *lines)
+            stacks += L"\r\n" + std::wstring(lines);
+    }
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    SendMessageW(GetDlgItem(form, 1003), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(result.c_str()));
+    SendMessageW(GetDlgItem(form, 1004), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(log.c_str()));
+    SendMessageW(GetDlgItem(form, 1005), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(stacks.c_str()));
+    QueryPerformanceCounter(&end);
+    RecordCall("Floor us=" + std::to_string((end.QuadPart - start.QuadPart) * 1000000 / frequency.QuadPart));
+}
+
 const char* Self(QAV_INTERFACE* self)
 {
     return self == &g_interface ? "self=ok" : "self=foreign";
@@ -138,6 +181,16 @@ const QAV_CHAR* QAV_CALL Execute(QAV_INTERFACE* self, const QAV_CHAR* program, c
         line = "Execute unrecorded";
     }
     RecordCall(line);
+    try {
+        const std::string spec = ScriptLine("Execute");
+        if (spec.rfind("floor ", 0) == 0) {
+            g_answers[OpExecute] = qavrec::Unescape(spec.substr(6));
+            PutFinalTexts(g_answers[OpExecute]);
+            return g_answers[OpExecute].c_str();
+        }
+    } catch (...) {
+        return L"";
+    }
     return Answer(OpExecute);
 }
 

@@ -1,0 +1,128 @@
+// Times a Run whose interpreter returns a 200,000-line log and four 20,000-line
+// stacks (BM_CLICK round trip, visible window), and in the same window the
+// floor: the final texts of Result, Log and Stacks, pre-joined with CR LF,
+// given to the same controls with one WM_SETTEXT each.
+#include "AppDriver.h"
+#include "LibraryFiles.h"
+#include "RecordFormat.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+using namespace e2e;
+using Ms = std::chrono::duration<double, std::milli>;
+
+namespace {
+
+constexpr int kLogLines = 200000;
+constexpr int kStackLines = 20000;
+constexpr int kRepetitions = 3;
+constexpr std::chrono::milliseconds kPatience = std::chrono::minutes(10);
+
+struct Section {
+    const char* operation;
+    const wchar_t* header;
+    const wchar_t* prefix;
+};
+
+constexpr Section kStacks[] = {
+    {"GetVarStack", L"Var stack:", L"var line "},
+    {"GetParamStack", L"Param stack:", L"param line "},
+    {"GetObjectStack", L"Object stack:", L"object line "},
+    {"GetFunctionStack", L"Function stack:", L"function line "},
+};
+
+template <typename Action>
+double Time(Action action)
+{
+    const auto start = std::chrono::steady_clock::now();
+    action();
+    return Ms(std::chrono::steady_clock::now() - start).count();
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// The floor is measured inside QAVDemo's process by the test library
+// ("Execute floor", see TestLibrary.cpp): under Wine a WM_SETTEXT of a few MB
+// sent from another process does not come back.
+double FloorInsideTheProcess(const std::filesystem::path& folder)
+{
+    const auto calls = RecordedCalls(folder);
+    for (auto it = calls.rbegin(); it != calls.rend(); ++it)
+        if (it->rfind("Floor us=", 0) == 0)
+            return std::stod(it->substr(9)) / 1000.0;
+    throw std::runtime_error("the test library recorded no floor");
+}
+
+int Bench(const std::filesystem::path& folder)
+{
+    std::vector<std::string> answers = {"GetLog lines " + std::to_string(kLogLines) + " " + qavrec::Escape(L"log line ")};
+    const std::wstring result = L"big run done";
+    const std::wstring log = qavrec::NumberedLines(L"log line ", kLogLines);
+    std::wstring stacks;
+    for (const auto& s : kStacks) {
+        answers.push_back(std::string(s.operation) + " lines " + std::to_string(kStackLines) + " " + qavrec::Escape(s.prefix));
+        stacks += (stacks.empty() ? L"" : L"\r\n") + std::wstring(s.header) + L"\r\n" + qavrec::NumberedLines(s.prefix, kStackLines);
+    }
+    auto runScript = answers;
+    runScript.push_back("Execute text " + qavrec::Escape(result));
+    auto floorScript = answers;
+    floorScript.push_back("Execute floor " + qavrec::Escape(result));
+
+    LaunchOptions options;
+    options.library = LibraryPath(L"qavtest_bound");
+    options.showCommand = SW_SHOWNORMAL;
+    auto app = AppProcess::Start(folder, options);
+    app.SetText(ControlId::Text, L"big");
+
+    std::vector<double> runs;
+    std::vector<double> floors;
+    for (int i = 0; i < kRepetitions; ++i) {
+        WriteScript(folder, runScript);
+        app.SetText(ControlId::Log, L"before");
+        app.SetText(ControlId::Stacks, L"before");
+        runs.push_back(Time([&] { app.PressRun(kPatience); }));
+        if (app.Text(ControlId::Result) != result || app.Text(ControlId::Log) != log || app.Text(ControlId::Stacks) != stacks) {
+            std::fprintf(stderr, "bench_bigrun: the panes do not hold what the interpreter returned\n");
+            return 1;
+        }
+        WriteScript(folder, floorScript);
+        app.SetText(ControlId::Log, L"before");
+        app.SetText(ControlId::Stacks, L"before");
+        app.PressRun(kPatience);
+        floors.push_back(FloorInsideTheProcess(folder));
+        std::printf("  round %d: Run %.0f ms, floor %.0f ms\n", i + 1, runs.back(), floors.back());
+        std::fflush(stdout);
+    }
+    const double run = Median(runs);
+    const double floor = Median(floors);
+    std::printf("Run (BM_CLICK round trip), %d-line log, 4 x %d-line stacks: median %.0f ms\n", kLogLines, kStackLines, run);
+    std::printf("Floor (one WM_SETTEXT each for Result, Log, Stacks, %zu + %zu characters): median %.0f ms\n",
+                log.size(), stacks.size(), floor);
+    std::printf("Ratio Run / floor: %.2f\n", run / floor);
+    app.Close(std::chrono::minutes(2));
+    return 0;
+}
+
+} // namespace
+
+int main()
+{
+    const auto folder = std::filesystem::temp_directory_path() / ("qavbench-bigrun-" + std::to_string(GetCurrentProcessId()));
+    std::filesystem::create_directories(folder);
+    int code = 1;
+    try {
+        code = Bench(folder);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "bench_bigrun: %s\n", e.what());
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    return code;
+}
