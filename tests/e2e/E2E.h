@@ -30,13 +30,9 @@ inline constexpr ControlLayout kLayout[] = {
     {ControlId::Stacks, "Stacks", 525, 8, 335, 516},
 };
 
-// Client size and every control's rectangle at the given density.
-inline void ExpectLayout(const AppProcess& app, int dpi)
+// Every control's rectangle in the client area at the given density.
+inline void ExpectControlRectangles(const AppProcess& app, int dpi)
 {
-    RECT client{};
-    ASSERT_TRUE(GetClientRect(app.Window(), &client));
-    EXPECT_EQ(client.right - client.left, MulDiv(868, dpi, 96)) << "client width";
-    EXPECT_EQ(client.bottom - client.top, MulDiv(532, dpi, 96)) << "client height";
     for (const auto& c : kLayout) {
         RECT r{};
         ASSERT_TRUE(GetWindowRect(app.Control(c.id), &r));
@@ -46,6 +42,16 @@ inline void ExpectLayout(const AppProcess& app, int dpi)
         EXPECT_EQ(r.right - r.left, MulDiv(c.width, dpi, 96)) << c.name << " width";
         EXPECT_EQ(r.bottom - r.top, MulDiv(c.height, dpi, 96)) << c.name << " height";
     }
+}
+
+// Client size and every control's rectangle at the given density.
+inline void ExpectLayout(const AppProcess& app, int dpi)
+{
+    RECT client{};
+    ASSERT_TRUE(GetClientRect(app.Window(), &client));
+    EXPECT_EQ(client.right - client.left, MulDiv(868, dpi, 96)) << "client width";
+    EXPECT_EQ(client.bottom - client.top, MulDiv(532, dpi, 96)) << "client height";
+    ExpectControlRectangles(app, dpi);
 }
 
 // Tab goes Text, Run, Result, Log, Stacks and back to Text.

@@ -81,6 +81,17 @@ std::wstring ClassName(HWND window)
     return std::wstring(name, n > 0 ? static_cast<size_t>(n) : 0);
 }
 
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
+{
+    const auto deadline = Clock::now() + timeout;
+    while (!condition()) {
+        if (Clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
 std::vector<std::wstring> SplitLines(const std::wstring& text)
 {
     std::vector<std::wstring> lines;
@@ -188,12 +199,38 @@ void AppProcess::SetText(ControlId id, const std::wstring& text, std::chrono::mi
         Fail("WM_SETTEXT refused");
 }
 
+int AppProcess::LineCount(ControlId id) const
+{
+    return static_cast<int>(Send(Control(id), EM_GETLINECOUNT, 0, 0));
+}
+
 void AppProcess::TypeAtEnd(ControlId id, const std::wstring& text) const
 {
     const HWND control = Control(id);
     const LRESULT end = Send(control, WM_GETTEXTLENGTH, 0, 0);
     Send(control, EM_SETSEL, static_cast<WPARAM>(end), end);
     Send(control, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+HWND AppProcess::Focus() const
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window_, nullptr), &info))
+        return nullptr;
+    return info.hwndFocus;
+}
+
+void AppProcess::PostKey(HWND target, WORD virtualKey) const
+{
+    const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC)) << 16;
+    PostMessageW(target, WM_KEYDOWN, virtualKey, scan | 1);
+    PostMessageW(target, WM_KEYUP, virtualKey, scan | 1 | (1L << 30) | static_cast<LPARAM>(1UL << 31));
+}
+
+void AppProcess::PostChar(HWND target, wchar_t character) const
+{
+    PostMessageW(target, WM_CHAR, character, 1);
 }
 
 void AppProcess::PressRun(std::chrono::milliseconds timeout) const

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -74,8 +75,17 @@ public:
     // The pane's text cut at CR LF; an empty pane has no lines.
     std::vector<std::wstring> Lines(ControlId id) const;
     void SetText(ControlId id, const std::wstring& text, std::chrono::milliseconds timeout = kDefaultTimeout) const;
+    // The number of lines an EDIT control shows for its text (EM_GETLINECOUNT).
+    int LineCount(ControlId id) const;
     // Puts text at the end of a control's text as typing or pasting does (EM_REPLACESEL).
     void TypeAtEnd(ControlId id, const std::wstring& text) const;
+    // The window with the keyboard focus in the program's GUI thread, or null.
+    HWND Focus() const;
+    // A key pressed and released on target, as the keyboard would post it; the
+    // program's message loop translates it.
+    void PostKey(HWND target, WORD virtualKey) const;
+    // One typed character, posted to target.
+    void PostChar(HWND target, wchar_t character) const;
     // BM_CLICK on Run; returns when the click has been handled.
     void PressRun(std::chrono::milliseconds timeout = kDefaultTimeout) const;
 
@@ -103,6 +113,10 @@ private:
 // Top-level windows of a process, visible or not.
 std::vector<HWND> TopLevelWindows(DWORD processId);
 std::wstring ClassName(HWND window);
+
+// Polls the condition every few milliseconds until it holds or the timeout passes.
+bool WaitUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds timeout = std::chrono::milliseconds{10000});
 
 // Splits at CR LF; an empty text gives no lines.
 std::vector<std::wstring> SplitLines(const std::wstring& text);

@@ -1,0 +1,100 @@
+#include "E2E.h"
+#include "LibraryFiles.h"
+#include "RecordFormat.h"
+#include "TestDir.h"
+
+#include <algorithm>
+
+using namespace e2e;
+
+namespace {
+
+class Keyboard : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        LaunchOptions options;
+        options.library = LibraryPath(L"qavtest_bound");
+        app_.emplace(AppProcess::Start(TestDir(), options));
+        SetForegroundWindow(App().Window());
+        ASSERT_TRUE(WaitUntil([&] { return App().Focus() != nullptr; })) << "no control got the focus";
+    }
+
+    AppProcess& App() { return *app_; }
+
+    // Tab until the control has the focus; fails when Tab stops moving it.
+    void TabTo(ControlId id)
+    {
+        const HWND target = App().Control(id);
+        for (int i = 0; i < 6 && App().Focus() != target; ++i) {
+            const HWND from = App().Focus();
+            ASSERT_NE(from, nullptr) << "no control has the focus";
+            App().PostKey(from, VK_TAB);
+            ASSERT_TRUE(WaitUntil([&] { return App().Focus() != from; })) << "Tab did not move the focus";
+        }
+        ASSERT_EQ(App().Focus(), target);
+    }
+
+    bool RunWasPressed() const
+    {
+        const auto calls = RecordedCalls(TestDir());
+        return std::any_of(calls.begin(), calls.end(), [](const std::string& c) { return c.rfind("Execute", 0) == 0; });
+    }
+
+    std::optional<AppProcess> app_;
+};
+
+TEST_F(Keyboard, TabCyclesThroughTheControlsInOrder)
+{
+    TabTo(ControlId::Text);
+    for (size_t i = 1; i <= std::size(kLayout); ++i) {
+        const auto& next = kLayout[i % std::size(kLayout)];
+        const HWND from = App().Focus();
+        App().PostKey(from, VK_TAB);
+        ASSERT_TRUE(WaitUntil([&] { return App().Focus() != from; })) << "Tab did not move on from stop " << i - 1;
+        EXPECT_EQ(App().Focus(), App().Control(next.id)) << "tab stop " << i << " should be " << next.name;
+    }
+    EXPECT_EQ(App().Close(), 0u);
+}
+
+TEST_F(Keyboard, EnterInAPaneStartsALine)
+{
+    for (const auto id : {ControlId::Text, ControlId::Log, ControlId::Stacks}) {
+        SCOPED_TRACE(static_cast<int>(id));
+        TabTo(id);
+        App().SetText(id, L"");
+        const HWND pane = App().Control(id);
+        App().PostChar(pane, L'a');
+        App().PostKey(pane, VK_RETURN);
+        // The line break arrives as a character translated from the key, behind anything posted now.
+        EXPECT_TRUE(WaitUntil([&] { return App().Text(id) == L"a\r\n"; })) << qavrec::Escape(App().Text(id));
+        App().PostChar(pane, L'b');
+        EXPECT_TRUE(WaitUntil([&] { return App().Text(id) == L"a\r\nb"; })) << qavrec::Escape(App().Text(id));
+    }
+    EXPECT_FALSE(RunWasPressed());
+    EXPECT_EQ(App().Close(), 0u);
+}
+
+TEST_F(Keyboard, EnterAndEscapeElsewhereNeitherPressRunNorClose)
+{
+    TabTo(ControlId::Result);
+    const HWND result = App().Control(ControlId::Result);
+    App().PostKey(result, VK_RETURN);
+    App().PostKey(result, VK_ESCAPE);
+    App().PostChar(result, L'z');
+    ASSERT_TRUE(WaitUntil([&] { return App().Text(ControlId::Result) == L"z"; })) << "the keys were not handled";
+    EXPECT_TRUE(App().IsRunning());
+    EXPECT_TRUE(IsWindowVisible(App().Window()));
+    EXPECT_FALSE(RunWasPressed());
+    EXPECT_EQ(App().Close(), 0u);
+}
+
+TEST_F(Keyboard, SpaceOnTheFocusedRunButtonPressesIt)
+{
+    TabTo(ControlId::Run);
+    App().PostKey(App().Control(ControlId::Run), VK_SPACE);
+    EXPECT_TRUE(WaitUntil([&] { return RunWasPressed(); }));
+    EXPECT_EQ(App().Close(), 0u);
+}
+
+} // namespace
