@@ -199,6 +199,19 @@ constexpr QAV_VTABLE kTable = {
     GetVersion, GetVarStack, GetObjectStack, nullptr, nullptr, GetLog, Execute, nullptr,
     GetFunctionStack, GetParamStack};
 
+// An entry point raises the fault script.txt names for it, e.g. "FreeQAVInterface fault stack-overflow".
+void ScriptedFault(const char* entryPoint)
+{
+    std::string spec;
+    try {
+        spec = ScriptLine(entryPoint);
+    } catch (...) {
+        return;
+    }
+    if (spec.rfind("fault ", 0) == 0)
+        RaiseFault(spec.substr(6));
+}
+
 const char* SlotState(QAV_INTERFACE** slot)
 {
     if (slot == nullptr)
@@ -213,6 +226,7 @@ const char* SlotState(QAV_INTERFACE** slot)
 extern "C" int32_t QAV_CALL GetQAVInterface(QAV_INTERFACE** slot)
 {
     RecordCall(std::string("GetQAVInterface ") + (slot == nullptr ? "slot=null" : *slot == nullptr ? "slot=zero" : "slot=nonzero"));
+    ScriptedFault("GetQAVInterface");
     g_interface.Table = &kTable;
     if (slot == nullptr)
         return 0;
@@ -224,6 +238,7 @@ extern "C" int32_t QAV_CALL GetQAVInterface(QAV_INTERFACE** slot)
 extern "C" int32_t QAV_CALL FreeQAVInterface(QAV_INTERFACE** slot)
 {
     RecordCall(std::string("FreeQAVInterface ") + SlotState(slot));
+    ScriptedFault("FreeQAVInterface");
     return QAV_TESTLIB_FREE;
 }
 

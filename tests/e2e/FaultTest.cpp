@@ -1,0 +1,91 @@
+#include "E2E.h"
+#include "LibraryFiles.h"
+#include "RecordFormat.h"
+#include "TestDir.h"
+
+#include <algorithm>
+
+using namespace e2e;
+
+namespace {
+
+AppProcess StartWithScript(const std::vector<std::string>& script)
+{
+    WriteScript(TestDir(), script);
+    LaunchOptions options;
+    options.library = LibraryPath(L"qavtest_bound");
+    return AppProcess::Start(TestDir(), options);
+}
+
+bool Recorded(const std::string& call)
+{
+    const auto calls = RecordedCalls(TestDir());
+    return std::find(calls.begin(), calls.end(), call) != calls.end();
+}
+
+void ExpectFaultText(const std::wstring& text)
+{
+    EXPECT_EQ(text.rfind(L"Access violation at address 0x", 0), 0u) << qavrec::Escape(text);
+    EXPECT_NE(text.find(L"in module 'QAV.dll'"), std::wstring::npos) << qavrec::Escape(text);
+}
+
+struct StartupFault {
+    const char* entry;
+    bool bound; // the interface slot was filled before the fault
+};
+
+void PrintTo(const StartupFault& c, std::ostream* out)
+{
+    *out << c.entry;
+}
+
+class FaultWhileBinding : public testing::TestWithParam<StartupFault> {};
+
+// Binding reports in Log and never raises: a fault there is its one line, without a box.
+TEST_P(FaultWhileBinding, IsTheBindingLineAndTheProgramGoesOn)
+{
+    const auto c = GetParam();
+    auto app = StartWithScript({std::string(c.entry) + " fault access-violation", "Execute text R"});
+    const auto log = app.Lines(ControlId::Log);
+    ASSERT_EQ(log.size(), 1u);
+    ExpectFaultText(log[0]);
+    EXPECT_FALSE(app.WaitForErrorBox(std::chrono::milliseconds(300)).has_value());
+    app.PressRun();
+    EXPECT_EQ(app.Text(ControlId::Result), c.bound ? L"R" : L"");
+    EXPECT_EQ(app.Close(), 0u);
+    EXPECT_EQ(Recorded("FreeQAVInterface slot=ours"), c.bound);
+    EXPECT_EQ(RecordedCalls(TestDir()).back(), "Detach unload");
+}
+
+INSTANTIATE_TEST_SUITE_P(Entries, FaultWhileBinding,
+                         testing::Values(StartupFault{"GetQAVInterface", false}, StartupFault{"GetVersion", true}),
+                         [](const testing::TestParamInfo<StartupFault>& info) { return std::string(info.param.entry); });
+
+TEST(FaultInExecute, LeavesResultLogAndStacksAsTheyWere)
+{
+    auto app = StartWithScript({"Execute fault access-violation"});
+    app.SetText(ControlId::Result, L"old result");
+    app.SetText(ControlId::Stacks, L"old stacks");
+    app.PressRun();
+    const auto box = app.WaitForErrorBox();
+    ASSERT_TRUE(box.has_value());
+    ExpectFaultText(box->text);
+    app.Dismiss(*box);
+    EXPECT_EQ(app.Text(ControlId::Result), L"old result");
+    EXPECT_EQ(app.Text(ControlId::Log), kTestVersionLine);
+    EXPECT_EQ(app.Text(ControlId::Stacks), L"old stacks");
+    EXPECT_FALSE(Recorded("GetLog self=ok"));
+    EXPECT_EQ(app.Close(), 0u);
+}
+
+TEST(FaultInFreeQAVInterface, StillUnloadsAndExitsZero)
+{
+    auto app = StartWithScript({"FreeQAVInterface fault stack-overflow"});
+    EXPECT_EQ(app.Close(), 0u);
+    const auto calls = RecordedCalls(TestDir());
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls[calls.size() - 2], "FreeQAVInterface slot=ours");
+    EXPECT_EQ(calls.back(), "Detach unload");
+}
+
+} // namespace
