@@ -88,4 +88,40 @@ TEST(FaultInFreeQAVInterface, StillUnloadsAndExitsZero)
     EXPECT_EQ(calls.back(), "Detach unload");
 }
 
+struct TitleCase {
+    const wchar_t* exeName;
+    const wchar_t* caption;
+};
+
+void PrintTo(const TitleCase& c, std::ostream* out)
+{
+    *out << qavrec::Escape(c.exeName);
+}
+
+class ErrorBoxCaption : public testing::TestWithParam<TitleCase> {};
+
+// The box's caption is the program's file name up to its first full stop, lower case after the first letter.
+TEST_P(ErrorBoxCaption, ComesFromTheProgramsFileName)
+{
+    WriteScript(TestDir(), {"GetLog fault illegal-instruction"});
+    LaunchOptions options;
+    options.library = LibraryPath(L"qavtest_bound");
+    options.exeName = GetParam().exeName;
+    auto app = AppProcess::Start(TestDir(), options);
+    app.PressRun();
+    const auto box = app.WaitForErrorBox();
+    ASSERT_TRUE(box.has_value());
+    EXPECT_EQ(box->caption, GetParam().caption);
+    app.Dismiss(*box);
+    EXPECT_EQ(app.Close(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, ErrorBoxCaption,
+                         testing::Values(TitleCase{L"QAVDemo.exe", L"Qavdemo"},
+                                         TitleCase{L"WORK.Bench.EXE", L"Work"},
+                                         TitleCase{L"x.exe", L"x"}),
+                         [](const testing::TestParamInfo<TitleCase>& info) {
+                             return std::to_string(info.index);
+                         });
+
 } // namespace

@@ -239,8 +239,36 @@ INSTANTIATE_TEST_SUITE_P(
                     SplitCase{"SingleLine", "one line", {L"one line"}},
                     SplitCase{"ZeroFirstLineDropped", "0\\r\\na", {L"a"}},
                     SplitCase{"ZeroInsideKept", "x0y\\r\\n0", {L"x0y", L"0"}},
+                    SplitCase{"SurrogatePairKept", "smile \\uD83D\\uDE00", {L"smile \U0001F600"}},
                     SplitCase{"LeadingSpacesKept", "  indented\\r\\n\\u0009Tab", {L"  indented", L"\tTab"}}),
     [](const testing::TestParamInfo<SplitCase>& info) { return std::string(info.param.name); });
+
+// A lone CR or LF inside a returned line must not break it where the lines do not.
+TEST(Run, LoneBreaksInsideALineDoNotSplitItOnScreen)
+{
+    WriteScript(TestDir(), {"GetLog text a\\nb\\rc\\r\\nd"});
+    auto app = StartBound();
+    app.PressRun();
+    const std::wstring log = app.Text(ControlId::Log);
+    ExpectOnlyCrLf(log);
+    EXPECT_EQ(app.LineCount(ControlId::Log), 2) << qavrec::Escape(log);
+    EXPECT_EQ(app.Close(), 0u);
+}
+
+// Start, Runs and close leave no file behind: exceptions.log is only for failures.
+TEST(Run, OrdinaryUseWritesNoFile)
+{
+    WriteScript(TestDir(), {"GetLog text a\\r\\nb", "GetVarStack text v"});
+    auto app = StartBound();
+    app.PressRun();
+    app.PressRun();
+    EXPECT_EQ(app.Close(), 0u);
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(TestDir()))
+        files.push_back(entry.path().filename().string());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"QAV.dll", "QAVDemo.exe", "calls.txt", "script.txt"}));
+}
 
 struct FaultCase {
     const char* kind;

@@ -112,7 +112,7 @@ std::vector<std::wstring> SplitLines(const std::wstring& text)
 AppProcess AppProcess::Start(const std::filesystem::path& folder, const LaunchOptions& options)
 {
     SetProcessDPIAware();
-    const auto exe = folder / L"QAVDemo.exe";
+    const auto exe = folder / options.exeName;
     std::filesystem::copy_file(BinDir() / L"QAVDemo.exe", exe, std::filesystem::copy_options::overwrite_existing);
     if (!options.library.empty())
         std::filesystem::copy_file(options.library, folder / L"QAV.dll", std::filesystem::copy_options::overwrite_existing);

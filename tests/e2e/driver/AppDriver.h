@@ -40,6 +40,8 @@ struct LaunchOptions {
     std::wstring arguments;
     // STARTUPINFO.wShowWindow, when given.
     std::optional<WORD> showCommand;
+    // The name the program is copied under.
+    std::wstring exeName = L"QAVDemo.exe";
 };
 
 struct ErrorBox {
