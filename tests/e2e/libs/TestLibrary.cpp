@@ -29,6 +29,7 @@ std::array<std::wstring, OpCount> g_answers;
 
 QAV_INTERFACE g_interface{};
 
+// Volatile, so that the compiler can neither fold the faults below away nor turn them into other ones.
 volatile int g_zero = 0;
 volatile int g_dividend = 7;
 int* volatile g_nowhere = nullptr;
