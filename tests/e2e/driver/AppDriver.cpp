@@ -10,7 +10,8 @@ using Clock = std::chrono::steady_clock;
 
 [[noreturn]] void Fail(const std::string& what)
 {
-    throw std::runtime_error("AppDriver: " + what + " (error " + std::to_string(GetLastError()) + ")");
+    const DWORD error = GetLastError();
+    throw std::runtime_error("AppDriver: " + what + " (error " + std::to_string(error) + ")");
 }
 
 BOOL CALLBACK CollectWindow(HWND window, LPARAM context) noexcept
@@ -60,10 +61,11 @@ std::filesystem::path LibraryPath(const std::wstring& name)
 int SystemDpi()
 {
     SetProcessDPIAware();
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return dpi;
+    struct ScreenDcReleaser {
+        void operator()(HDC dc) const noexcept { ReleaseDC(nullptr, dc); }
+    };
+    const std::unique_ptr<HDC__, ScreenDcReleaser> screen(GetDC(nullptr));
+    return GetDeviceCaps(screen.get(), LOGPIXELSY);
 }
 
 std::vector<HWND> TopLevelWindows(DWORD processId)
@@ -131,7 +133,7 @@ AppProcess AppProcess::Start(const std::filesystem::path& folder, const LaunchOp
     if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         folder.c_str(), &startup, &info))
         Fail("cannot start " + exe.string());
-    CloseHandle(info.hThread);
+    const UniqueHandle thread(info.hThread);
 
     AppProcess app;
     app.process_.reset(info.hProcess);
