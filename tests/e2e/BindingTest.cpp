@@ -1,5 +1,6 @@
 #include "E2E.h"
 #include "LibraryFiles.h"
+#include "RecordFormat.h"
 #include "TestDir.h"
 
 #include <tuple>
@@ -28,8 +29,10 @@ const std::vector<BindingCase>& Cases()
          {"Attach", "GetQAVInterface slot=zero", "Detach unload"}},
         {"GetFailsSlotSet", L"qavtest_get_fails_set", kNoInterfaceLine,
          {"Attach", "GetQAVInterface slot=zero", "FreeQAVInterface slot=ours", "Detach unload"}},
+        // The release's failure line reaches Log before the library is unloaded.
         {"FreeFails", L"qavtest_free_fails", kTestVersionLine,
-         {"Attach", "GetQAVInterface slot=zero", "GetVersion self=ok", "FreeQAVInterface slot=ours", "Detach unload"}},
+         {"Attach", "GetQAVInterface slot=zero", "GetVersion self=ok", "FreeQAVInterface slot=ours",
+          "Log at unload: " + qavrec::Escape(kTestVersionLine + L"\r\n" + kFreeFailedLine), "Detach unload"}},
         {"EmptyVersion", L"qavtest_empty_version", L" DLL version ",
          {"Attach", "GetQAVInterface slot=zero", "GetVersion self=ok", "FreeQAVInterface slot=ours", "Detach unload"}},
         {"NullVersion", L"qavtest_null_version", L" DLL version ",

@@ -13,6 +13,7 @@ inline const std::wstring kNoLibraryLine = L"DLL error!";
 inline const std::wstring kNoGetLine = L"Ошибка инициализации GetQAV";
 inline const std::wstring kNoFreeLine = L"Ошибка инициализации FreeQAV";
 inline const std::wstring kNoInterfaceLine = L"Ошибка инициализации интерфейса QAV_INTERFACE";
+inline const std::wstring kFreeFailedLine = L"Ошибка освобождения интерфейса QAV_INTERFACE";
 inline const std::wstring kTestVersionLine = L" DLL version 1.2.3-test";
 
 struct ControlLayout {

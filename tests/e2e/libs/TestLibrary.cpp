@@ -243,11 +243,37 @@ extern "C" int32_t QAV_CALL FreeQAVInterface(QAV_INTERFACE** slot)
     return QAV_TESTLIB_FREE;
 }
 
+namespace {
+
+// A library whose FreeQAVInterface fails records what the Log pane holds when
+// it is unloaded, after the release has reported the failure there.
+void RecordLogAtUnload() noexcept
+{
+    HWND form = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindForm, reinterpret_cast<LPARAM>(&form));
+    HWND log = form ? GetDlgItem(form, 1004) : nullptr;
+    if (log == nullptr) {
+        RecordCall("Log at unload: none");
+        return;
+    }
+    try {
+        std::wstring text(static_cast<size_t>(SendMessageW(log, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
+        text.resize(static_cast<size_t>(SendMessageW(log, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
+        RecordCall("Log at unload: " + qavrec::Escape(text));
+    } catch (...) {
+    }
+}
+
+} // namespace
+
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved)
 {
-    if (reason == DLL_PROCESS_ATTACH)
+    if (reason == DLL_PROCESS_ATTACH) {
         RecordCall("Attach");
-    else if (reason == DLL_PROCESS_DETACH)
+    } else if (reason == DLL_PROCESS_DETACH) {
+        if (QAV_TESTLIB_FREE == 0 && reserved == nullptr)
+            RecordLogAtUnload();
         RecordCall(reserved == nullptr ? "Detach unload" : "Detach exit");
+    }
     return TRUE;
 }
