@@ -144,6 +144,19 @@ TEST(Run, SecondRunReplacesWhatTheFirstShowed)
     EXPECT_EQ(app.Close(), 0u);
 }
 
+// A close request that arrives while a Run is under way is handled after it.
+TEST(Run, CloseDuringARunWaitsForItsEnd)
+{
+    WriteScript(TestDir(), {"GetLog lines 100000 log "});
+    auto app = StartBound();
+    app.PostRunClick();
+    EXPECT_EQ(app.Close(), 0u);
+    const auto calls = RecordedCalls(TestDir());
+    const std::vector<std::string> tail(calls.end() - std::min<size_t>(calls.size(), 4), calls.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"GetObjectStack self=ok", "GetFunctionStack self=ok",
+                                              "FreeQAVInterface slot=ours", "Detach unload"}));
+}
+
 // Far beyond the EDIT control's default limit of 30,000 characters, in every section.
 TEST(Run, BigAnswersArriveWhole)
 {
@@ -300,11 +313,13 @@ TEST_P(FaultInGetParamStack, IsReportedAndTheWindowStaysUsable)
         EXPECT_NE(box->text.find(L"in module 'QAV.dll'"), std::wstring::npos) << qavrec::Escape(box->text);
         EXPECT_NE(box->text.find(L"unreliable"), std::wstring::npos) << qavrec::Escape(box->text);
         EXPECT_TRUE(box->hasIcon);
+        EXPECT_FALSE(IsWindowEnabled(app.Window())) << "the window takes input while the box is shown";
         EXPECT_EQ(app.Text(ControlId::Result), L"R");
         EXPECT_EQ(app.Text(ControlId::Log), L"l1\r\nl2");
         EXPECT_EQ(app.Text(ControlId::Stacks), L"Var stack:\r\nv1");
         app.Dismiss(*box);
         ASSERT_TRUE(app.IsRunning());
+        EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(app.Window()) != FALSE; })) << "the window stays disabled";
     }
     const Calls faultyRun = {"Execute", "GetLog", "GetVarStack", "GetParamStack"};
     Calls expected = faultyRun;

@@ -235,6 +235,11 @@ void AppProcess::PostChar(HWND target, wchar_t character) const
     PostMessageW(target, WM_CHAR, character, 1);
 }
 
+void AppProcess::PostRunClick() const
+{
+    PostMessageW(Control(ControlId::Run), BM_CLICK, 0, 0);
+}
+
 void AppProcess::PressRun(std::chrono::milliseconds timeout) const
 {
     Send(Control(ControlId::Run), BM_CLICK, 0, 0, timeout);

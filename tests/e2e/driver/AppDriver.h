@@ -88,6 +88,8 @@ public:
     void PostKey(HWND target, WORD virtualKey) const;
     // One typed character, posted to target.
     void PostChar(HWND target, wchar_t character) const;
+    // BM_CLICK on Run, posted: returns at once.
+    void PostRunClick() const;
     // BM_CLICK on Run; returns when the click has been handled.
     void PressRun(std::chrono::milliseconds timeout = kDefaultTimeout) const;
 
