@@ -29,6 +29,9 @@ const std::vector<BindingCase>& Cases()
          {"Attach", "GetQAVInterface slot=zero", "Detach unload"}},
         {"GetFailsSlotSet", L"qavtest_get_fails_set", kNoInterfaceLine,
          {"Attach", "GetQAVInterface slot=zero", "FreeQAVInterface slot=ours", "Detach unload"}},
+        // A success that leaves the slot empty gives nothing to call: no GetVersion, no release.
+        {"GetSucceedsSlotEmpty", L"qavtest_get_empty_slot", kNoInterfaceLine,
+         {"Attach", "GetQAVInterface slot=zero", "Detach unload"}},
         // The release's failure line reaches Log before the library is unloaded.
         {"FreeFails", L"qavtest_free_fails", kTestVersionLine,
          {"Attach", "GetQAVInterface slot=zero", "GetVersion self=ok", "FreeQAVInterface slot=ours",

@@ -394,7 +394,9 @@ INSTANTIATE_TEST_SUITE_P(States, RunWithoutInterface,
                                          UnboundCase{"NoEntryPoints", L"qavtest_no_entry_points", kNoGetLine},
                                          UnboundCase{"OnlyGet", L"qavtest_get_only", kNoFreeLine},
                                          UnboundCase{"GetFailsSlotZero", L"qavtest_get_fails", kNoInterfaceLine},
-                                         UnboundCase{"GetFailsSlotSet", L"qavtest_get_fails_set", kNoInterfaceLine}),
+                                         UnboundCase{"GetFailsSlotSet", L"qavtest_get_fails_set", kNoInterfaceLine},
+                                         UnboundCase{"GetSucceedsSlotEmpty", L"qavtest_get_empty_slot",
+                                                     kNoInterfaceLine}),
                          [](const testing::TestParamInfo<UnboundCase>& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -3,7 +3,8 @@
 // says (a text, null, N generated lines, or a hardware fault of a given kind).
 // "Execute floor <text>" serves the big-run benchmark: see PutFinalTexts.
 // The binding behaviour is chosen at build time:
-//   QAV_TESTLIB_GET      0 succeeds, 1 fails leaving the slot zero, 2 fails with the slot set
+//   QAV_TESTLIB_GET      0 succeeds, 1 fails leaving the slot zero, 2 fails with the slot set,
+//                        3 reports success but leaves the slot zero
 //   QAV_TESTLIB_FREE     the result of FreeQAVInterface
 //   QAV_TESTLIB_VERSION  0 "1.2.3-test", 1 an empty text, 2 null
 // Which entry points exist is chosen by the library's .def file.
@@ -76,30 +77,30 @@ const wchar_t* DefaultAnswer(Operation op)
 // The scripted answer of an operation; a fault is raised here, inside the call.
 const wchar_t* Answer(Operation op)
 {
-    std::string spec;
+    std::string line;
     try {
-        spec = ScriptLine(kOperationNames[op]);
+        line = ScriptLine(kOperationNames[op]);
     } catch (...) {
         return DefaultAnswer(op);
     }
     std::wstring& slot = g_answers[op];
-    if (spec.empty())
+    if (line.empty())
         return DefaultAnswer(op);
-    if (spec == "null")
+    if (line == "null")
         return nullptr;
-    if (spec.rfind("fault ", 0) == 0) {
-        RaiseFault(spec.substr(6));
+    if (line.rfind("fault ", 0) == 0) {
+        RaiseFault(line.substr(6));
         return DefaultAnswer(op);
     }
     try {
-        if (spec == "text") {
+        if (line == "text") {
             slot.clear();
-        } else if (spec.rfind("text ", 0) == 0) {
-            slot = qavrec::Unescape(spec.substr(5));
-        } else if (spec.rfind("lines ", 0) == 0) {
-            const size_t space = spec.find(' ', 6);
-            const int count = std::atoi(spec.substr(6, space - 6).c_str());
-            const std::wstring prefix = space == std::string::npos ? L"" : qavrec::Unescape(spec.substr(space + 1));
+        } else if (line.rfind("text ", 0) == 0) {
+            slot = qavrec::Unescape(line.substr(5));
+        } else if (line.rfind("lines ", 0) == 0) {
+            const size_t space = line.find(' ', 6);
+            const int count = std::atoi(line.substr(6, space - 6).c_str());
+            const std::wstring prefix = space == std::string::npos ? L"" : qavrec::Unescape(line.substr(space + 1));
             slot = qavrec::NumberedLines(prefix, count);
         } else {
             return DefaultAnswer(op);
@@ -183,9 +184,9 @@ const QAV_CHAR* QAV_CALL Execute(QAV_INTERFACE* self, const QAV_CHAR* program, c
     }
     RecordCall(line);
     try {
-        const std::string spec = ScriptLine("Execute");
-        if (spec.rfind("floor ", 0) == 0) {
-            g_answers[OpExecute] = qavrec::Unescape(spec.substr(6));
+        const std::string line = ScriptLine("Execute");
+        if (line.rfind("floor ", 0) == 0) {
+            g_answers[OpExecute] = qavrec::Unescape(line.substr(6));
             PutFinalTexts(g_answers[OpExecute]);
             return g_answers[OpExecute].c_str();
         }
@@ -203,14 +204,14 @@ constexpr QAV_VTABLE kTable = {
 // An entry point raises the fault script.txt names for it, e.g. "FreeQAVInterface fault stack-overflow".
 void ScriptedFault(const char* entryPoint)
 {
-    std::string spec;
+    std::string line;
     try {
-        spec = ScriptLine(entryPoint);
+        line = ScriptLine(entryPoint);
     } catch (...) {
         return;
     }
-    if (spec.rfind("fault ", 0) == 0)
-        RaiseFault(spec.substr(6));
+    if (line.rfind("fault ", 0) == 0)
+        RaiseFault(line.substr(6));
 }
 
 const char* SlotState(QAV_INTERFACE** slot)
@@ -231,9 +232,9 @@ extern "C" int32_t QAV_CALL GetQAVInterface(QAV_INTERFACE** slot)
     g_interface.Table = &kTable;
     if (slot == nullptr)
         return 0;
-    if (QAV_TESTLIB_GET != 1)
+    if (QAV_TESTLIB_GET == 0 || QAV_TESTLIB_GET == 2)
         *slot = &g_interface;
-    return QAV_TESTLIB_GET == 0 ? 1 : 0;
+    return QAV_TESTLIB_GET == 0 || QAV_TESTLIB_GET == 3 ? 1 : 0;
 }
 
 extern "C" int32_t QAV_CALL FreeQAVInterface(QAV_INTERFACE** slot)
