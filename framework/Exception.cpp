@@ -62,7 +62,7 @@ std::optional<Exception> CaughtFamilyException()
     } catch (const std::bad_alloc&) {
         return EOutOfMemory();
     } catch (const std::length_error&) {
-        return Exception(L"Text too long");
+        return Exception(L"Text or list too long");
     } catch (const std::exception& e) {
         return Exception(Widen(e.what()));
     } catch (...) {
