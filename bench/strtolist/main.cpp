@@ -1,5 +1,6 @@
 // Splits one big text with StrToList and with a version that deletes each item
 // from the front of the remaining text, and prints both times and their ratio.
+#include "LiteralSplit.h"
 #include "Myfunc.h"
 
 #include "Strings.h"
@@ -10,20 +11,10 @@
 
 namespace {
 
-void LiteralStrToList(TStrings& list, UnicodeString text, UnicodeString delimiter)
+void LiteralStrToList(TStrings& list, const UnicodeString& text, const UnicodeString& delimiter)
 {
-    if (delimiter == L"0")
-        delimiter = L"\r\n";
     list.Clear();
-    while (!delimiter.empty() && text.find(delimiter) != UnicodeString::npos) {
-        const size_t p = text.find(delimiter) + 1;
-        const UnicodeString item = text.substr(0, p - 1);
-        text.erase(0, p);
-        if (item != L"0" && !item.empty())
-            list.Add(item);
-    }
-    if (text != L"" && text != L"\n" && text != L"\n\r")
-        list.Add(text);
+    LiteralSplit(text, delimiter, [&list](const UnicodeString& item) { list.Add(item); });
 }
 
 // Lines of 18 characters and CR LF: 20 characters each.

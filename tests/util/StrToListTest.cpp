@@ -1,3 +1,4 @@
+#include "LiteralSplit.h"
 #include "Myfunc.h"
 
 #include "Exception.h"
@@ -25,22 +26,10 @@ Items Split(const UnicodeString& text, const UnicodeString& delimiter)
     return list.Items();
 }
 
-// The steps as written: search from the front, take the item, delete it and one
-// more character from the front of the remaining text.
-Items Reference(UnicodeString text, UnicodeString delimiter)
+Items Reference(const UnicodeString& text, const UnicodeString& delimiter)
 {
-    if (delimiter == L"0")
-        delimiter = L"\r\n";
     Items items;
-    while (!delimiter.empty() && text.find(delimiter) != UnicodeString::npos) {
-        const size_t p = text.find(delimiter) + 1;
-        const UnicodeString item = text.substr(0, p - 1);
-        text.erase(0, p);
-        if (item != L"0" && !item.empty())
-            items.push_back(item);
-    }
-    if (text != L"" && text != L"\n" && text != L"\n\r")
-        items.push_back(text);
+    LiteralSplit(text, delimiter, [&items](const UnicodeString& item) { items.push_back(item); });
     return items;
 }
 
