@@ -30,7 +30,6 @@ public:
 
     HWND Handle() const noexcept { return handle_; }
     int Dpi() const noexcept { return dpi_; }
-    HFONT Font() const noexcept { return font_.get(); }
     void Show(int showCommand);
 
     // Raised by a close request; Action is preset to caHide.
