@@ -1,6 +1,6 @@
-#include "Main.h"
+#include "app/Main.h"
 
-#include "Binding.h"
+#include "binding/Binding.h"
 
 #include <memory>
 

@@ -2,8 +2,8 @@
 // log and stacks panes.
 #pragma once
 
-#include "Controls.h"
-#include "Form.h"
+#include "framework/Controls.h"
+#include "framework/Form.h"
 
 class TApplication;
 

@@ -1,8 +1,8 @@
 // The process entry: prepare the application, create the main window, run the
 // message loop; whatever reaches here is shown in the error box.
-#include "Application.h"
-#include "Exception.h"
-#include "Main.h"
+#include "framework/Application.h"
+#include "framework/Exception.h"
+#include "app/Main.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {

@@ -1,8 +1,8 @@
-#include "Binding.h"
-#include "Exception.h"
-#include "InterpreterCalls.h"
-#include "Main.h"
-#include "Myfunc.h"
+#include "binding/Binding.h"
+#include "framework/Exception.h"
+#include "binding/InterpreterCalls.h"
+#include "app/Main.h"
+#include "util/Myfunc.h"
 
 #include <memory>
 

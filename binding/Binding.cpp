@@ -1,9 +1,9 @@
-#include "Binding.h"
+#include "binding/Binding.h"
 
-#include "BindingMessages.h"
-#include "FaultGuard.h"
-#include "InterpreterCalls.h"
-#include "Win.h"
+#include "binding/BindingMessages.h"
+#include "binding/FaultGuard.h"
+#include "binding/InterpreterCalls.h"
+#include "framework/Win.h"
 
 void* InterpreterLibrary = nullptr;
 QAV_GET_INTERFACE_FN GetInterfaceFunc = nullptr;

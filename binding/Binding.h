@@ -3,8 +3,8 @@
 // the window's log; nothing here raises.
 #pragma once
 
-#include "QAVInterface.h"
-#include "Strings.h"
+#include "binding/QAVInterface.h"
+#include "framework/Strings.h"
 
 // Process-wide, zero at start, written only by binding (the slot only by the library).
 extern void* InterpreterLibrary; // the library's module handle

@@ -1,6 +1,6 @@
-#include "FaultGuard.h"
+#include "binding/FaultGuard.h"
 
-#include "Win.h"
+#include "framework/Win.h"
 
 #include <malloc.h>
 

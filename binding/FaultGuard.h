@@ -18,7 +18,7 @@
 //   process.
 #pragma once
 
-#include "HardwareFault.h"
+#include "framework/HardwareFault.h"
 
 #include <exception>
 #include <type_traits>

@@ -1,6 +1,6 @@
-#include "InterpreterCalls.h"
+#include "binding/InterpreterCalls.h"
 
-#include "FaultGuard.h"
+#include "binding/FaultGuard.h"
 
 #include <cwchar>
 

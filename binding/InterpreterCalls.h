@@ -2,8 +2,8 @@
 // library. Every returned text is copied at once; a null result reads as empty.
 #pragma once
 
-#include "QAVInterface.h"
-#include "UnicodeString.h"
+#include "binding/QAVInterface.h"
+#include "framework/UnicodeString.h"
 
 // A text-returning operation of the table, named by its member.
 using TextOperation = QAV_TEXT_FN QAV_VTABLE::*;

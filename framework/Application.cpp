@@ -1,8 +1,8 @@
-#include "Application.h"
+#include "framework/Application.h"
 
-#include "ErrorText.h"
-#include "HardwareFault.h"
-#include "Win.h"
+#include "framework/ErrorText.h"
+#include "framework/HardwareFault.h"
+#include "framework/Win.h"
 
 #include <objbase.h>
 

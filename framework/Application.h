@@ -2,10 +2,10 @@
 // exceptions that reach it.
 #pragma once
 
-#include "Exception.h"
-#include "Form.h"
-#include "Object.h"
-#include "UnicodeString.h"
+#include "framework/Exception.h"
+#include "framework/Form.h"
+#include "framework/Object.h"
+#include "framework/UnicodeString.h"
 
 #include <exception>
 #include <memory>

@@ -1,7 +1,7 @@
-#include "Controls.h"
+#include "framework/Controls.h"
 
-#include "Exception.h"
-#include "Form.h"
+#include "framework/Exception.h"
+#include "framework/Form.h"
 
 #include <commctrl.h>
 

@@ -2,10 +2,10 @@
 // a multi-line memo. Positions are given at 96 DPI; the form scales them.
 #pragma once
 
-#include "Object.h"
-#include "Strings.h"
-#include "UnicodeString.h"
-#include "Win.h"
+#include "framework/Object.h"
+#include "framework/Strings.h"
+#include "framework/UnicodeString.h"
+#include "framework/Win.h"
 
 class TForm;
 

@@ -2,7 +2,7 @@
 // systems older than Windows 10.
 #pragma once
 
-#include "Win.h"
+#include "framework/Win.h"
 
 constexpr int DesignDpi = 96;
 

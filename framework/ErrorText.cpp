@@ -1,4 +1,4 @@
-#include "ErrorText.h"
+#include "framework/ErrorText.h"
 
 #include <cwctype>
 

@@ -1,8 +1,8 @@
 // Texts the application object derives by its own rules.
 #pragma once
 
-#include "Exception.h"
-#include "UnicodeString.h"
+#include "framework/Exception.h"
+#include "framework/UnicodeString.h"
 
 // The error box's text: the message, or the innermost inner exception's message
 // when that is not empty; a full stop is appended when the text is not empty and

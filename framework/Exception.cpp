@@ -1,4 +1,4 @@
-#include "Exception.h"
+#include "framework/Exception.h"
 
 #include <new>
 #include <stdexcept>

@@ -2,7 +2,7 @@
 // chain of inner exceptions.
 #pragma once
 
-#include "UnicodeString.h"
+#include "framework/UnicodeString.h"
 
 #include <exception>
 #include <memory>

@@ -1,8 +1,8 @@
-#include "Form.h"
+#include "framework/Form.h"
 
-#include "Application.h"
-#include "Controls.h"
-#include "Dpi.h"
+#include "framework/Application.h"
+#include "framework/Controls.h"
+#include "framework/Dpi.h"
 
 #include <stdexcept>
 

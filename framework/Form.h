@@ -2,9 +2,9 @@
 // 96 DPI and scaled to the density of the monitor it is on.
 #pragma once
 
-#include "Object.h"
-#include "UnicodeString.h"
-#include "Win.h"
+#include "framework/Object.h"
+#include "framework/UnicodeString.h"
+#include "framework/Win.h"
 
 #include <memory>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "HardwareFault.h"
+#include "framework/HardwareFault.h"
 
 #include <cwchar>
 

@@ -4,7 +4,7 @@
 // text let it pass, and the message loop shows it in the error box.
 #pragma once
 
-#include "UnicodeString.h"
+#include "framework/UnicodeString.h"
 
 #include <cstdint>
 

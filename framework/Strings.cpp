@@ -1,6 +1,6 @@
-#include "Strings.h"
+#include "framework/Strings.h"
 
-#include "Exception.h"
+#include "framework/Exception.h"
 
 void TStrings::AddStrings(const TStrings& lines)
 {

@@ -2,7 +2,7 @@
 // plain in-memory TStringList.
 #pragma once
 
-#include "UnicodeString.h"
+#include "framework/UnicodeString.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "FileErrors.h"
+#include "util/FileErrors.h"
 
 #include <memory>
 #include <string>

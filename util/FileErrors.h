@@ -2,9 +2,9 @@
 // operating system's text for the error code.
 #pragma once
 
-#include "Exception.h"
-#include "UnicodeString.h"
-#include "Win.h"
+#include "framework/Exception.h"
+#include "framework/UnicodeString.h"
+#include "framework/Win.h"
 
 // The system's text for an error code, without its trailing line end and full stop.
 UnicodeString OsErrorText(DWORD code);

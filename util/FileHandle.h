@@ -1,7 +1,7 @@
 // An owned file handle from CreateFileW, closed when it goes out of scope.
 #pragma once
 
-#include "Win.h"
+#include "framework/Win.h"
 
 #include <utility>
 

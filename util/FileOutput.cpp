@@ -1,8 +1,8 @@
-#include "Myfunc.h"
+#include "util/Myfunc.h"
 
-#include "FileErrors.h"
-#include "FileHandle.h"
-#include "Utf8.h"
+#include "util/FileErrors.h"
+#include "util/FileHandle.h"
+#include "util/Utf8.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "LogEntry.h"
+#include "util/LogEntry.h"
 
 namespace {
 

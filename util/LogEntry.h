@@ -1,8 +1,8 @@
 // The exception log's entry: "[", date, " ", time, "]", " : ", message, CR LF.
 #pragma once
 
-#include "UnicodeString.h"
-#include "Win.h"
+#include "framework/UnicodeString.h"
+#include "framework/Win.h"
 
 // Format pictures as the regional settings give them (dd.MM.yyyy, H:mm:ss...).
 struct LogFormats {

@@ -2,8 +2,8 @@
 // UTF-8 text files, and the time-stamped exception log.
 #pragma once
 
-#include "Strings.h"
-#include "UnicodeString.h"
+#include "framework/Strings.h"
+#include "framework/UnicodeString.h"
 
 // Fills the list with the items of the text cut at the delimiter ("0" stands for
 // CR LF). A failure of the Exception family is written to "exceptions.log" and

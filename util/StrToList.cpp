@@ -1,6 +1,6 @@
-#include "Myfunc.h"
+#include "util/Myfunc.h"
 
-#include "Exception.h"
+#include "framework/Exception.h"
 
 namespace {
 

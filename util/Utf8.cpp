@@ -1,6 +1,6 @@
-#include "Utf8.h"
+#include "util/Utf8.h"
 
-#include "Win.h"
+#include "framework/Win.h"
 
 #include <climits>
 #include <stdexcept>

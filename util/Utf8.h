@@ -1,7 +1,7 @@
 // UTF-16 to UTF-8 at the file edge.
 #pragma once
 
-#include "UnicodeString.h"
+#include "framework/UnicodeString.h"
 
 #include <string>
 

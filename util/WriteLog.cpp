@@ -1,6 +1,6 @@
-#include "Myfunc.h"
+#include "util/Myfunc.h"
 
-#include "LogEntry.h"
+#include "util/LogEntry.h"
 
 void WriteLog(UnicodeString fileName, UnicodeString message)
 {

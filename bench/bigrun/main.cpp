@@ -2,9 +2,9 @@
 // stacks (BM_CLICK round trip, visible window), and in the same window the
 // floor: the final texts of Result, Log and Stacks, pre-joined with CR LF,
 // given to the same controls with one WM_SETTEXT each.
-#include "AppDriver.h"
-#include "LibraryFiles.h"
-#include "RecordFormat.h"
+#include "tests/e2e/driver/AppDriver.h"
+#include "tests/e2e/driver/LibraryFiles.h"
+#include "tests/e2e/libs/RecordFormat.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // Runs each classic program by our core and, in the same run, the equivalent Lua
 // program by lua5.4; prints both CPU times (best of a few runs) and their ratio.
-#include "Interpreter.h"
+#include "interpreter/core/Interpreter.h"
 
 #include <cstdio>
 #include <ctime>

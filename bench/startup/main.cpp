@@ -1,6 +1,6 @@
 // Starts QAVDemo.exe repeatedly in a fresh folder and prints the time from
 // process start until its window is shown with the binding's line in Log.
-#include "AppDriver.h"
+#include "tests/e2e/driver/AppDriver.h"
 
 #include <algorithm>
 #include <cstdio>

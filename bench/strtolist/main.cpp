@@ -1,9 +1,9 @@
 // Splits one big text with StrToList and with a version that deletes each item
 // from the front of the remaining text, and prints both times and their ratio.
-#include "LiteralSplit.h"
-#include "Myfunc.h"
+#include "tests/util/LiteralSplit.h"
+#include "util/Myfunc.h"
 
-#include "Strings.h"
+#include "framework/Strings.h"
 
 #include <chrono>
 #include <cstdio>

@@ -3,7 +3,7 @@
 // the evaluator never looks anything up by string.
 #pragma once
 
-#include "Value.h"
+#include "interpreter/core/Value.h"
 
 #include <memory>
 #include <string>

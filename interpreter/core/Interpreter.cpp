@@ -1,8 +1,8 @@
-#include "Interpreter.h"
+#include "interpreter/core/Interpreter.h"
 
-#include "Machine.h"
-#include "Parser.h"
-#include "Utf.h"
+#include "interpreter/core/Machine.h"
+#include "interpreter/core/Parser.h"
+#include "interpreter/core/Utf.h"
 
 #include <new>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "Lexer.h"
+#include "interpreter/core/Lexer.h"
 
 #include <charconv>
 #include <cmath>

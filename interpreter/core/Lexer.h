@@ -1,7 +1,7 @@
 // Cuts program text into tokens, one at a time, tracking line and column.
 #pragma once
 
-#include "Error.h"
+#include "interpreter/core/Error.h"
 
 #include <string>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "Machine.h"
+#include "interpreter/core/Machine.h"
 
 #include <algorithm>
 #include <charconv>

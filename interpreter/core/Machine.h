@@ -2,9 +2,9 @@
 // depth limit and a guard on the machine stack it uses.
 #pragma once
 
-#include "Ast.h"
-#include "Error.h"
-#include "Interpreter.h"
+#include "interpreter/core/Ast.h"
+#include "interpreter/core/Error.h"
+#include "interpreter/core/Interpreter.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "Parser.h"
+#include "interpreter/core/Parser.h"
 
-#include "Lexer.h"
+#include "interpreter/core/Lexer.h"
 
 #include <unordered_map>
 #include <unordered_set>

@@ -1,7 +1,7 @@
 // Builds the program tree from text and resolves its names; throws ScriptError.
 #pragma once
 
-#include "Ast.h"
+#include "interpreter/core/Ast.h"
 
 #include <string_view>
 

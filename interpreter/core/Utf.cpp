@@ -1,4 +1,4 @@
-#include "Utf.h"
+#include "interpreter/core/Utf.h"
 
 namespace qav {
 

@@ -1,4 +1,4 @@
-#include "Value.h"
+#include "interpreter/core/Value.h"
 
 namespace qav {
 

@@ -1,9 +1,9 @@
 // The exported surface of QAV.dll: the two entry points and the interface object,
 // whose operations hand out UTF-16 texts that the library keeps until its next call.
-#include "Interpreter.h"
-#include "Utf.h"
+#include "interpreter/core/Interpreter.h"
+#include "interpreter/core/Utf.h"
 
-#include <QAVInterface.h>
+#include "binding/QAVInterface.h"
 
 #include <map>
 #include <memory>

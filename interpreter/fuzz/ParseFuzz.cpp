@@ -1,7 +1,7 @@
 // libFuzzer target: any bytes through the lexer, parser and resolver.
-#include "Error.h"
-#include "Parser.h"
-#include "Utf.h"
+#include "interpreter/core/Error.h"
+#include "interpreter/core/Parser.h"
+#include "interpreter/core/Utf.h"
 
 #include <cstddef>
 #include <cstdint>

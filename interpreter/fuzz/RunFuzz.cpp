@@ -1,5 +1,5 @@
 // libFuzzer target: any bytes run as a program, with small limits so each input is quick.
-#include "Interpreter.h"
+#include "interpreter/core/Interpreter.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "FakeInterpreter.h"
+#include "tests/app/FakeInterpreter.h"
 
-#include "Binding.h"
+#include "binding/Binding.h"
 
 namespace {
 

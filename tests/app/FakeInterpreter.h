@@ -2,7 +2,7 @@
 // answers what the test set and records that it was called.
 #pragma once
 
-#include "QAVInterface.h"
+#include "binding/QAVInterface.h"
 
 #include <functional>
 #include <optional>

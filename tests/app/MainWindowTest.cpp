@@ -1,7 +1,7 @@
-#include "Application.h"
-#include "Dpi.h"
-#include "Main.h"
-#include "Strings.h"
+#include "framework/Application.h"
+#include "framework/Dpi.h"
+#include "app/Main.h"
+#include "framework/Strings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "Win.h"
+#include "framework/Win.h"
 
 #include <gtest/gtest.h>
 

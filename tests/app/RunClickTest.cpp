@@ -1,9 +1,9 @@
-#include "Application.h"
-#include "Binding.h"
-#include "Exception.h"
-#include "FakeInterpreter.h"
-#include "HardwareFault.h"
-#include "Main.h"
+#include "framework/Application.h"
+#include "binding/Binding.h"
+#include "framework/Exception.h"
+#include "tests/app/FakeInterpreter.h"
+#include "framework/HardwareFault.h"
+#include "app/Main.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // What the end-to-end tests share: the binding's lines and the window's layout.
 #pragma once
 
-#include "AppDriver.h"
+#include "tests/e2e/driver/AppDriver.h"
 
 #include <gtest/gtest.h>
 

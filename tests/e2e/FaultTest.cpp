@@ -1,7 +1,7 @@
-#include "E2E.h"
-#include "LibraryFiles.h"
-#include "RecordFormat.h"
-#include "TestDir.h"
+#include "tests/e2e/E2E.h"
+#include "tests/e2e/driver/LibraryFiles.h"
+#include "tests/e2e/libs/RecordFormat.h"
+#include "tests/support/TestDir.h"
 
 #include <algorithm>
 

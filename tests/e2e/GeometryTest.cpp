@@ -1,5 +1,5 @@
-#include "E2E.h"
-#include "TestDir.h"
+#include "tests/e2e/E2E.h"
+#include "tests/support/TestDir.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
-#include "ErrorText.h"
-#include "Exception.h"
-#include "HardwareFault.h"
+#include "framework/ErrorText.h"
+#include "framework/Exception.h"
+#include "framework/HardwareFault.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "Exception.h"
-#include "FaultGuard.h"
-#include "Win.h"
+#include "framework/Exception.h"
+#include "binding/FaultGuard.h"
+#include "framework/Win.h"
 
 #include <gtest/gtest.h>
 

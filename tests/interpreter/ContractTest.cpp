@@ -1,6 +1,6 @@
 // QAV.dll through the contract only: its exports, its table, text ownership, a fresh
 // state per run, and its limits on a thread with the workbench's 1 MB stack.
-#include "Library.h"
+#include "tests/interpreter/Library.h"
 
 #include <gtest/gtest.h>
 

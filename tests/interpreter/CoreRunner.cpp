@@ -1,6 +1,6 @@
-#include "Outcome.h"
+#include "tests/interpreter/Outcome.h"
 
-#include "Interpreter.h"
+#include "interpreter/core/Interpreter.h"
 
 namespace {
 

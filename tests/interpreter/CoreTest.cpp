@@ -1,6 +1,6 @@
 // The core on its own: text it must refuse, and its limits set low.
-#include "Interpreter.h"
-#include "Utf.h"
+#include "interpreter/core/Interpreter.h"
+#include "interpreter/core/Utf.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "Library.h"
-#include "Outcome.h"
+#include "tests/interpreter/Library.h"
+#include "tests/interpreter/Outcome.h"
 
 #include <stdexcept>
 

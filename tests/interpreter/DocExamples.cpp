@@ -1,4 +1,4 @@
-#include "DocExamples.h"
+#include "tests/interpreter/DocExamples.h"
 
 #include <fstream>
 #include <stdexcept>

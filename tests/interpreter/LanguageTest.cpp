@@ -1,7 +1,7 @@
 // The language as the workbench sees it; the same cases run natively against the core
 // and under Wine through QAV.dll's table.
-#include "DocExamples.h"
-#include "Outcome.h"
+#include "tests/interpreter/DocExamples.h"
+#include "tests/interpreter/Outcome.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // points resolved by name and its table called by position.
 #pragma once
 
-#include "Win.h"
+#include "framework/Win.h"
 
-#include <QAVInterface.h>
+#include "binding/QAVInterface.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "TestDir.h"
+#include "tests/support/TestDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "FileBytes.h"
+#include "tests/util/FileBytes.h"
 
 #include <fstream>
 #include <iterator>

@@ -1,10 +1,10 @@
-#include "Myfunc.h"
+#include "util/Myfunc.h"
 
-#include "Exception.h"
-#include "FileBytes.h"
-#include "FileErrors.h"
-#include "TestDir.h"
-#include "Win.h"
+#include "framework/Exception.h"
+#include "tests/util/FileBytes.h"
+#include "util/FileErrors.h"
+#include "tests/support/TestDir.h"
+#include "framework/Win.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // remaining text. Quadratic; the reference for tests and the benchmark's baseline.
 #pragma once
 
-#include "UnicodeString.h"
+#include "framework/UnicodeString.h"
 
 template <class AddItem>
 void LiteralSplit(UnicodeString text, UnicodeString delimiter, AddItem add)

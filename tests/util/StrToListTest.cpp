@@ -1,10 +1,10 @@
-#include "LiteralSplit.h"
-#include "Myfunc.h"
+#include "tests/util/LiteralSplit.h"
+#include "util/Myfunc.h"
 
-#include "Exception.h"
-#include "FileBytes.h"
-#include "Strings.h"
-#include "TestDir.h"
+#include "framework/Exception.h"
+#include "tests/util/FileBytes.h"
+#include "framework/Strings.h"
+#include "tests/support/TestDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "Myfunc.h"
+#include "util/Myfunc.h"
 
-#include "Exception.h"
-#include "FileBytes.h"
-#include "FileErrors.h"
-#include "LogEntry.h"
-#include "TestDir.h"
-#include "Utf8.h"
+#include "framework/Exception.h"
+#include "tests/util/FileBytes.h"
+#include "util/FileErrors.h"
+#include "util/LogEntry.h"
+#include "tests/support/TestDir.h"
+#include "util/Utf8.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "AppDriver.h"
+#include "tests/e2e/driver/AppDriver.h"
 
 #include <thread>
 

@@ -4,7 +4,7 @@
 // killed when its AppProcess goes away.
 #pragma once
 
-#include "Win.h"
+#include "framework/Win.h"
 
 #include <chrono>
 #include <filesystem>

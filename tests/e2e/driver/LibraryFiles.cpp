@@ -1,4 +1,4 @@
-#include "LibraryFiles.h"
+#include "tests/e2e/driver/LibraryFiles.h"
 
 #include <fstream>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "RecordFormat.h"
+#include "tests/e2e/libs/RecordFormat.h"
 
 namespace qavrec {
 

@@ -1,6 +1,6 @@
-#include "Recorder.h"
+#include "tests/e2e/libs/Recorder.h"
 
-#include "Win.h"
+#include "framework/Win.h"
 
 #include <memory>
 

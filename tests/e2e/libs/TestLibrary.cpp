@@ -8,11 +8,11 @@
 //   QAV_TESTLIB_FREE     the result of FreeQAVInterface
 //   QAV_TESTLIB_VERSION  0 "1.2.3-test", 1 an empty text, 2 null
 // Which entry points exist is chosen by the library's .def file.
-#include "QAVInterface.h"
-#include "RecordFormat.h"
-#include "Recorder.h"
+#include "binding/QAVInterface.h"
+#include "tests/e2e/libs/RecordFormat.h"
+#include "tests/e2e/libs/Recorder.h"
 
-#include "Win.h"
+#include "framework/Win.h"
 
 #include <array>
 #include <cstdlib>
