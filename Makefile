@@ -1,19 +1,28 @@
 MAKEFLAGS += --no-print-directory
 BUILD  := build
+BUILD64 := build-x64
 NATIVE := build-native
 JOBS   := 2
-CROSS  := -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release
+X86    := -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release
+X64    := -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all deps build native run test fuzz bench clean
+.PHONY: all deps build build-x86 build-x64 native run test fuzz bench clean
 
 all: build
 
 deps:
 	@scripts/deps.sh
 
-build: deps
-	@cmake -S . -B $(BUILD) $(CROSS) >/dev/null
+# Both Windows builds, from the same sources: 32-bit in build/, 64-bit in build-x64/.
+build: build-x86 build-x64
+
+build-x86: deps
+	@cmake -S . -B $(BUILD) $(X86) >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
+
+build-x64: deps
+	@cmake -S . -B $(BUILD64) $(X64) >/dev/null
+	@cmake --build $(BUILD64) -j $(JOBS)
 
 native: deps
 	@cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -32,4 +41,4 @@ bench: build native
 	@scripts/bench.sh
 
 clean:
-	rm -rf $(BUILD) $(NATIVE) build-fuzz
+	rm -rf $(BUILD) $(BUILD64) $(NATIVE) build-fuzz

@@ -2,15 +2,22 @@
 // exception of our own (HardwareFault) thrown from the caller's frame, so that a
 // faulty interpreter library cannot end the process.
 //
-// Limits, which follow from how it works (a structured exception record of our
-// own linked in front of the call, and a jump back to our frame on a fault):
-// - Only 32-bit x86: it works on the fs:0 chain of exception records.
+// How it works: a handler of our own sits in front of the call, and on a fault
+// execution jumps back to our frame, where the fault is thrown as HardwareFault.
+// - 32-bit x86: a structured exception record linked into the fs:0 chain.
+// - 64-bit x64: a small call routine whose unwind data names our handler, so the
+//   system's table-based dispatch reaches it like any frame's handler. It saves
+//   every register the caller relies on and puts them back after a fault.
+//
+// Limits, on both:
 // - Frames between the guard and the fault are abandoned, not unwound: keep the
 //   guarded body to the foreign call itself, with no objects that need
 //   destructors inside it. C++ exceptions thrown inside the body are carried out
 //   and rethrown after the guard, so they are fine.
 // - Exceptions the foreign code handles itself never reach the guard; those
-//   that reach it are taken whatever their code, except informational ones.
+//   that reach it are taken whatever their code, except informational ones (and,
+//   on x64, the exceptions our own compiler's runtime raises to throw C++
+//   exceptions, which belong to the frames that throw them).
 // - After a fault the foreign code's state (its heap, its locks, its globals) is
 //   unknown: a later call may fail again or behave oddly.
 // - A stack overflow is recovered once the guard page is restored; an overflow
@@ -20,12 +27,37 @@
 
 #include "framework/HardwareFault.h"
 
+#include <cstdint>
 #include <exception>
 #include <type_traits>
 
 namespace fault_guard_detail {
+
+// What the handler saw, kept until the guard throws it.
+struct FaultRecord {
+    uint32_t code;
+    uintptr_t address;
+    uintptr_t accessKind;    // for an access violation: 0 read, 1 write, 8 execute
+    uintptr_t accessAddress; // for an access violation: the address touched
+};
+
 // Runs body(context); throws HardwareFault if a fault leaves it.
 void Run(void (*body)(void*) noexcept, void* context);
+
+// After a fault: makes the thread's stack usable again if it overflowed, then
+// throws the fault as HardwareFault.
+[[noreturn]] void Raise(const FaultRecord& fault);
+
+// Puts back the guard page that an overflow of the thread's stack used up, so a
+// second overflow is caught as the first was.
+void RestoreStackGuard();
+
+// Informational codes (such as debug output) are not failures.
+constexpr bool IsInformational(uint32_t code)
+{
+    return (code & 0xC0000000u) == 0x40000000u;
+}
+
 } // namespace fault_guard_detail
 
 template <class Body>

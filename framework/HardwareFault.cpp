@@ -31,11 +31,17 @@ const wchar_t* FaultName(uint32_t code)
     }
 }
 
-UnicodeString Hex(uintptr_t value)
+UnicodeString Hex(unsigned long long value, int digits)
 {
-    wchar_t buffer[16];
-    std::swprintf(buffer, 16, L"0x%08lX", static_cast<unsigned long>(value));
+    wchar_t buffer[24];
+    std::swprintf(buffer, 24, L"0x%0*llX", digits, value);
     return buffer;
+}
+
+// As wide as a pointer: 8 digits in a 32-bit process, 16 in a 64-bit one.
+UnicodeString AddressHex(uintptr_t address)
+{
+    return Hex(address, static_cast<int>(2 * sizeof(uintptr_t)));
 }
 
 } // namespace
@@ -49,13 +55,13 @@ HardwareFault::HardwareFault(uint32_t code, uintptr_t address, UnicodeString mod
 UnicodeString HardwareFault::Message() const
 {
     const wchar_t* name = FaultName(code_);
-    UnicodeString text = name ? UnicodeString(name) : L"System exception " + Hex(code_);
-    text += L" at address " + Hex(address_);
+    UnicodeString text = name ? UnicodeString(name) : L"System exception " + Hex(code_, 8);
+    text += L" at address " + AddressHex(address_);
     if (!module_.empty())
         text += L" in module '" + module_ + L"'";
     text += L".";
     if (code_ == 0xC0000005u)
-        text += (write_ ? L" Write of address " : L" Read of address ") + Hex(dataAddress_) + L".";
+        text += (write_ ? L" Write of address " : L" Read of address ") + AddressHex(dataAddress_) + L".";
     text += L" The interpreter may now be unreliable.";
     return text;
 }

@@ -1,17 +1,25 @@
 #!/usr/bin/env bash
-# Starts the workbench under Wine with the sample interpreter beside it. Without
-# a display it runs on a virtual one and saves a screenshot of the window.
+# Starts the workbench under Wine with the sample interpreter beside it: the
+# 32-bit build where this machine runs 32-bit code, the 64-bit one otherwise.
+# Without a display it runs on a virtual one and saves a screenshot of the window.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/wine-env.sh"
 
+case " $("$root/scripts/arch.sh") " in
+    *" x86 "*) arch=x86; build="$root/build" ;;
+    *) arch=x64; build="$root/build-x64"
+       echo "32-bit programs cannot run here ($("$root/scripts/arch.sh" --why))." ;;
+esac
+echo "Starting the $arch workbench: $build/bin/QAVDemo.exe"
+
 headless=0
 [ -n "${DISPLAY:-}" ] || headless=1
 trap qav_stop EXIT
-qav_wine_env "$root/build/wineprefix" 96
+qav_wine_env "$arch" "$build/wineprefix" 96
 
-cd "$root/build/bin"
-wine QAVDemo.exe &
+cd "$build/bin"
+$QAV_WINE QAVDemo.exe &
 app=$!
 
 if ((headless)); then
@@ -27,7 +35,6 @@ if ((headless)); then
     if [ -t 0 ]; then
         echo "Press Ctrl-C to stop it."
     else
-        wine cmd /c exit >/dev/null 2>&1 || true
         kill "$app" 2>/dev/null || true
     fi
 fi

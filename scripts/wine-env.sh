@@ -1,6 +1,9 @@
-# Sourced: a Wine prefix of the project's own, a display, and a warm wineserver.
-#   qav_wine_env PREFIX_DIR DPI [own-display]
-# With "own-display", or when there is no DISPLAY, starts Xvfb and exports its DISPLAY.
+# Sourced: Wine prefixes of the project's own, a display, and a warm wineserver.
+#   qav_wine_env ARCH PREFIX_DIR DPI [own-display]
+# ARCH is x86 or x64: each has its own prefixes and its own loader, which
+# scripts/wine-exec picks. With "own-display", or when there is no DISPLAY,
+# starts Xvfb and exports its DISPLAY. Afterwards "$QAV_WINE" runs a program of
+# that architecture.
 
 qav_start_xvfb() {
     # The server picks a free display itself and writes its number to fd 3.
@@ -23,12 +26,23 @@ qav_start_xvfb() {
 
 qav_stop() {
     wineserver -k >/dev/null 2>&1 || true
-    [ -n "${QAV_XVFB_PID:-}" ] && kill "$QAV_XVFB_PID" 2>/dev/null || true
+    if [ -n "${QAV_XVFB_PID:-}" ]; then
+        kill "$QAV_XVFB_PID" 2>/dev/null || true
+        QAV_XVFB_PID=
+    fi
 }
 
 qav_wine_env() {
-    local prefix=$1 dpi=$2 display=${3:-}
-    export WINEARCH=win32 WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
+    local arch=$1 prefix=$2 dpi=$3 display=${4:-}
+    local root
+    root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+    case "$arch" in
+        x86) export WINEARCH=win32 ;;
+        x64) export WINEARCH=win64 ;;
+        *) echo "unknown architecture $arch" >&2; return 1 ;;
+    esac
+    export QAV_WINE="$root/scripts/wine-exec $arch"
+    export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
     if [ "$display" = own-display ] || [ -z "${DISPLAY:-}" ]; then
         qav_start_xvfb
     fi
@@ -38,16 +52,16 @@ qav_wine_env() {
         flock 9
         if [ ! -f "$prefix/.qav-ready" ]; then
             rm -rf "$prefix"
-            wineboot -i >/dev/null 2>&1
+            $QAV_WINE wineboot -i >/dev/null 2>&1
             wineserver -w
-            wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-            wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-            wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+            $QAV_WINE reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+            $QAV_WINE reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+            $QAV_WINE reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
             wineserver -w
             touch "$prefix/.qav-ready"
         fi
     ) 9>"$prefix.lock"
     # One persistent server, prewarmed, its output away from the caller's pipes.
     wineserver -p </dev/null >/dev/null 2>&1
-    wine wineboot </dev/null >/dev/null 2>&1
+    $QAV_WINE wineboot </dev/null >/dev/null 2>&1
 }

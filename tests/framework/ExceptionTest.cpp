@@ -81,18 +81,25 @@ TEST(CaughtFamilyException, LeavesFaultsAndForeignTypesOut)
     EXPECT_FALSE(CatchAsFamily(42).has_value());
 }
 
+// Addresses are as wide as a pointer; codes always have eight digits.
+#if defined(_WIN64)
+#define QAV_ADDRESS(low) L"0x00000000" low
+#else
+#define QAV_ADDRESS(low) L"0x" low
+#endif
+
 TEST(HardwareFault, NamesTheFaultItsAddressAndItsModule)
 {
     EXPECT_EQ(HardwareFault(0xC0000005u, 0x6A1C1234u, L"QAV.dll", 0, false).Message(),
-              L"Access violation at address 0x6A1C1234 in module 'QAV.dll'. Read of address 0x00000000. "
-              L"The interpreter may now be unreliable.");
+              L"Access violation at address " QAV_ADDRESS(L"6A1C1234") L" in module 'QAV.dll'. Read of address "
+              QAV_ADDRESS(L"00000000") L". The interpreter may now be unreliable.");
     EXPECT_EQ(HardwareFault(0xC0000094u, 0x401000u, L"QAV.dll").Message(),
-              L"Integer division by zero at address 0x00401000 in module 'QAV.dll'. "
+              L"Integer division by zero at address " QAV_ADDRESS(L"00401000") L" in module 'QAV.dll'. "
               L"The interpreter may now be unreliable.");
     EXPECT_EQ(HardwareFault(0xC00000FDu, 0x10u, L"").Message(),
-              L"Stack overflow at address 0x00000010. The interpreter may now be unreliable.");
+              L"Stack overflow at address " QAV_ADDRESS(L"00000010") L". The interpreter may now be unreliable.");
     EXPECT_EQ(HardwareFault(0xE0001234u, 0x10u, L"x.dll").Message(),
-              L"System exception 0xE0001234 at address 0x00000010 in module 'x.dll'. "
+              L"System exception 0xE0001234 at address " QAV_ADDRESS(L"00000010") L" in module 'x.dll'. "
               L"The interpreter may now be unreliable.");
 }
 
