@@ -1,11 +1,13 @@
 /*
  * The contract between the workbench and an interpreter library "QAV.dll".
  *
- * An interpreter author includes this header to build a compatible library.
+ * An interpreter author includes this header to build a compatible library,
+ * in C or C++, for either architecture: the 32-bit workbench (QAVDemo.exe of
+ * the win32 build) loads only 32-bit libraries and the 64-bit workbench only
+ * 64-bit ones. A library of the other architecture fails to load, and the
+ * workbench reports it as "DLL error!" like a missing one.
  *
- * The library exports two functions under these exact, undecorated names
- * (with MinGW link with -Wl,--kill-at or list them in a .def file; with MSVC
- * use a .def file):
+ * The library exports two functions under these exact, undecorated names:
  *
  *   GetQAVInterface(slot)  stores the interface pointer in *slot and returns
  *                          nonzero; zero means failure. Whatever it returns,
@@ -14,12 +16,25 @@
  *   FreeQAVInterface(slot) gives the interface back; nonzero means success.
  *                          It may clear the slot.
  *
- * The interface pointer addresses an object whose first 32-bit word is the
- * address of a table of operations (QAV_VTABLE). Every operation gets the
+ * On x86 stdcall decorates the names (GetQAVInterface@4, or _GetQAVInterface@4
+ * with Microsoft's compiler), so export them through a module-definition file
+ * given to the linker:
+ *
+ *   LIBRARY QAV.dll
+ *   EXPORTS
+ *       GetQAVInterface = GetQAVInterface@4      (MinGW; _GetQAVInterface@4 with MSVC)
+ *       FreeQAVInterface = FreeQAVInterface@4
+ *
+ * or, with MinGW, link with -Wl,--kill-at. On x64 the names are not decorated;
+ * a .def file that simply lists them does no harm.
+ *
+ * The interface pointer addresses an object whose first pointer-sized word is
+ * the address of a table of operations (QAV_VTABLE). Every operation gets the
  * object pointer as its first argument.
  *
- * Every call uses the stdcall convention: arguments pushed right to left and
- * removed by the callee, one 32-bit result.
+ * Calling convention (QAV_CALL): stdcall on x86, arguments pushed right to
+ * left and removed by the callee, one 32-bit result. x64 has a single
+ * convention, so there QAV_CALL adds nothing.
  *
  * Texts in both directions are NUL-terminated UTF-16. The program text given
  * to Execute is never null and is valid only during the call; its second
@@ -40,10 +55,10 @@
 #include <stdint.h>
 #include <wchar.h>
 
-#if defined(_WIN32)
+#if defined(_WIN32) && !defined(_WIN64)
 #define QAV_CALL __stdcall
 #else
-#define QAV_CALL
+#define QAV_CALL /* x64 and others: the platform's one convention */
 #endif
 
 #ifdef __cplusplus
@@ -114,14 +129,30 @@ __declspec(dllexport) int32_t QAV_CALL FreeQAVInterface(QAV_INTERFACE** slot);
 } /* extern "C" */
 #endif
 
-#if defined(__cplusplus) && defined(_WIN32) && !defined(_WIN64)
-static_assert(offsetof(QAV_VTABLE, GetVersion) == 4 * QAV_POS_GET_VERSION, "table layout");
-static_assert(offsetof(QAV_VTABLE, GetVarStack) == 4 * QAV_POS_GET_VAR_STACK, "table layout");
-static_assert(offsetof(QAV_VTABLE, GetObjectStack) == 4 * QAV_POS_GET_OBJECT_STACK, "table layout");
-static_assert(offsetof(QAV_VTABLE, GetLog) == 4 * QAV_POS_GET_LOG, "table layout");
-static_assert(offsetof(QAV_VTABLE, Execute) == 4 * QAV_POS_EXECUTE, "table layout");
-static_assert(offsetof(QAV_VTABLE, GetFunctionStack) == 4 * QAV_POS_GET_FUNCTION_STACK, "table layout");
-static_assert(offsetof(QAV_VTABLE, GetParamStack) == 4 * QAV_POS_GET_PARAM_STACK, "table layout");
+/* Each position is one pointer: 4 bytes on x86, 8 on x64. */
+#if defined(__cplusplus) || (defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L)
+#ifdef __cplusplus
+#define QAV_STATIC_ASSERT static_assert
+#else
+#define QAV_STATIC_ASSERT _Static_assert
+#endif
+#if defined(_WIN64)
+#define QAV_SLOT_BYTES 8
+#elif defined(_WIN32)
+#define QAV_SLOT_BYTES 4
+#endif
+#ifdef QAV_SLOT_BYTES
+QAV_STATIC_ASSERT(sizeof(void*) == QAV_SLOT_BYTES, "pointer size");
+QAV_STATIC_ASSERT(offsetof(QAV_VTABLE, GetVersion) == QAV_SLOT_BYTES * QAV_POS_GET_VERSION, "table layout");
+QAV_STATIC_ASSERT(offsetof(QAV_VTABLE, GetVarStack) == QAV_SLOT_BYTES * QAV_POS_GET_VAR_STACK, "table layout");
+QAV_STATIC_ASSERT(offsetof(QAV_VTABLE, GetObjectStack) == QAV_SLOT_BYTES * QAV_POS_GET_OBJECT_STACK, "table layout");
+QAV_STATIC_ASSERT(offsetof(QAV_VTABLE, GetLog) == QAV_SLOT_BYTES * QAV_POS_GET_LOG, "table layout");
+QAV_STATIC_ASSERT(offsetof(QAV_VTABLE, Execute) == QAV_SLOT_BYTES * QAV_POS_EXECUTE, "table layout");
+QAV_STATIC_ASSERT(offsetof(QAV_VTABLE, GetFunctionStack) == QAV_SLOT_BYTES * QAV_POS_GET_FUNCTION_STACK,
+                  "table layout");
+QAV_STATIC_ASSERT(offsetof(QAV_VTABLE, GetParamStack) == QAV_SLOT_BYTES * QAV_POS_GET_PARAM_STACK, "table layout");
+QAV_STATIC_ASSERT(sizeof(QAV_VTABLE) == QAV_SLOT_BYTES * 19, "table size");
+#endif
 #endif
 
 #endif /* QAV_INTERFACE_H */

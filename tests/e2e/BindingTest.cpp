@@ -3,6 +3,7 @@
 #include "tests/e2e/libs/RecordFormat.h"
 #include "tests/support/TestDir.h"
 
+#include <filesystem>
 #include <tuple>
 #include <vector>
 
@@ -97,6 +98,23 @@ std::string CaseName(const testing::TestParamInfo<Binding::ParamType>& info)
 }
 
 INSTANTIATE_TEST_SUITE_P(Libraries, Binding, testing::Combine(testing::ValuesIn(Cases()), testing::Bool()), CaseName);
+
+// A library built for the other architecture cannot be loaded: the workbench
+// reads it as no library at all, and its code never runs.
+TEST(Binding, LibraryOfTheOtherArchitectureIsNoLibrary)
+{
+    const std::filesystem::path other = std::filesystem::path(QAV_OTHER_ARCH_BIN) / L"qavtest_bound.dll";
+    if (!std::filesystem::exists(other))
+        GTEST_SKIP() << "the other architecture's build is missing: " << other;
+    LaunchOptions options;
+    options.library = other;
+    auto app = AppProcess::Start(TestDir(), options);
+    EXPECT_EQ(app.Text(ControlId::Log), kNoLibraryLine);
+    app.PressRun();
+    EXPECT_EQ(app.Lines(ControlId::Log), (std::vector<std::wstring>{kNoLibraryLine, kNotBoundLine}));
+    EXPECT_EQ(app.Close(), 0u);
+    EXPECT_TRUE(RecordedCalls(TestDir()).empty());
+}
 
 struct ShowCase {
     WORD command;

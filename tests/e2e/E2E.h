@@ -15,6 +15,7 @@ inline const std::wstring kNoFreeLine = L"Ошибка инициализаци�
 inline const std::wstring kNoInterfaceLine = L"Ошибка инициализации интерфейса QAV_INTERFACE";
 inline const std::wstring kFreeFailedLine = L"Ошибка освобождения интерфейса QAV_INTERFACE";
 inline const std::wstring kTestVersionLine = L" DLL version 1.2.3-test";
+inline const std::wstring kNotBoundLine = L"Run: no interpreter is bound, so nothing was run.";
 
 struct ControlLayout {
     ControlId id;
