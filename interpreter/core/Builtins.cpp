@@ -15,7 +15,7 @@ namespace {
 
 constexpr BuiltinInfo kBuiltins[] = {
     {"len", 1},    {"push", 2}, {"pop", 1},   {"str", 1},  {"num", 1},  {"substr", 3},
-    {"find", 2},   {"floor", 1}, {"sqrt", 1}, {"abs", 1},  {"keys", 1}, {"type", 1},
+    {"find", 2},   {"floor", 1}, {"sqrt", 1}, {"abs", 1},  {"keys", 1}, {"has", 2}, {"type", 1},
 };
 
 std::string Needs(const char* function, const char* what, const Value& given)
@@ -144,6 +144,13 @@ Value Machine::CallBuiltin(const Node* n)
         return MathOf(n, args[0]);
     case Builtin::Keys:
         return Keys(n, args[0]);
+    case Builtin::Has: {
+        if (!args[0].IsObject() || !args[1].IsString())
+            Fail(n, std::string("has() needs an object and a string, not ") + KindName(args[0]) + " and " +
+                        KindName(args[1]));
+        const int atom = AtomOf(n, args[1].str(), false);
+        return Value::Boolean(atom >= 0 && args[0].obj()->Find(atom, n->cache) >= 0);
+    }
     case Builtin::Type:
         return MakeString(n, TypeWord(args[0]));
     }

@@ -360,7 +360,7 @@ TEST(Language, RunawayProgramsStopAtALimitThatTheMessageNames)
         SCOPED_TRACE(p.substr(0, 60));
         const Outcome o = RunProgram(p);
         EXPECT_EQ(o.result.rfind("Run failed at line ", 0), 0u) << o.result;
-        const bool steps = o.result.find(": step limit reached: the program ran more than 500000000 steps") !=
+        const bool steps = o.result.find(": step limit reached: the program ran more than 250000000 steps") !=
                            std::string::npos;
         const bool time = o.result.find(": time limit reached: the program ran for more than 0.8 seconds") !=
                           std::string::npos;
