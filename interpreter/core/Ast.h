@@ -13,27 +13,32 @@ namespace qav {
 
 enum class Op : std::uint8_t {
     // expressions as parsed
-    Const, Name, Assign, Field, Call, ObjectLit,
+    Const, Name, Assign, Field, Index, Call, ObjectLit, ArrayLit,
     Neg, Not, And, Or, Add, Sub, Mul, Div, Mod, Eq, Ne, Lt, Le, Gt, Ge,
+    Chain, // a run of binary operators grouped to the left, kept flat: a + b - c ...
     // expressions after resolving
-    Local, Global, SetLocal, SetGlobal, AppendLocal, AppendGlobal, SetField,
+    Local, Global, SetLocal, SetGlobal, AppendLocal, AppendGlobal, SetField, SetIndex, Builtin,
     // statements
-    ExprStmt, TopExprStmt, VarDecl, DeclLocal, DeclGlobal, FunctionDecl, Print, If, While, Block, Return, Nop,
+    ExprStmt, TopExprStmt, VarDecl, DeclLocal, DeclGlobal, FunctionDecl, Print, If, While, For, Break, Continue,
+    Block, Return, Nop,
 };
 
 struct Node {
     Op op;
     int line = 0;
     int column = 0;
-    int height = 1;     // longest path down to a leaf, bounded to protect the stack
-    bool pure = false;  // an expression that cannot change any variable or field
-    int weight = 1;     // steps a statement (or a loop turn) costs: more for big expressions
-    int slot = -1;      // variable slot, function index or field atom
+    int height = 1;     // how deep the evaluator recurses into it, bounded to protect the stack
+    bool pure = false;  // an expression that cannot change any variable, field or item
+    int weight = 1;     // steps a statement (or a loop turn) costs: one for each part it runs
+    int slot = -1;      // variable slot, function index, built-in or field atom
     mutable int cache = 0; // where a field was found last time
     Node* a = nullptr;
     Node* b = nullptr;
     Node* c = nullptr;
-    std::vector<Node*> list;  // block statements, call arguments, literal field values, appended '+'s
+    Node* d = nullptr;  // a for loop's body
+    // block statements, call arguments, literal values, a chain's operators (each with
+    // its right operand in b), appended '+'s
+    std::vector<Node*> list;
     std::vector<int> atoms;   // literal field atoms, after resolving
     std::vector<std::string> names; // literal field names or parameters, as written
     std::string name;

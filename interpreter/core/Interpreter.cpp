@@ -45,18 +45,22 @@ ScriptError At(Text text, std::size_t pos, std::string message)
 
 RunReport Run(std::string_view source, const Limits& limits)
 {
+    const auto start = Machine::Clock::now();
     try {
         if (source.size() > limits.sourceBytes)
             return Failed(ScriptError{"program too long: " + std::to_string(source.size()) + " bytes, at most " +
                                           std::to_string(limits.sourceBytes) + " are accepted",
                                       0, 0});
+        // A byte-order mark is not part of the program; positions count from after it.
+        if (source.starts_with("\xEF\xBB\xBF"))
+            source.remove_prefix(3);
         const std::size_t valid = ValidUtf8Prefix(source);
         if (valid != source.size())
             return Failed(At(source, valid, "the text is not valid UTF-8"));
         Program program;
         Compile(source, program);
         RunReport report;
-        Machine machine(program, limits);
+        Machine machine(program, limits, start);
         machine.Run(report);
         return report;
     } catch (const ScriptError& e) {
@@ -76,6 +80,8 @@ RunReport Run(std::u16string_view source, const Limits& limits)
                                           " characters, at most " + std::to_string(limits.sourceBytes) +
                                           " bytes are accepted",
                                       0, 0});
+        if (source.starts_with(u'\xFEFF'))
+            source.remove_prefix(1);
         std::string utf8;
         std::size_t bad = 0;
         if (!Utf16ToUtf8(source, utf8, bad))

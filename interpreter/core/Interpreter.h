@@ -2,6 +2,7 @@
 // its result, its log and its state at the end as lines of UTF-8 text.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -11,12 +12,16 @@
 namespace qav {
 
 struct Limits {
-    std::uint64_t steps = 100'000'000;         // statements and loop turns per run
+    std::uint64_t steps = 250'000'000;         // parts of statements and expressions run, and their work
+    std::chrono::milliseconds time{800};       // run time: the last guard, where steps misjudge the work
     int callDepth = 400;                       // nested function calls
     std::size_t stackBytes = 640 * 1024;       // machine stack the evaluator may use
     std::size_t sourceBytes = 4 * 1024 * 1024; // program text, in UTF-8
-    std::size_t heapBytes = 64 * 1024 * 1024;  // strings and objects alive at once
+    std::size_t heapBytes = 64 * 1024 * 1024;  // strings, objects and arrays alive at once
     std::size_t logBytes = 1024 * 1024;        // printed text kept in the log
+    // x = x + ... grows x's string in place when nothing else holds it. Off, every
+    // such '+' makes a new string: for tests that the shortcut changes no result.
+    bool appendInPlace = true;
 };
 
 struct RunReport {
@@ -27,6 +32,7 @@ struct RunReport {
     std::vector<std::string> parameters;
     std::vector<std::string> objects;
     std::vector<std::string> functions;
+    std::uint64_t steps = 0; // steps the run took
 };
 
 // Runs UTF-8 program text; invalid UTF-8 is reported as an error.

@@ -1,8 +1,9 @@
 #include "interpreter/core/Lexer.h"
 
+#include "interpreter/core/CharNames.h"
+
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace qav {
 
@@ -25,27 +26,11 @@ struct Keyword {
 
 constexpr Keyword kKeywords[] = {
     {"var", Tok::Var},       {"function", Tok::Function}, {"if", Tok::If},
-    {"else", Tok::Else},     {"while", Tok::While},       {"return", Tok::Return},
+    {"else", Tok::Else},     {"while", Tok::While},       {"for", Tok::For},
+    {"break", Tok::Break},   {"continue", Tok::Continue}, {"return", Tok::Return},
     {"print", Tok::Print},   {"true", Tok::True},         {"false", Tok::False},
     {"nil", Tok::Nil},
 };
-
-std::string CharName(std::string_view src, std::size_t pos)
-{
-    const auto c = static_cast<unsigned char>(src[pos]);
-    if (c >= 0x21 && c < 0x7F)
-        return std::string{'\'', static_cast<char>(c), '\''};
-    if (c < 0x80) {
-        char buf[16];
-        std::snprintf(buf, sizeof buf, "U+%04X", c);
-        return buf;
-    }
-    std::size_t len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : 4;
-    std::string name(1, '\'');
-    name += src.substr(pos, len);
-    name += '\'';
-    return name;
-}
 
 } // namespace
 
@@ -61,6 +46,9 @@ const char* Describe(Tok kind)
     case Tok::If: return "'if'";
     case Tok::Else: return "'else'";
     case Tok::While: return "'while'";
+    case Tok::For: return "'for'";
+    case Tok::Break: return "'break'";
+    case Tok::Continue: return "'continue'";
     case Tok::Return: return "'return'";
     case Tok::Print: return "'print'";
     case Tok::True: return "'true'";
@@ -70,6 +58,8 @@ const char* Describe(Tok kind)
     case Tok::RParen: return "')'";
     case Tok::LBrace: return "'{'";
     case Tok::RBrace: return "'}'";
+    case Tok::LBracket: return "'['";
+    case Tok::RBracket: return "']'";
     case Tok::Comma: return "','";
     case Tok::Semicolon: return "';'";
     case Tok::Dot: return "'.'";
@@ -193,7 +183,7 @@ void Lexer::ReadString(Token& token)
             continue;
         }
         if (static_cast<unsigned char>(c) < 0x20 && c != '\t')
-            Fail("control character " + CharName(src_, pos_) + " in string", line_, column_);
+            Fail("control character " + DescribeChar(src_, pos_) + " in string", line_, column_);
         token.string += c;
         Advance();
     }
@@ -245,6 +235,8 @@ Token Lexer::Next()
     case ')': one(Tok::RParen); break;
     case '{': one(Tok::LBrace); break;
     case '}': one(Tok::RBrace); break;
+    case '[': one(Tok::LBracket); break;
+    case ']': one(Tok::RBracket); break;
     case ',': one(Tok::Comma); break;
     case ';': one(Tok::Semicolon); break;
     case '.': one(Tok::Dot); break;
@@ -269,7 +261,7 @@ Token Lexer::Next()
         two(Tok::OrOr);
         break;
     default:
-        Fail("unexpected character " + CharName(src_, pos_), line_, column_);
+        Fail("unexpected character " + DescribeChar(src_, pos_), line_, column_);
     }
     token.text = src_.substr(start, pos_ - start);
     return token;

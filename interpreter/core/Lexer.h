@@ -10,8 +10,8 @@ namespace qav {
 
 enum class Tok {
     End, Number, String, Name,
-    Var, Function, If, Else, While, Return, Print, True, False, Nil,
-    LParen, RParen, LBrace, RBrace, Comma, Semicolon, Dot, Colon,
+    Var, Function, If, Else, While, For, Break, Continue, Return, Print, True, False, Nil,
+    LParen, RParen, LBrace, RBrace, LBracket, RBracket, Comma, Semicolon, Dot, Colon,
     Plus, Minus, Star, Slash, Percent, Bang, Assign,
     Eq, Ne, Lt, Le, Gt, Ge, AndAnd, OrOr,
 };

@@ -1,7 +1,10 @@
 #include "interpreter/core/Machine.h"
 
+#include "interpreter/core/Costs.h"
+#include "interpreter/core/Utf.h"
+#include "interpreter/core/ValueText.h"
+
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <new>
 
@@ -12,20 +15,11 @@ namespace {
 constexpr std::size_t kMaxStackValues = 1 << 20;
 constexpr std::size_t kMaxDumpLines = 1000;
 constexpr std::size_t kMaxDumpBytes = 256 * 1024;
-constexpr std::size_t kMaxShownFields = 100;
-constexpr std::size_t kMaxShownString = 200;
+constexpr std::size_t kMaxShownName = 100;
+constexpr std::size_t kMaxShownParts = 100; // as Display shows them
 
-const char* TypeName(const Value& v)
-{
-    switch (v.type()) {
-    case Type::Nil: return "nil";
-    case Type::Bool: return "a boolean";
-    case Type::Number: return "a number";
-    case Type::String: return "a string";
-    case Type::Object: return "an object";
-    }
-    return "a value";
-}
+constexpr std::uint64_t kStepsPerClockCheck = 1 << 15;
+constexpr std::size_t kMinCollectBytes = 4 * 1024 * 1024;
 
 const char* OpText(Op op)
 {
@@ -56,101 +50,46 @@ bool Equal(const Value& a, const Value& b)
     case Type::Bool: return a.boolean() == b.boolean();
     case Type::Number: return a.number() == b.number();
     case Type::String: return a.str() == b.str() || a.str()->text == b.str()->text;
-    case Type::Object: return a.obj() == b.obj();
+    case Type::Object:
+    case Type::Array: return a.container() == b.container();
     }
     return false;
 }
 
-// Cuts a text to at most max bytes without splitting a UTF-8 sequence.
-std::string_view Cut(std::string_view s, std::size_t max)
+// x % y with the sign of x; whole numbers take the integer path, which is far quicker.
+double Remainder(double x, double y)
 {
-    if (s.size() <= max)
-        return s;
-    std::size_t end = max;
-    while (end > 0 && (static_cast<unsigned char>(s[end]) & 0xC0) == 0x80)
-        --end;
-    return s.substr(0, end);
-}
-
-std::string Quote(std::string_view s)
-{
-    std::string out = "\"";
-    for (char c : Cut(s, kMaxShownString)) {
-        switch (c) {
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        default: out += c;
-        }
+    constexpr double kWhole = 9007199254740992.0; // 2^53: every whole number up to it is exact
+    if (x > -kWhole && x < kWhole && y > -kWhole && y < kWhole) {
+        const auto a = static_cast<std::int64_t>(x);
+        const auto b = static_cast<std::int64_t>(y);
+        if (static_cast<double>(a) == x && static_cast<double>(b) == y)
+            return static_cast<double>(a % b);
     }
-    out += '"';
-    if (s.size() > kMaxShownString)
-        out += "... (" + std::to_string(s.size()) + " bytes)";
-    return out;
+    return std::fmod(x, y);
 }
 
-std::string ObjectName(const Obj* o)
+std::string Plural(std::size_t n, const char* one, const char* many)
 {
-    std::string name(1, '#');
-    name += std::to_string(o->id);
-    return name;
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+std::string TimeText(std::chrono::milliseconds time)
+{
+    const double seconds = static_cast<double>(time.count()) / 1000;
+    return FormatNumber(seconds) + (seconds == 1 ? " second" : " seconds");
+}
+
+Value Hold(Container* c)
+{
+    return c->kind == Type::Object ? Value(static_cast<Obj*>(c)) : Value(static_cast<Arr*>(c));
 }
 
 } // namespace
 
-std::string FormatNumber(double d)
-{
-    if (std::isnan(d))
-        return "nan";
-    if (std::isinf(d))
-        return d < 0 ? "-inf" : "inf";
-    if (d == std::trunc(d) && std::fabs(d) < 1e15)
-        return std::to_string(static_cast<long long>(d));
-    char buf[64];
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, d);
-    return ec == std::errc() ? std::string(buf, end) : std::string("?");
-}
-
-std::string Repr(const Value& v)
-{
-    switch (v.type()) {
-    case Type::Nil: return "nil";
-    case Type::Bool: return v.boolean() ? "true" : "false";
-    case Type::Number: return FormatNumber(v.number());
-    case Type::String: return Quote(v.str()->text);
-    case Type::Object: return ObjectName(v.obj());
-    }
-    return "?";
-}
-
-std::string Display(const Value& v, const std::vector<std::string>& atoms)
-{
-    if (v.IsString())
-        return v.str()->text;
-    if (!v.IsObject())
-        return Repr(v);
-    const Obj* o = v.obj();
-    std::string out = ObjectName(o);
-    out += " {";
-    for (std::size_t i = 0; i < o->fields.size(); ++i) {
-        if (i == kMaxShownFields) {
-            out += ", ... (" + std::to_string(o->fields.size()) + " fields)";
-            break;
-        }
-        if (i > 0)
-            out += ", ";
-        out += atoms[static_cast<std::size_t>(o->fields[i].atom)];
-        out += ": ";
-        out += Repr(o->fields[i].value);
-    }
-    out += "}";
-    return out;
-}
-
-Machine::Machine(const Program& program, const Limits& limits)
-    : program_(program), limits_(limits), globals_(program.globals.size()), calls_(program.functions.size())
+Machine::Machine(const Program& program, const Limits& limits, Clock::time_point start)
+    : program_(program), limits_(limits), globals_(program.globals.size()), calls_(program.functions.size()),
+      atoms_(program.atoms)
 {
     std::size_t maxLocals = 1;
     for (const Function& f : program.functions)
@@ -162,6 +101,12 @@ Machine::Machine(const Program& program, const Limits& limits)
     sp_ = stack_.get();
     fp_ = stack_.get();
     frames_.reserve(depth);
+    for (std::size_t i = 0; i < atoms_.size(); ++i)
+        atomIds_.emplace(atoms_[i], static_cast<int>(i));
+    atomStrings_.resize(atoms_.size());
+    checkAt_ = std::min(limits_.steps, kStepsPerClockCheck);
+    deadline_ = start + std::min(limits_.time, std::chrono::milliseconds(std::chrono::hours(24)));
+    collectAt_ = std::min(kMinCollectBytes, limits_.heapBytes);
 }
 
 Machine::~Machine() = default;
@@ -187,9 +132,13 @@ void Machine::Fail(const Node* n, const char* message)
     Fail(n, std::string(message));
 }
 
-void Machine::FailSteps(const Node* n)
+void Machine::Checkpoint(const Node* n)
 {
-    Fail(n, "step limit reached: the program ran more than " + std::to_string(limits_.steps) + " steps");
+    if (steps_ > limits_.steps)
+        Fail(n, "step limit reached: the program ran more than " + std::to_string(limits_.steps) + " steps");
+    if (Clock::now() > deadline_)
+        Fail(n, "time limit reached: the program ran for more than " + TimeText(limits_.time));
+    checkAt_ = std::min(limits_.steps, steps_ + kStepsPerClockCheck);
 }
 
 void Machine::FailDepth(const Node* n)
@@ -199,22 +148,93 @@ void Machine::FailDepth(const Node* n)
 
 void Machine::FailNegate(const Node* n, const Value& v)
 {
-    Fail(n, std::string("cannot apply '-' to ") + TypeName(v));
+    Fail(n, std::string("cannot apply '-' to ") + KindName(v));
 }
 
-void Machine::CheckHeap(const Node* n)
+void Machine::FailMemory(const Node* n, std::size_t stringBytes)
 {
+    if (stringBytes > limits_.heapBytes)
+        Fail(n, "memory limit reached: a string of " + std::to_string(stringBytes) + " bytes");
+    Fail(n, "memory limit reached: strings, objects and arrays take more than " +
+                std::to_string(limits_.heapBytes) + " bytes");
+}
+
+std::size_t Machine::Room() const
+{
+    return limits_.heapBytes - std::min(heap_.bytes(), limits_.heapBytes);
+}
+
+// Makes room for a string of size bytes, growth more than the heap holds now; cycles
+// are collected first when it would not fit.
+void Machine::Reserve(const Node* n, std::size_t size, std::size_t growth)
+{
+    if (size > limits_.heapBytes)
+        FailMemory(n, size);
+    if (growth <= Room())
+        return;
+    Collect(n);
+    if (growth > Room())
+        FailMemory(n, size);
+}
+
+void Machine::Reserve(const Node* n, std::size_t size)
+{
+    Reserve(n, size, size + Heap::kStringBytes);
+}
+
+// After memory grew: cycles are collected once the heap has doubled since the last
+// time, and always before the limit is declared reached.
+void Machine::Allocated(const Node* n)
+{
+    if (heap_.bytes() > collectAt_)
+        Collect(n);
+    // Memory never used before is slow to get: the system has to map it in.
+    if (heap_.bytes() > peak_) {
+        Charge(n, (heap_.bytes() - peak_) * cost::kPeakByte);
+        peak_ = heap_.bytes();
+    }
+}
+
+void Machine::Collect(const Node* n)
+{
+    const std::size_t work = heap_.Collect();
+    collectAt_ = std::clamp(2 * heap_.bytes(), std::min(kMinCollectBytes, limits_.heapBytes), limits_.heapBytes);
+    Charge(n, work * cost::kCollect);
     if (heap_.bytes() > limits_.heapBytes)
-        Fail(n, "memory limit reached: strings and objects take more than " + std::to_string(limits_.heapBytes) +
-                    " bytes");
+        FailMemory(n, 0);
+}
+
+Value Machine::MakeString(const Node* n, std::string text)
+{
+    Reserve(n, text.size());
+    Charge(n, cost::kAlloc + cost::Copied(text.size()));
+    Value v(heap_.NewString(std::move(text)));
+    Allocated(n);
+    return v;
+}
+
+std::string Machine::Text(const Node* n, const Value& v)
+{
+    if (v.IsNumber()) {
+        Charge(n, cost::kFormat);
+        return FormatNumber(v.number());
+    }
+    if (v.IsContainer()) {
+        // Each field or item shown is turned into text on its own.
+        const std::size_t parts = v.IsObject() ? v.obj()->fields.size() : v.arr()->items.size();
+        Charge(n, std::min<std::size_t>(parts, kMaxShownParts) * cost::kFormat);
+    }
+    std::string text = Display(v, atoms_);
+    Charge(n, cost::Copied(text.size()));
+    return text;
 }
 
 void Machine::Print(const Node* n, const Value& v)
 {
     if (logFull_)
         return;
-    const std::string text = Display(v, program_.atoms);
-    Charge(n, Cost(text.size()));
+    const std::string text = v.IsString() ? v.str()->text : Text(n, v);
+    Charge(n, cost::Copied(text.size()));
     std::size_t start = 0;
     for (;;) {
         std::size_t end = text.find_first_of("\r\n", start);
@@ -231,17 +251,17 @@ void Machine::Print(const Node* n, const Value& v)
     }
 }
 
-Value Machine::Concat(const Node* n, const std::string& left, const std::string& right)
+Value Machine::Concat(const Node* n, std::string_view left, std::string_view right)
 {
-    if (left.size() + right.size() > limits_.heapBytes - std::min(heap_.bytes(), limits_.heapBytes))
-        Fail(n, "memory limit reached: a string of " + std::to_string(left.size() + right.size()) + " bytes");
-    Charge(n, Cost(left.size() + right.size()));
+    const std::size_t size = left.size() + right.size();
+    Reserve(n, size);
+    Charge(n, cost::kAlloc + cost::Copied(size));
     std::string text;
-    text.reserve(left.size() + right.size());
+    text.reserve(size);
     text += left;
     text += right;
     Value v(heap_.NewString(std::move(text)));
-    CheckHeap(n);
+    Allocated(n);
     return v;
 }
 
@@ -252,17 +272,17 @@ Value Machine::Add(const Node* n, const Value& a, const Value& b)
     if (a.IsString() && b.IsString())
         return Concat(n, a.str()->text, b.str()->text);
     if (a.IsString())
-        return Concat(n, a.str()->text, Display(b, program_.atoms));
+        return Concat(n, a.str()->text, Text(n, b));
     if (b.IsString())
-        return Concat(n, Display(a, program_.atoms), b.str()->text);
-    Fail(n, std::string("cannot apply '+' to ") + TypeName(a) + " and " + TypeName(b));
+        return Concat(n, Text(n, a), b.str()->text);
+    Fail(n, std::string("cannot apply '+' to ") + KindName(a) + " and " + KindName(b));
 }
 
 // x = x + a + b ...: when x holds a string that nothing else can see, the texts of
 // a, b ... are appended to it in place; otherwise the '+'s run one by one.
 Value Machine::Append(const Node* n, Value& target)
 {
-    if (!target.IsString() || target.str()->heap != &heap_) {
+    if (!limits_.appendInPlace || !target.IsString() || target.str()->heap != &heap_) {
         Value acc = target;
         for (const Node* add : n->list) {
             Value v = Eval(add->b);
@@ -272,40 +292,39 @@ Value Machine::Append(const Node* n, Value& target)
         return target;
     }
     const Value old = target;
+    Str* s = old.str();
     std::string tail;
     for (const Node* add : n->list) {
         Value v = Eval(add->b);
         if (v.IsString())
             tail += v.str()->text;
         else
-            tail += Display(v, program_.atoms);
+            tail += Text(add, v);
         if (tail.size() > limits_.heapBytes)
-            Fail(add, "memory limit reached: a string of " + std::to_string(tail.size()) + " bytes");
+            FailMemory(add, s->text.size() + tail.size());
     }
-    Str* s = old.str();
-    // The last statement's value may share it; this statement replaces that value anyway.
-    const std::uint32_t others = last_.IsString() && last_.str() == s ? 1 : 0;
-    if (!target.IsString() || target.str() != s || s->refs != 2 + others) {
+    // Only the variable and this function hold it: nobody else can see it change.
+    if (!target.IsString() || target.str() != s || s->refs != 2) {
         target = Concat(n, s->text, tail);
         return target;
     }
-    if (tail.size() > limits_.heapBytes - std::min(heap_.bytes(), limits_.heapBytes))
-        Fail(n, "memory limit reached: a string of " + std::to_string(s->text.size() + tail.size()) + " bytes");
-    Charge(n, Cost(tail.size()));
-    const std::size_t before = Footprint(*s);
+    Reserve(n, s->text.size() + tail.size(), tail.size());
+    Charge(n, cost::Copied(2 * tail.size())); // twice: the string moves as it grows
     s->text += tail;
-    heap_.Grew(Footprint(*s) - before);
-    CheckHeap(n);
+    s->length += CountChars(tail);
+    heap_.Grew(tail.size());
+    Allocated(n);
     return target;
 }
 
 Value Machine::Arithmetic(const Node* n, const Value& a, const Value& b)
 {
     if (!a.IsNumber() || !b.IsNumber())
-        Fail(n, std::string("cannot apply ") + OpText(n->op) + " to " + TypeName(a) + " and " + TypeName(b));
+        Fail(n, std::string("cannot apply ") + OpText(n->op) + " to " + KindName(a) + " and " + KindName(b));
     const double x = a.number();
     const double y = b.number();
     switch (n->op) {
+    case Op::Add: return Value(x + y);
     case Op::Sub: return Value(x - y);
     case Op::Mul: return Value(x * y);
     case Op::Div:
@@ -315,7 +334,7 @@ Value Machine::Arithmetic(const Node* n, const Value& a, const Value& b)
     default:
         if (y == 0)
             Fail(n, "division by zero");
-        return Value(std::fmod(x, y));
+        return Value(Remainder(x, y));
     }
 }
 
@@ -333,8 +352,8 @@ Value Machine::Compare(const Node* n, const Value& a, const Value& b)
         }
     }
     if (!a.IsString() || !b.IsString())
-        Fail(n, std::string("cannot apply ") + OpText(n->op) + " to " + TypeName(a) + " and " + TypeName(b));
-    Charge(n, Cost(std::min(a.str()->text.size(), b.str()->text.size())));
+        Fail(n, std::string("cannot apply ") + OpText(n->op) + " to " + KindName(a) + " and " + KindName(b));
+    Charge(n, cost::Scanned(std::min(a.str()->text.size(), b.str()->text.size())));
     order = a.str()->text.compare(b.str()->text);
     switch (n->op) {
     case Op::Lt: return Value::Boolean(order < 0);
@@ -344,30 +363,91 @@ Value Machine::Compare(const Node* n, const Value& a, const Value& b)
     }
 }
 
-namespace {
-
-int FindField(const Obj* o, int atom, int& cache)
+// One operator of a chain, applied to the value so far and its right operand.
+Value Machine::Apply(const Node* link, const Value& a, const Value& b)
 {
-    const auto size = static_cast<int>(o->fields.size());
-    if (cache < size && o->fields[static_cast<std::size_t>(cache)].atom == atom)
-        return cache;
-    for (int i = 0; i < size; ++i) {
-        if (o->fields[static_cast<std::size_t>(i)].atom == atom) {
-            cache = i;
-            return i;
-        }
+    switch (link->op) {
+    case Op::Add: return Add(link, a, b);
+    case Op::Sub: case Op::Mul: case Op::Div: case Op::Mod: return Arithmetic(link, a, b);
+    case Op::Lt: case Op::Le: case Op::Gt: case Op::Ge: return Compare(link, a, b);
+    case Op::Eq:
+    case Op::Ne:
+        if (a.IsString() && b.IsString())
+            Charge(link, cost::Scanned(std::min(a.str()->text.size(), b.str()->text.size())));
+        return Value::Boolean(Equal(a, b) == (link->op == Op::Eq));
+    default: Fail(link, "internal error: not an operator");
     }
-    return -1;
 }
 
-} // namespace
+// a op b op c ...: left to right in a loop, the way nested operators would have run.
+Value Machine::Chain(const Node* n)
+{
+    Value acc = Eval(n->a);
+    const std::size_t links = n->list.size();
+    for (std::size_t i = 0; i < links; ++i) {
+        const Node* link = n->list[i];
+        switch (link->op) {
+        case Op::And:
+            if (acc.Truthy())
+                acc = Eval(link->b);
+            continue;
+        case Op::Or:
+            if (!acc.Truthy())
+                acc = Eval(link->b);
+            continue;
+        case Op::Add:
+            if (acc.IsString()) {
+                i = Join(n, i, acc);
+                continue;
+            }
+            break;
+        default:
+            break;
+        }
+        const Value right = Eval(link->b);
+        if (acc.IsNumber() && right.IsNumber()) {
+            const double x = acc.number();
+            const double y = right.number();
+            switch (link->op) {
+            case Op::Add: acc = Value(x + y); continue;
+            case Op::Sub: acc = Value(x - y); continue;
+            case Op::Mul: acc = Value(x * y); continue;
+            default: break;
+            }
+        }
+        acc = Apply(link, acc, right);
+    }
+    return acc;
+}
+
+// acc is a string and the chain's link i is a '+': that and every '+' right after it
+// join into one new string. Returns the last link joined.
+std::size_t Machine::Join(const Node* chain, std::size_t i, Value& acc)
+{
+    std::string text = acc.str()->text;
+    const Node* link = chain->list[i];
+    for (; i < chain->list.size() && chain->list[i]->op == Op::Add; ++i) {
+        link = chain->list[i];
+        const Value v = Eval(link->b);
+        if (v.IsString())
+            text += v.str()->text;
+        else
+            text += Text(link, v);
+        if (text.size() > limits_.heapBytes)
+            FailMemory(link, text.size());
+    }
+    Reserve(link, text.size());
+    Charge(link, cost::kAlloc + cost::Copied(text.size()));
+    acc = Value(heap_.NewString(std::move(text)));
+    Allocated(link);
+    return i - 1;
+}
 
 Value Machine::GetField(const Node* n, const Value& target)
 {
     if (!target.IsObject())
-        Fail(n, "cannot read field '" + n->name + "' of " + TypeName(target));
-    Charge(n, target.obj()->fields.size() / 8);
-    const int i = FindField(target.obj(), n->slot, n->cache);
+        Fail(n, "cannot read field '" + n->name + "' of " + KindName(target));
+    const int i = target.obj()->Find(n->slot, n->cache);
     if (i < 0)
         Fail(n, "object #" + std::to_string(target.obj()->id) + " has no field '" + n->name + "'");
     return target.obj()->fields[static_cast<std::size_t>(i)].value;
@@ -376,30 +456,116 @@ Value Machine::GetField(const Node* n, const Value& target)
 Value Machine::SetField(const Node* n, const Value& target, Value value)
 {
     if (!target.IsObject())
-        Fail(n, "cannot set field '" + n->name + "' on " + TypeName(target));
+        Fail(n, "cannot set field '" + n->name + "' on " + KindName(target));
     Obj* o = target.obj();
-    Charge(n, o->fields.size() / 8);
-    const int i = FindField(o, n->slot, n->cache);
+    const int i = o->Find(n->slot, n->cache);
     if (i >= 0) {
         o->fields[static_cast<std::size_t>(i)].value = value;
         return value;
     }
-    const std::size_t before = o->fields.capacity();
-    o->fields.push_back(Field{n->slot, value});
-    heap_.Grew((o->fields.capacity() - before) * FieldFootprint());
-    CheckHeap(n);
+    Charge(n, cost::kField);
+    o->Add(n->slot, value);
+    heap_.Grew(Heap::kFieldBytes);
+    Allocated(n);
+    return value;
+}
+
+std::size_t Machine::ItemIndex(const Node* n, const Arr* a, const Value& key)
+{
+    if (!key.IsNumber())
+        Fail(n, std::string("an array index must be a number, not ") + KindName(key));
+    const double k = key.number();
+    if (k != std::floor(k))
+        Fail(n, "an array index must be a whole number, not " + FormatNumber(k));
+    if (k < 0 || k >= static_cast<double>(a->items.size()))
+        Fail(n, "index " + FormatNumber(k) + " is out of range: the array has " +
+                    Plural(a->items.size(), "item", "items"));
+    return static_cast<std::size_t>(k);
+}
+
+int Machine::AtomOf(const Node* n, const Str* name, bool add)
+{
+    Charge(n, cost::Scanned(name->text.size()));
+    if (const auto it = atomIds_.find(name->text); it != atomIds_.end())
+        return it->second;
+    if (!add)
+        return -1;
+    // A new field name stays for the rest of the run, and counts as memory for it.
+    Charge(n, cost::kNewName);
+    Reserve(n, name->text.size());
+    const auto atom = static_cast<int>(atoms_.size());
+    atoms_.push_back(name->text);
+    atomStrings_.emplace_back();
+    atomIds_.emplace(name->text, atom);
+    heap_.Grew(Heap::kStringBytes + name->text.size());
+    return atom;
+}
+
+Value Machine::GetIndex(const Node* n, const Value& target, const Value& key)
+{
+    if (target.IsArray())
+        return target.arr()->items[ItemIndex(n, target.arr(), key)];
+    if (!target.IsObject())
+        Fail(n, std::string("cannot index ") + KindName(target));
+    if (!key.IsString())
+        Fail(n, std::string("a field name must be a string, not ") + KindName(key));
+    const int atom = AtomOf(n, key.str(), false);
+    const int i = atom < 0 ? -1 : target.obj()->Find(atom, n->cache);
+    if (i < 0)
+        Fail(n, "object #" + std::to_string(target.obj()->id) + " has no field '" +
+                    std::string(Cut(key.str()->text, kMaxShownName)) + "'");
+    return target.obj()->fields[static_cast<std::size_t>(i)].value;
+}
+
+Value Machine::SetIndex(const Node* n, const Value& target, const Value& key, Value value)
+{
+    if (target.IsArray()) {
+        target.arr()->items[ItemIndex(n, target.arr(), key)] = value;
+        return value;
+    }
+    if (!target.IsObject())
+        Fail(n, std::string("cannot index ") + KindName(target));
+    if (!key.IsString())
+        Fail(n, std::string("a field name must be a string, not ") + KindName(key));
+    Obj* o = target.obj();
+    const int atom = AtomOf(n, key.str(), true);
+    const int i = o->Find(atom, n->cache);
+    if (i >= 0) {
+        o->fields[static_cast<std::size_t>(i)].value = value;
+        return value;
+    }
+    Charge(n, cost::kField);
+    o->Add(atom, value);
+    heap_.Grew(Heap::kFieldBytes);
+    Allocated(n);
     return value;
 }
 
 Value Machine::MakeObject(const Node* n)
 {
+    Charge(n, cost::kAlloc + n->list.size() * cost::kField);
     Value result(heap_.NewObject());
     Obj* o = result.obj();
     o->fields.reserve(n->list.size());
-    heap_.Grew(o->fields.capacity() * FieldFootprint());
-    CheckHeap(n);
-    for (std::size_t i = 0; i < n->list.size(); ++i)
-        o->fields.push_back(Field{n->atoms[i], Eval(n->list[i])});
+    for (std::size_t i = 0; i < n->list.size(); ++i) {
+        o->Add(n->atoms[i], Eval(n->list[i]));
+        heap_.Grew(Heap::kFieldBytes);
+    }
+    Allocated(n);
+    return result;
+}
+
+Value Machine::MakeArray(const Node* n)
+{
+    Charge(n, cost::kAlloc + n->list.size() * cost::kField);
+    Value result(heap_.NewArray());
+    Arr* a = result.arr();
+    a->items.reserve(n->list.size());
+    for (const Node* item : n->list) {
+        a->items.push_back(Eval(item));
+        heap_.Grew(Heap::kItemBytes);
+    }
+    Allocated(n);
     return result;
 }
 
@@ -411,8 +577,8 @@ Value Machine::Call(const Node* n)
         FailDepth(n);
     if (reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) < stackFloor_)
         Fail(n, "program nested too deeply for the machine stack");
-    // The body block's own step, and more for a function with many variables to clear.
-    Charge(n, 1 + static_cast<std::uint64_t>(f.locals) / 16);
+    // The body block's own step, and one for each variable to set up and clear.
+    Charge(n, 1 + static_cast<std::uint64_t>(f.locals));
     Value* base = sp_;
     if (stackEnd_ - base < f.locals)
         Fail(n, "call stack full: too many local variables in nested calls");
@@ -493,10 +659,58 @@ Value Machine::Eval(const Node* n)
         Value v = Eval(n->b);
         return StoreField(n, target, std::move(v));
     }
+    case Op::Index: {
+        Operands o;
+        Both(n, o);
+        if (o.a->IsArray() && o.b->IsNumber()) {
+            const auto& items = o.a->arr()->items;
+            const double k = o.b->number();
+            if (k >= 0 && k < static_cast<double>(items.size())) {
+                const auto i = static_cast<std::size_t>(k);
+                if (static_cast<double>(i) == k)
+                    return items[i];
+            }
+        }
+        return GetIndex(n, *o.a, *o.b);
+    }
+    case Op::SetIndex: {
+        // Target, index, value: each read in place only when what runs after it cannot change it.
+        Value target;
+        Value key;
+        const Value* t = &target;
+        const Value* k = &key;
+        if (IsLeaf(n->a) && n->b->pure && n->c->pure)
+            t = &Leaf(n->a);
+        else
+            target = Eval(n->a);
+        if (IsLeaf(n->b) && n->c->pure)
+            k = &Leaf(n->b);
+        else
+            key = Eval(n->b);
+        Value v = Eval(n->c);
+        if (t->IsArray() && k->IsNumber()) {
+            auto& items = t->arr()->items;
+            const double x = k->number();
+            if (x >= 0 && x < static_cast<double>(items.size())) {
+                const auto i = static_cast<std::size_t>(x);
+                if (static_cast<double>(i) == x) {
+                    items[i] = v;
+                    return v;
+                }
+            }
+        }
+        return SetIndex(n, *t, *k, std::move(v));
+    }
     case Op::Call:
         return Call(n);
+    case Op::Builtin:
+        return CallBuiltin(n);
     case Op::ObjectLit:
         return MakeObject(n);
+    case Op::ArrayLit:
+        return MakeArray(n);
+    case Op::Chain:
+        return Chain(n);
     case Op::Neg: {
         const Value v = Eval(n->a);
         if (!v.IsNumber())
@@ -534,10 +748,18 @@ Value Machine::Eval(const Node* n)
             return Value(o.a->number() * o.b->number());
         return Arithmetic(n, *o.a, *o.b);
     }
-    case Op::Div:
+    case Op::Div: {
+        Operands o;
+        Both(n, o);
+        if (o.a->IsNumber() && o.b->IsNumber() && o.b->number() != 0)
+            return Value(o.a->number() / o.b->number());
+        return Arithmetic(n, *o.a, *o.b);
+    }
     case Op::Mod: {
         Operands o;
         Both(n, o);
+        if (o.a->IsNumber() && o.b->IsNumber() && o.b->number() != 0)
+            return Value(Remainder(o.a->number(), o.b->number()));
         return Arithmetic(n, *o.a, *o.b);
     }
     case Op::Eq:
@@ -595,7 +817,7 @@ bool Machine::Test(const Node* n)
         Operands o;
         Both(n, o);
         if (o.a->IsString() && o.b->IsString())
-            Charge(n, Cost(std::min(o.a->str()->text.size(), o.b->str()->text.size())));
+            Charge(n, cost::Scanned(std::min(o.a->str()->text.size(), o.b->str()->text.size())));
         return Equal(*o.a, *o.b) == (n->op == Op::Eq);
     }
     case Op::Not:
@@ -637,6 +859,46 @@ Value Machine::StoreField(const Node* n, const Value& target, Value value)
     return SetField(n, target, std::move(value));
 }
 
+// A while or for loop; a block body runs here, one call level less per turn.
+Machine::Flow Machine::Loop(const Node* n)
+{
+    const bool isFor = n->op == Op::For;
+    const Node* condition = isFor ? n->b : n->a;
+    const Node* body = isFor ? n->d : n->b;
+    if (isFor && n->a != nullptr) {
+        if (n->a->op == Op::ExprStmt) {
+            Charge(n->a, static_cast<std::uint64_t>(n->a->weight));
+            Eval(n->a->a);
+        } else {
+            Exec(n->a);
+        }
+    }
+    const bool block = body->op == Op::Block;
+    for (;;) {
+        Charge(n, static_cast<std::uint64_t>(n->weight));
+        if (condition != nullptr && !Test(condition))
+            break;
+        Flow flow = Flow::Normal;
+        if (block) {
+            Charge(body, 1);
+            for (const Node* s : body->list) {
+                flow = Exec(s);
+                if (flow != Flow::Normal)
+                    break;
+            }
+        } else {
+            flow = Exec(body);
+        }
+        if (flow == Flow::Return)
+            return flow;
+        if (flow == Flow::Break)
+            break;
+        if (isFor && n->c != nullptr)
+            Eval(n->c);
+    }
+    return Flow::Normal;
+}
+
 Machine::Flow Machine::Exec(const Node* n)
 {
     Charge(n, static_cast<std::uint64_t>(n->weight));
@@ -645,6 +907,9 @@ Machine::Flow Machine::Exec(const Node* n)
         Eval(n->a);
         return Flow::Normal;
     case Op::TopExprStmt:
+        // The statement's value replaces the last one; let go of that first, so that a
+        // string it held can grow in place only when nothing else holds it.
+        last_ = Value();
         last_ = Eval(n->a);
         return Flow::Normal;
     case Op::DeclLocal: {
@@ -661,32 +926,30 @@ Machine::Flow Machine::Exec(const Node* n)
         Print(n, Eval(n->a));
         return Flow::Normal;
     case Op::If:
-        if (Test(n->a))
-            return Exec(n->b);
-        return n->c != nullptr ? Exec(n->c) : Flow::Normal;
-    case Op::While: {
-        // A block body runs here, one call level less per turn; it still costs its step.
-        const Node* body = n->b;
-        const bool block = body->op == Op::Block;
-        for (;;) {
-            Charge(n, static_cast<std::uint64_t>(n->weight));
-            if (!Test(n->a))
-                break;
-            if (block) {
-                Charge(body, 1);
-                for (const Node* s : body->list)
-                    if (Exec(s) == Flow::Return)
-                        return Flow::Return;
-            } else if (Exec(body) == Flow::Return) {
-                return Flow::Return;
-            }
+        // An 'else if' chain runs in this loop; each further condition costs its steps.
+        for (const Node* branch = n;;) {
+            if (Test(branch->a))
+                return Exec(branch->b);
+            branch = branch->c;
+            if (branch == nullptr)
+                return Flow::Normal;
+            if (branch->op != Op::If)
+                return Exec(branch);
+            Charge(branch, static_cast<std::uint64_t>(branch->weight));
         }
-        return Flow::Normal;
-    }
+    case Op::While:
+    case Op::For:
+        return Loop(n);
+    case Op::Break:
+        return Flow::Break;
+    case Op::Continue:
+        return Flow::Continue;
     case Op::Block:
-        for (const Node* s : n->list)
-            if (Exec(s) == Flow::Return)
-                return Flow::Return;
+        for (const Node* s : n->list) {
+            const Flow flow = Exec(s);
+            if (flow != Flow::Normal)
+                return flow;
+        }
         return Flow::Normal;
     case Op::Return:
         if (n->a == nullptr)
@@ -731,6 +994,7 @@ void Machine::Run(RunReport& report)
     retval_ = Value();
 
     report.ok = !failed;
+    report.steps = steps_;
     report.log = std::move(log_);
     if (logFull_)
         report.log.push_back("(log cut: the program printed more than " + std::to_string(limits_.logBytes) +
@@ -748,7 +1012,7 @@ void Machine::Run(RunReport& report)
             report.result = std::string(Cut(text, limits_.logBytes)) + "... (" + std::to_string(text.size()) +
                             " bytes)";
         else
-            report.result = Display(last_, program_.atoms);
+            report.result = Display(last_, atoms_);
     }
     DumpStacks(report, last_);
 }
@@ -773,11 +1037,12 @@ void Machine::DumpStacks(RunReport& report, const Value& result)
 
     report.parameters = std::move(failedFrames_);
 
-    std::vector<Obj*> alive;
-    auto visit = [&alive](const Value& v) {
-        if (v.IsObject() && v.obj()->mark == 0) {
-            v.obj()->mark = 1;
-            alive.push_back(v.obj());
+    // Objects and arrays reachable from the roots, listed in the order they were made.
+    std::vector<Container*> reached;
+    auto visit = [&reached](const Value& v) {
+        if (v.IsContainer() && v.container()->mark == 0) {
+            v.container()->mark = 1;
+            reached.push_back(v.container());
         }
     };
     for (const Value& v : globals_)
@@ -785,13 +1050,11 @@ void Machine::DumpStacks(RunReport& report, const Value& result)
     for (const Value& v : failedRoots_)
         visit(v);
     visit(result);
-    for (std::size_t i = 0; i < alive.size(); ++i)
-        for (const Field& f : alive[i]->fields)
-            visit(f.value);
-    std::sort(alive.begin(), alive.end(), [](const Obj* a, const Obj* b) { return a->id < b->id; });
+    for (std::size_t i = 0; i < reached.size(); ++i)
+        ForEachChild(reached[i], [&visit](Container* c) { visit(Hold(c)); });
     bytes = 0;
-    for (Obj* o : alive)
-        if (!add(report.objects, bytes, alive.size(), Display(Value(o), program_.atoms)))
+    for (Container* c = heap_.oldest(); c != nullptr; c = c->next)
+        if (c->mark != 0 && !add(report.objects, bytes, reached.size(), Display(Hold(c), atoms_)))
             break;
 
     bytes = 0;

@@ -1,7 +1,9 @@
 #include "interpreter/core/Parser.h"
 
+#include "interpreter/core/Builtins.h"
 #include "interpreter/core/Lexer.h"
 
+#include <algorithm>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -69,17 +71,20 @@ private:
 
     Node* Make(Op op, const Token& at) { return Make(op, at.line, at.column); }
 
-    // Sets a node's height from its children; the evaluator recurses that deep.
+    // Sets a node's height from its children; the evaluator recurses that deep. An
+    // 'else if' runs in the same loop as its 'if', so it adds no level.
     Node* Seal(Node* n)
     {
         int h = 0;
-        for (const Node* child : {n->a, n->b, n->c})
+        for (const Node* child : {n->a, n->b, n->c, n->d})
             if (child != nullptr && child->height > h)
                 h = child->height;
         for (const Node* child : n->list)
             if (child->height > h)
                 h = child->height;
         n->height = h + 1;
+        if (n->op == Op::If && n->c != nullptr && n->c->op == Op::If)
+            n->height = std::max({n->a->height + 1, n->b->height + 1, n->c->height});
         if (n->height > kMaxNesting)
             FailAt("program nested too deeply (more than " + std::to_string(kMaxNesting) + " levels)", n);
         return n;
@@ -136,17 +141,32 @@ private:
             return Seal(n);
         }
         case Tok::If: {
-            Advance();
-            Node* n = Make(Op::If, start);
-            Expect(Tok::LParen, "after 'if'");
-            n->a = Expression();
-            Expect(Tok::RParen, "after the condition");
-            n->b = Statement(false);
-            if (token_.kind == Tok::Else) {
+            // An 'else if' chain is read in this loop, however long, not by recursion.
+            std::vector<Node*> chain;
+            Token at = start;
+            for (;;) {
                 Advance();
-                n->c = Statement(false);
+                Node* n = Make(Op::If, at);
+                Expect(Tok::LParen, "after 'if'");
+                n->a = Expression();
+                Expect(Tok::RParen, "after the condition");
+                n->b = Statement(false);
+                chain.push_back(n);
+                if (token_.kind != Tok::Else)
+                    break;
+                Advance();
+                if (token_.kind != Tok::If) {
+                    n->c = Statement(false);
+                    break;
+                }
+                at = token_;
             }
-            return Seal(n);
+            for (std::size_t i = chain.size(); i-- > 0;) {
+                if (i + 1 < chain.size())
+                    chain[i]->c = chain[i + 1];
+                Seal(chain[i]);
+            }
+            return chain.front();
         }
         case Tok::While: {
             Advance();
@@ -154,7 +174,47 @@ private:
             Expect(Tok::LParen, "after 'while'");
             n->a = Expression();
             Expect(Tok::RParen, "after the condition");
-            n->b = Statement(false);
+            n->b = LoopBody();
+            return Seal(n);
+        }
+        case Tok::For: {
+            Advance();
+            Node* n = Make(Op::For, start);
+            Expect(Tok::LParen, "after 'for'");
+            if (token_.kind == Tok::Var) {
+                Advance();
+                Token name = Expect(Tok::Name, "after 'var'");
+                Node* decl = Make(Op::VarDecl, name);
+                decl->name = name.text;
+                if (token_.kind == Tok::Assign) {
+                    Advance();
+                    decl->a = Expression();
+                }
+                n->a = Seal(decl);
+            } else if (token_.kind != Tok::Semicolon) {
+                Node* init = Make(Op::ExprStmt, token_);
+                init->a = Expression();
+                n->a = Seal(init);
+            }
+            Expect(Tok::Semicolon, "after the loop's start");
+            if (token_.kind != Tok::Semicolon)
+                n->b = Expression();
+            Expect(Tok::Semicolon, "after the loop's condition");
+            if (token_.kind != Tok::RParen)
+                n->c = Expression();
+            Expect(Tok::RParen, "after the loop's step");
+            n->d = LoopBody();
+            return Seal(n);
+        }
+        case Tok::Break:
+        case Tok::Continue: {
+            const bool isBreak = token_.kind == Tok::Break;
+            if (loops_ == 0)
+                FailAt(std::string(isBreak ? "'break'" : "'continue'") + " can only be used inside a loop", start.line,
+                       start.column);
+            Advance();
+            Node* n = Make(isBreak ? Op::Break : Op::Continue, start);
+            Expect(Tok::Semicolon, isBreak ? "after 'break'" : "after 'continue'");
             return Seal(n);
         }
         case Tok::Return: {
@@ -194,6 +254,14 @@ private:
         }
     }
 
+    Node* LoopBody()
+    {
+        ++loops_;
+        Node* body = Statement(false);
+        --loops_;
+        return body;
+    }
+
     Node* Expression()
     {
         Nest nest(*this);
@@ -201,8 +269,8 @@ private:
         if (token_.kind != Tok::Assign)
             return left;
         const Token at = token_;
-        if (left->op != Op::Name && left->op != Op::Field)
-            FailAt("only a variable or a field can be assigned to", at.line, at.column);
+        if (left->op != Op::Name && left->op != Op::Field && left->op != Op::Index)
+            FailAt("only a variable, a field or an item can be assigned to", at.line, at.column);
         Advance();
         Node* n = Make(Op::Assign, at);
         n->a = left;
@@ -242,21 +310,34 @@ private:
         }
     }
 
-    // Operators of one precedence level group to the left.
+    // Operators group to the left. A run of them, such as a + b - c + d, becomes one
+    // flat chain that the evaluator walks in a loop, so its length costs no nesting.
     Node* Binary(int minPrecedence)
     {
-        Node* left = Unary();
+        Node* first = Unary();
+        std::vector<Node*> links;
         for (;;) {
             const int p = Precedence(token_.kind);
             if (p == 0 || p < minPrecedence)
-                return left;
+                break;
             const Token at = token_;
             Advance();
-            Node* n = Make(BinaryOp(at.kind), at);
-            n->a = left;
-            n->b = Binary(p + 1);
-            left = Seal(n);
+            Node* link = Make(BinaryOp(at.kind), at);
+            link->b = Binary(p + 1);
+            links.push_back(link);
         }
+        if (links.empty())
+            return first;
+        if (links.size() == 1) {
+            links[0]->a = first;
+            return Seal(links[0]);
+        }
+        Node* chain = Make(Op::Chain, first->line, first->column);
+        chain->a = first;
+        for (Node* link : links)
+            Seal(link);
+        chain->list = std::move(links);
+        return Seal(chain);
     }
 
     Node* Unary()
@@ -278,6 +359,14 @@ private:
                 f->name = name.text;
                 f->a = n;
                 n = Seal(f);
+            } else if (token_.kind == Tok::LBracket) {
+                const Token at = token_;
+                Advance();
+                Node* index = Make(Op::Index, at);
+                index->a = n;
+                index->b = Expression();
+                Expect(Tok::RBracket, "to close the index");
+                n = Seal(index);
             } else if (token_.kind == Tok::LParen) {
                 if (n->op != Op::Name)
                     FailAt("only a function can be called, by its name", token_.line, token_.column);
@@ -351,6 +440,19 @@ private:
             Advance();
             return Seal(n);
         }
+        case Tok::LBracket: {
+            Advance();
+            Node* n = Make(Op::ArrayLit, at);
+            while (token_.kind != Tok::RBracket) {
+                if (!n->list.empty())
+                    Expect(Tok::Comma, "between items");
+                if (token_.kind == Tok::RBracket)
+                    break;
+                n->list.push_back(Expression());
+            }
+            Advance();
+            return Seal(n);
+        }
         default:
             FailAt("expected an expression but found " + Found(token_), at.line, at.column);
         }
@@ -360,6 +462,7 @@ private:
     Program& program_;
     Token token_;
     int depth_ = 0;
+    int loops_ = 0; // loops around the statement being read, for 'break' and 'continue'
 };
 
 class Resolver {
@@ -381,12 +484,14 @@ public:
             f.decl = s;
             program_.functions.push_back(std::move(f));
         }
+        std::unordered_map<std::string, int> loopSlots;
         for (Node* s : program_.statements)
-            CollectVars(s, globals_, program_.globals);
+            CollectVars(s, globals_, loopSlots, program_.globals);
         for (Node* s : program_.statements)
             Resolve(s);
         for (Function& f : program_.functions) {
             locals_.clear();
+            loopSlots.clear();
             std::vector<std::string> names;
             for (const std::string& p : f.params) {
                 if (locals_.count(p) != 0)
@@ -394,7 +499,7 @@ public:
                 locals_.emplace(p, static_cast<int>(names.size()));
                 names.push_back(p);
             }
-            CollectVars(f.body, locals_, names);
+            CollectVars(f.body, locals_, loopSlots, names);
             f.locals = static_cast<int>(names.size());
             inFunction_ = true;
             Resolve(f.body);
@@ -403,8 +508,11 @@ public:
     }
 
 private:
-    // Every var of a function body (or of the top level) gets a slot, in the order written.
-    void CollectVars(Node* n, std::unordered_map<std::string, int>& slots, std::vector<std::string>& names)
+    // Every var of a function body (or of the top level) gets a slot, in the order
+    // written. A for loop's own variable gets one too, shared by loops of that name,
+    // but its name is known only inside the loop.
+    void CollectVars(Node* n, std::unordered_map<std::string, int>& slots,
+                     std::unordered_map<std::string, int>& loopSlots, std::vector<std::string>& names)
     {
         switch (n->op) {
         case Op::VarDecl:
@@ -414,21 +522,36 @@ private:
             names.push_back(n->name);
             break;
         case Op::If:
-            CollectVars(n->b, slots, names);
-            if (n->c != nullptr)
-                CollectVars(n->c, slots, names);
+            for (Node* branch = n; branch != nullptr; branch = branch->c) {
+                CollectVars(branch->b, slots, loopSlots, names);
+                if (branch->c != nullptr && branch->c->op != Op::If) {
+                    CollectVars(branch->c, slots, loopSlots, names);
+                    break;
+                }
+            }
             break;
         case Op::While:
-            CollectVars(n->b, slots, names);
+            CollectVars(n->b, slots, loopSlots, names);
+            break;
+        case Op::For:
+            if (n->a != nullptr && n->a->op == Op::VarDecl) {
+                const auto [it, added] = loopSlots.emplace(n->a->name, static_cast<int>(names.size()));
+                if (added)
+                    names.push_back(n->a->name);
+                n->a->slot = it->second;
+            }
+            CollectVars(n->d, slots, loopSlots, names);
             break;
         case Op::Block:
             for (Node* s : n->list)
-                CollectVars(s, slots, names);
+                CollectVars(s, slots, loopSlots, names);
             break;
         default:
             break;
         }
     }
+
+    std::unordered_map<std::string, int>& Scope() { return inFunction_ ? locals_ : globals_; }
 
     // Finds a variable: the function's own first, then the globals.
     bool Lookup(const Node* n, bool& local, int& slot) const
@@ -469,17 +592,17 @@ private:
         switch (n->op) {
         case Op::ExprStmt: case Op::TopExprStmt: case Op::DeclLocal: case Op::DeclGlobal:
         case Op::Print: case Op::If: case Op::While: case Op::Return:
-            n->weight = 1 + Size(n->a) / kNodesPerStep;
+            n->weight = 1 + Size(n->a);
+            break;
+        case Op::For:
+            n->weight = 1 + Size(n->b) + Size(n->c);
             break;
         default:
             break;
         }
     }
 
-    // One step covers this many parts of an expression, so that a statement's cost
-    // stays bounded however big its expression is.
-    static constexpr int kNodesPerStep = 16;
-
+    // The parts of an expression: each costs a step every time it runs.
     static int Size(const Node* n)
     {
         if (n == nullptr)
@@ -508,9 +631,21 @@ private:
         case Op::Not:
             return n->a->pure;
         case Op::And: case Op::Or: case Op::Add: case Op::Sub: case Op::Mul: case Op::Div: case Op::Mod:
-        case Op::Eq: case Op::Ne: case Op::Lt: case Op::Le: case Op::Gt: case Op::Ge:
+        case Op::Eq: case Op::Ne: case Op::Lt: case Op::Le: case Op::Gt: case Op::Ge: case Op::Index:
             return n->a->pure && n->b->pure;
+        case Op::Chain:
+            if (!n->a->pure)
+                return false;
+            for (const Node* link : n->list)
+                if (!link->b->pure)
+                    return false;
+            return true;
+        case Op::Builtin:
+            if (n->slot == static_cast<int>(Builtin::Push) || n->slot == static_cast<int>(Builtin::Pop))
+                return false;
+            [[fallthrough]];
         case Op::ObjectLit:
+        case Op::ArrayLit:
             for (const Node* v : n->list)
                 if (!v->pure)
                     return false;
@@ -518,6 +653,107 @@ private:
         default:
             return false;
         }
+    }
+
+    // x = x + a + b ... appends in place when x holds the only reference to a string:
+    // the '+' nodes to append, or none when the value is not of that form.
+    static std::vector<Node*> Appended(Node* value, const std::string& target)
+    {
+        if (value->op == Op::Add && value->a->op == Op::Name && value->a->name == target)
+            return {value};
+        if (value->op != Op::Chain || value->a->op != Op::Name || value->a->name != target)
+            return {};
+        for (const Node* link : value->list)
+            if (link->op != Op::Add)
+                return {};
+        return value->list;
+    }
+
+    void ResolveAssign(Node* n)
+    {
+        Node* target = n->a;
+        Node* value = n->b;
+        if (target->op == Op::Field) {
+            Resolve(target->a);
+            Resolve(value);
+            n->op = Op::SetField;
+            n->slot = Atom(target->name);
+            n->name = target->name;
+            n->a = target->a;
+            n->b = value;
+            return;
+        }
+        if (target->op == Op::Index) {
+            Resolve(target->a);
+            Resolve(target->b);
+            Resolve(value);
+            n->op = Op::SetIndex;
+            n->line = target->line;
+            n->column = target->column;
+            n->a = target->a;
+            n->b = target->b;
+            n->c = value;
+            return;
+        }
+        bool local;
+        ResolveName(target, local, n->slot);
+        n->name = target->name;
+        std::vector<Node*> adds = Appended(value, target->name);
+        if (!adds.empty()) {
+            n->op = local ? Op::AppendLocal : Op::AppendGlobal;
+            n->list = std::move(adds);
+            for (Node* add : n->list)
+                Resolve(add->b);
+            n->a = nullptr;
+            n->line = n->list.front()->line;
+            n->column = n->list.front()->column;
+        } else {
+            Resolve(value);
+            n->op = local ? Op::SetLocal : Op::SetGlobal;
+            n->a = value;
+        }
+        n->b = nullptr;
+    }
+
+    void ResolveCall(Node* n)
+    {
+        std::size_t params;
+        if (auto it = functions_.find(n->name); it != functions_.end()) {
+            n->slot = it->second;
+            params = program_.functions[static_cast<std::size_t>(n->slot)].params.size();
+        } else if (const int builtin = FindBuiltin(n->name); builtin >= 0) {
+            n->op = Op::Builtin;
+            n->slot = builtin;
+            params = static_cast<std::size_t>(BuiltinAt(builtin).arity);
+        } else {
+            FailAt("undefined function '" + n->name + "'", n);
+        }
+        if (params != n->list.size())
+            FailAt("function '" + n->name + "' takes " + std::to_string(params) + " argument" +
+                       (params == 1 ? "" : "s") + " but is given " + std::to_string(n->list.size()),
+                   n);
+        for (Node* arg : n->list)
+            Resolve(arg);
+    }
+
+    // A loop's own variable is known by its name only inside the loop.
+    void ResolveFor(Node* n)
+    {
+        Node* decl = n->a != nullptr && n->a->op == Op::VarDecl ? n->a : nullptr;
+        if (decl != nullptr) {
+            if (Scope().count(decl->name) != 0)
+                FailAt("variable '" + decl->name + "' is already declared", decl);
+            Scope().emplace(decl->name, decl->slot);
+            Resolve(decl);
+        } else if (n->a != nullptr) {
+            Resolve(n->a->a);
+            n->a->weight = 1 + Size(n->a->a);
+        }
+        for (Node* part : {n->b, n->c, n->d})
+            if (part != nullptr)
+                Resolve(part);
+        if (decl != nullptr)
+            Scope().erase(decl->name);
     }
 
     void ResolveNode(Node* n)
@@ -531,63 +767,16 @@ private:
             n->op = local ? Op::Local : Op::Global;
             break;
         }
-        case Op::Assign: {
-            Node* target = n->a;
-            Node* value = n->b;
-            if (target->op == Op::Field) {
-                Resolve(target->a);
-                Resolve(value);
-                n->op = Op::SetField;
-                n->slot = Atom(target->name);
-                n->name = target->name;
-                n->a = target->a;
-                n->b = value;
-                break;
-            }
-            bool local;
-            ResolveName(target, local, n->slot);
-            n->name = target->name;
-            // x = x + a + b ... appends in place when x holds the only reference to a string.
-            std::vector<Node*> adds;
-            Node* left = value;
-            while (left->op == Op::Add) {
-                adds.push_back(left);
-                left = left->a;
-            }
-            if (!adds.empty() && left->op == Op::Name && left->name == target->name) {
-                n->op = local ? Op::AppendLocal : Op::AppendGlobal;
-                n->list.assign(adds.rbegin(), adds.rend());
-                for (Node* add : n->list)
-                    Resolve(add->b);
-                n->a = nullptr;
-                n->line = n->list.front()->line;
-                n->column = n->list.front()->column;
-            } else {
-                Resolve(value);
-                n->op = local ? Op::SetLocal : Op::SetGlobal;
-                n->a = value;
-            }
-            n->b = nullptr;
+        case Op::Assign:
+            ResolveAssign(n);
             break;
-        }
         case Op::Field:
             Resolve(n->a);
             n->slot = Atom(n->name);
             break;
-        case Op::Call: {
-            auto it = functions_.find(n->name);
-            if (it == functions_.end())
-                FailAt("undefined function '" + n->name + "'", n);
-            n->slot = it->second;
-            const Function& f = program_.functions[static_cast<std::size_t>(n->slot)];
-            if (f.params.size() != n->list.size())
-                FailAt("function '" + f.name + "' takes " + std::to_string(f.params.size()) + " argument" +
-                           (f.params.size() == 1 ? "" : "s") + " but is given " + std::to_string(n->list.size()),
-                       n);
-            for (Node* arg : n->list)
-                Resolve(arg);
+        case Op::Call:
+            ResolveCall(n);
             break;
-        }
         case Op::ObjectLit: {
             std::unordered_set<int> seen;
             for (std::size_t i = 0; i < n->names.size(); ++i) {
@@ -599,6 +788,16 @@ private:
             }
             break;
         }
+        case Op::ArrayLit:
+        case Op::Block:
+            for (Node* s : n->list)
+                Resolve(s);
+            break;
+        case Op::Chain:
+            Resolve(n->a);
+            for (Node* link : n->list)
+                Resolve(link->b);
+            break;
         case Op::ExprStmt:
             Resolve(n->a);
             if (!inFunction_)
@@ -615,9 +814,22 @@ private:
         case Op::FunctionDecl:
             n->op = Op::Nop;
             break;
-        case Op::Block:
-            for (Node* s : n->list)
-                Resolve(s);
+        case Op::If:
+            // The chain's later branches are resolved here in turn, not by recursion.
+            Resolve(n->a);
+            Resolve(n->b);
+            for (Node* branch = n->c; branch != nullptr; branch = branch->c) {
+                if (branch->op != Op::If) {
+                    Resolve(branch);
+                    break;
+                }
+                Resolve(branch->a);
+                Resolve(branch->b);
+                branch->weight = 1 + Size(branch->a);
+            }
+            break;
+        case Op::For:
+            ResolveFor(n);
             break;
         default:
             for (Node* child : {n->a, n->b, n->c})

@@ -2,8 +2,6 @@
 
 namespace qav {
 
-namespace {
-
 void AppendUtf8(std::string& out, char32_t c)
 {
     if (c < 0x80) {
@@ -23,8 +21,6 @@ void AppendUtf8(std::string& out, char32_t c)
     }
 }
 
-// Decodes one UTF-8 sequence at in[i]; returns its length, or 0 when it is malformed
-// (overlong forms, surrogates and values past U+10FFFF included).
 std::size_t DecodeUtf8(std::string_view in, std::size_t i, char32_t& c)
 {
     const auto b0 = static_cast<unsigned char>(in[i]);
@@ -62,7 +58,26 @@ std::size_t DecodeUtf8(std::string_view in, std::size_t i, char32_t& c)
     return len;
 }
 
-} // namespace
+std::size_t CountChars(std::string_view in)
+{
+    std::size_t n = 0;
+    for (const char c : in)
+        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    return n;
+}
+
+std::size_t ByteOffset(std::string_view in, std::size_t chars)
+{
+    std::size_t i = 0;
+    for (; i < in.size(); ++i) {
+        if ((static_cast<unsigned char>(in[i]) & 0xC0) != 0x80) {
+            if (chars == 0)
+                return i;
+            --chars;
+        }
+    }
+    return i;
+}
 
 bool Utf16ToUtf8(std::u16string_view in, std::string& out, std::size_t& badIndex)
 {

@@ -1,16 +1,27 @@
 #include "interpreter/core/Value.h"
 
+#include "interpreter/core/Heap.h"
+#include "interpreter/core/Utf.h"
+
+#include <bit>
+
 namespace qav {
 
-std::size_t Footprint(const Str& s)
+namespace {
+
+// Objects with up to this many fields are searched in order; bigger ones keep an index.
+constexpr std::size_t kLinearFields = 8;
+
+std::size_t Slot(int atom, std::size_t size)
 {
-    return sizeof(Str) + s.text.capacity();
+    // Fibonacci hashing: the top bits of the product, as many as the table needs.
+    const auto bits = static_cast<unsigned>(std::countr_zero(size));
+    return static_cast<std::size_t>((static_cast<std::uint32_t>(atom) * 2654435769u) >> (32 - bits));
 }
 
-std::size_t FieldFootprint()
-{
-    return sizeof(Field);
-}
+} // namespace
+
+Str::Str(Heap* h, std::string t) : Cell(Type::String, h), text(std::move(t)), length(CountChars(text)) {}
 
 void Release(Cell* cell) noexcept
 {
@@ -22,69 +33,55 @@ void Release(Cell* cell) noexcept
         delete static_cast<Str*>(cell);
 }
 
-Heap::~Heap()
+int Obj::Find(int atom, int& cache) const
 {
-    // Objects still here are held only by cycles: empty them all first, then delete.
-    tearingDown_ = true;
-    for (Obj* o = first_; o != nullptr; o = o->next)
-        o->fields.clear();
-    while (first_ != nullptr) {
-        Obj* o = first_;
-        first_ = o->next;
-        delete o;
+    const auto size = fields.size();
+    const auto guess = static_cast<std::size_t>(cache);
+    if (guess < size && fields[guess].atom == atom)
+        return cache;
+    if (index.empty()) {
+        for (std::size_t i = 0; i < size; ++i) {
+            if (fields[i].atom == atom) {
+                cache = static_cast<int>(i);
+                return cache;
+            }
+        }
+        return -1;
+    }
+    const std::size_t mask = index.size() - 1;
+    for (std::size_t s = Slot(atom, index.size());; s = (s + 1) & mask) {
+        const std::int32_t i = index[s];
+        if (i < 0)
+            return -1;
+        if (fields[static_cast<std::size_t>(i)].atom == atom) {
+            cache = i;
+            return i;
+        }
     }
 }
 
-Str* Heap::NewString(std::string text)
+void Obj::Add(int atom, Value value)
 {
-    auto* s = new Str(this, std::move(text));
-    bytes_ += Footprint(*s);
-    return s;
+    fields.push_back(Field{atom, std::move(value)});
+    if (fields.size() <= kLinearFields)
+        return;
+    if (index.size() < 2 * fields.size()) {
+        // At most half full: rebuild at four times the fields.
+        index.assign(std::bit_ceil(4 * fields.size()), -1);
+        for (std::size_t i = 0; i < fields.size(); ++i)
+            Index(i);
+    } else {
+        Index(fields.size() - 1);
+    }
 }
 
-Obj* Heap::NewObject()
+void Obj::Index(std::size_t position)
 {
-    auto* o = new Obj(this, nextId_++);
-    o->next = first_;
-    if (first_ != nullptr)
-        first_->prev = o;
-    first_ = o;
-    bytes_ += sizeof(Obj);
-    return o;
-}
-
-void Heap::Free(Cell* cell) noexcept
-{
-    if (cell->kind == Type::String) {
-        auto* s = static_cast<Str*>(cell);
-        bytes_ -= Footprint(*s);
-        delete s;
-        return;
-    }
-    if (tearingDown_)
-        return;
-    auto* o = static_cast<Obj*>(cell);
-    try {
-        pending_.push_back(o);
-    } catch (...) {
-        return; // no room to queue it: it stays in the list and goes with the heap
-    }
-    if (draining_)
-        return;
-    draining_ = true;
-    while (!pending_.empty()) {
-        Obj* dead = pending_.back();
-        pending_.pop_back();
-        if (dead->prev != nullptr)
-            dead->prev->next = dead->next;
-        else
-            first_ = dead->next;
-        if (dead->next != nullptr)
-            dead->next->prev = dead->prev;
-        bytes_ -= sizeof(Obj) + dead->fields.capacity() * FieldFootprint();
-        delete dead; // its fields release their values, which may queue more objects
-    }
-    draining_ = false;
+    const std::size_t mask = index.size() - 1;
+    std::size_t s = Slot(fields[position].atom, index.size());
+    while (index[s] >= 0)
+        s = (s + 1) & mask;
+    index[s] = static_cast<std::int32_t>(position);
 }
 
 } // namespace qav

@@ -1,5 +1,5 @@
-// Values of the language: nil, booleans, numbers, and reference-counted strings
-// and objects. Objects live in a Heap, which also counts the bytes in use.
+// Values of the language: nil, booleans, numbers, and reference-counted strings,
+// objects and arrays. Objects and arrays live in a Heap (Heap.h).
 #pragma once
 
 #include <cstddef>
@@ -11,7 +11,7 @@ namespace qav {
 
 class Heap;
 
-enum class Type : std::uint8_t { Nil, Bool, Number, String, Object };
+enum class Type : std::uint8_t { Nil, Bool, Number, String, Object, Array };
 
 struct Cell {
     std::uint32_t refs = 0;
@@ -23,6 +23,8 @@ struct Cell {
 
 struct Str;
 struct Obj;
+struct Arr;
+struct Container;
 
 void Release(Cell* cell) noexcept;
 
@@ -32,6 +34,7 @@ public:
     explicit Value(double number) noexcept : type_(Type::Number), number_(number) {}
     explicit Value(Str* s) noexcept;
     explicit Value(Obj* o) noexcept;
+    explicit Value(Arr* a) noexcept;
     static Value Boolean(bool b) noexcept
     {
         Value v;
@@ -71,10 +74,14 @@ public:
     bool IsNumber() const { return type_ == Type::Number; }
     bool IsString() const { return type_ == Type::String; }
     bool IsObject() const { return type_ == Type::Object; }
+    bool IsArray() const { return type_ == Type::Array; }
+    bool IsContainer() const { return type_ >= Type::Object; }
     double number() const { return number_; }
     bool boolean() const { return boolean_; }
     Str* str() const { return str_; }
     Obj* obj() const { return obj_; }
+    Arr* arr() const { return arr_; }
+    Container* container() const { return container_; }
     bool Truthy() const { return !(type_ == Type::Nil || (type_ == Type::Bool && !boolean_)); }
 
 private:
@@ -92,13 +99,27 @@ private:
         Cell* cell_;
         Str* str_;
         Obj* obj_;
+        Arr* arr_;
+        Container* container_;
     };
 };
 
 struct Str : Cell {
     std::string text;
+    std::size_t length; // in characters (Unicode code points)
 
-    Str(Heap* h, std::string t) : Cell(Type::String, h), text(std::move(t)) {}
+    Str(Heap* h, std::string t);
+};
+
+// Objects and arrays: numbered in the order they are made, linked in their heap.
+struct Container : Cell {
+    std::uint32_t id;
+    std::uint32_t mark = 0;   // reached from a root, while the stacks are listed
+    std::uint32_t gcRefs = 0; // the collector's count of references from outside
+    Container* prev = nullptr;
+    Container* next = nullptr;
+
+    Container(Type k, Heap* h, std::uint32_t i) : Cell(k, h), id(i) {}
 };
 
 struct Field {
@@ -106,49 +127,29 @@ struct Field {
     Value value;
 };
 
-struct Obj : Cell {
-    std::uint32_t id;
-    std::uint32_t mark = 0;
-    Obj* prev = nullptr;
-    Obj* next = nullptr;
-    std::vector<Field> fields;
+struct Obj : Container {
+    std::vector<Field> fields;      // in the order they were added
+    std::vector<std::int32_t> index; // open hash of atoms to field positions, once there are many
 
-    Obj(Heap* h, std::uint32_t i) : Cell(Type::Object, h), id(i) {}
+    Obj(Heap* h, std::uint32_t i) : Container(Type::Object, h, i) {}
+
+    // The position of a field, or -1; cache holds a guess and is updated.
+    int Find(int atom, int& cache) const;
+    // Adds a field the object does not have yet.
+    void Add(int atom, Value value);
+
+private:
+    void Index(std::size_t position);
+};
+
+struct Arr : Container {
+    std::vector<Value> items;
+
+    Arr(Heap* h, std::uint32_t i) : Container(Type::Array, h, i) {}
 };
 
 inline Value::Value(Str* s) noexcept : type_(Type::String), str_(s) { ++s->refs; }
 inline Value::Value(Obj* o) noexcept : type_(Type::Object), obj_(o) { ++o->refs; }
-
-// Owns the objects of one run and counts the bytes held by strings and objects.
-// Freeing is iterative, so long chains of objects never recurse.
-class Heap {
-public:
-    Heap() = default;
-    Heap(const Heap&) = delete;
-    Heap& operator=(const Heap&) = delete;
-    ~Heap();
-
-    Str* NewString(std::string text);
-    Obj* NewObject();
-
-    // Call after a string grew in place or an object gained a field.
-    void Grew(std::size_t bytes) { bytes_ += bytes; }
-    std::size_t bytes() const { return bytes_; }
-    std::uint32_t objectsMade() const { return nextId_ - 1; }
-
-    void Free(Cell* cell) noexcept;
-
-private:
-    std::size_t bytes_ = 0;
-    std::uint32_t nextId_ = 1;
-    Obj* first_ = nullptr;
-    std::vector<Obj*> pending_;
-    bool draining_ = false;
-    bool tearingDown_ = false;
-};
-
-// Cost in bytes that a string or object holds, for the heap's count.
-std::size_t Footprint(const Str& s);
-std::size_t FieldFootprint();
+inline Value::Value(Arr* a) noexcept : type_(Type::Array), arr_(a) { ++a->refs; }
 
 } // namespace qav

@@ -4,12 +4,21 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 namespace {
 
 qav::RunReport RunWith(std::string_view program, qav::Limits limits)
 {
+    return qav::Run(program, limits);
+}
+
+// Default limits but for the clock, for tests of other things on a loaded machine.
+qav::RunReport RunUntimed(std::string_view program)
+{
+    qav::Limits limits;
+    limits.time = std::chrono::minutes(1);
     return qav::Run(program, limits);
 }
 
@@ -53,43 +62,90 @@ TEST(Core, TooLongProgramIsRefused)
     EXPECT_EQ(RunWith("print 1;", limits).result, "nil");
 }
 
-TEST(Core, StepBudgetCountsStatementsAndLoopTurns)
+TEST(Core, StepBudgetCountsEachPartThatRuns)
 {
     qav::Limits limits;
-    limits.steps = 10;
-    // 2 declarations and the loop, then each turn costs a step for its test, one for the
-    // block and one for the block's statement: the budget ends at the block of turn 3.
+    // 'var i = 0;' costs 2 (the statement and its value); a turn of the loop below
+    // costs 2 for its test, 1 for the block and 4 for 'i = i + 1;'.
+    limits.steps = 17;
     const qav::RunReport r = RunWith("var i = 0;\nvar j = 0;\nwhile (true) { i = i + 1; }", limits);
-    EXPECT_EQ(r.result, "Run failed at line 3, column 14: step limit reached: the program ran more than 10 steps");
-    EXPECT_EQ(r.variables, (std::vector<std::string>{"i = 2", "j = 0"}));
-    // Four full turns and the test that ends the loop: 3 + 4 * 3 + 1 steps.
-    limits.steps = 16;
-    EXPECT_EQ(RunWith("var i = 0;\nvar j = 0;\nwhile (i < 4) { i = i + 1; }", limits).result, "4");
-    limits.steps = 15;
+    EXPECT_EQ(r.result, "Run failed at line 3, column 16: step limit reached: the program ran more than 17 steps");
+    EXPECT_EQ(r.variables, (std::vector<std::string>{"i = 1", "j = 0"}));
+    // The loop statement itself 4, four turns of 4 + 1 + 4 and the test that ends the
+    // loop: 4 + 4 + 36 + 4 steps.
+    limits.steps = 48;
+    const qav::RunReport done = RunWith("var i = 0;\nvar j = 0;\nwhile (i < 4) { i = i + 1; }", limits);
+    EXPECT_EQ(done.result, "4");
+    EXPECT_EQ(done.steps, 48u);
+    limits.steps = 47;
     EXPECT_EQ(RunWith("var i = 0;\nvar j = 0;\nwhile (i < 4) { i = i + 1; }", limits).result,
-              "Run failed at line 3, column 1: step limit reached: the program ran more than 15 steps");
+              "Run failed at line 3, column 1: step limit reached: the program ran more than 47 steps");
 }
 
-TEST(Core, BigExpressionsAndLongStringsCostMoreSteps)
+TEST(Core, BigExpressionsCostAStepForEachPart)
 {
     qav::Limits limits;
     limits.steps = 1000;
     std::string sum = "0";
     for (int i = 0; i < 60; ++i)
         sum = "(" + sum + " + 1)";
-    // 121 parts in the expression: each evaluation costs 1 + 121 / 16 = 8 steps.
-    EXPECT_EQ(RunWith("var x = " + sum + ";\nx;", limits).result, "60");
+    // 121 parts in the expression: the statement costs 122 steps.
+    const qav::RunReport once = RunWith("var x = " + sum + ";\nx;", limits);
+    EXPECT_EQ(once.result, "60");
+    EXPECT_EQ(once.steps, 124u);
     const qav::RunReport loop = RunWith("var n = 0;\nwhile (true) { n = " + sum + "; }", limits);
     EXPECT_EQ(loop.variables, (std::vector<std::string>{"n = 60"}));
     EXPECT_NE(loop.result.find("step limit reached"), std::string::npos);
-    // Copying a 64 KB string costs about a thousand steps.
-    const qav::RunReport copy = RunWith(
-        "var s = \"x\"; var i = 0; while (i < 16) { s = s + s; i = i + 1; } var t = s + \"\"; i;", limits);
-    EXPECT_NE(copy.result.find("step limit reached"), std::string::npos) << copy.result;
-    limits.steps = 100'000;
-    EXPECT_EQ(RunWith("var s = \"x\"; var i = 0; while (i < 16) { s = s + s; i = i + 1; } var t = s + \"\"; i;",
-                      limits).result,
-              "16");
+}
+
+// Work that grows with size costs steps by size, so that the budget tracks time: the
+// same program with bigger data must cost at least that much more.
+TEST(Core, WorkThatGrowsWithSizeCostsMoreSteps)
+{
+    const auto args = [](int n) {
+        std::string params;
+        std::string values;
+        for (int i = 0; i < n; ++i) {
+            params += (i > 0 ? ", p" : "p") + std::to_string(i);
+            values += (i > 0 ? ", " : "") + std::to_string(i);
+        }
+        return "function f(" + params + ") { }\nf(" + values + ");";
+    };
+    const auto fields = [](int n) {
+        std::string s = "var o = {";
+        for (int i = 0; i < n; ++i)
+            s += (i > 0 ? ", f" : "f") + std::to_string(i) + ": 0";
+        return s + "};";
+    };
+    const std::string grow = "var s = \"x\"; var i = 0; while (i < 16) { s = s + s; i = i + 1; }\n";
+    const struct {
+        std::string small;
+        std::string big;
+        std::uint64_t atLeast;
+    } cases[] = {
+        {args(1), args(1000), 2 * 999},                      // an argument and its variable
+        {fields(1), fields(1000), 4 * 999},                  // a part and a field added
+        {"var a = [0];", "var a = [" + std::string(1999, '0').replace(1, 1997, [] {
+             std::string items;
+             for (int i = 0; i < 998; ++i)
+                 items += ",0";
+             return items.substr(0, 1997);
+         }()) + "];", 999},
+        {grow + "var t = \"x\" + \"\";", grow + "var t = s + \"\";", 65536 / 4}, // bytes copied
+        {grow + "var t = s == \"x\";", grow + "var t = s == s + \"\";", 65536 / 16 + 65536 / 4},
+        {grow + "var t = find(\"x\", \"y\");", grow + "var t = find(s, \"y\");", 65536 / 16},
+        {"var o = {a: 1}; var k = keys(o);", "var o = {}; var i = 0; while (i < 100) { o[\"k\" + i] = i; i = i + 1; }"
+                                              "\nvar k = keys(o);", 100 * 8},
+        {"var a = {}; a.me = a; a = nil;", "var i = 0; while (i < 100000) { var a = {}; a.me = a; i = i + 1; }", 100000 * 8},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.big.substr(0, 80));
+        const qav::RunReport small = RunUntimed(c.small);
+        const qav::RunReport big = RunUntimed(c.big);
+        ASSERT_TRUE(small.ok) << small.result;
+        ASSERT_TRUE(big.ok) << big.result;
+        EXPECT_GE(big.steps, small.steps + c.atLeast);
+    }
 }
 
 TEST(Core, CallsWithManyVariablesCostMoreSteps)
@@ -100,12 +156,27 @@ TEST(Core, CallsWithManyVariablesCostMoreSteps)
     const std::string program = "function wide() { if (false) { " + vars +
                                 "} }\nvar i = 0;\nwhile (i < 100) { wide(); i = i + 1; }\ni;";
     qav::Limits limits;
-    limits.steps = 1000;
-    // Each turn: 4 steps of its own and 2 in the body, plus 160 / 16 for the call's variables.
+    limits.steps = 10000;
+    // Each call sets up and clears its 160 variables: 161 steps, more than 100 a turn.
     const qav::RunReport r = RunWith(program, limits);
     EXPECT_NE(r.result.find("step limit reached"), std::string::npos) << r.result;
-    limits.steps = 1700;
+    limits.steps = 20000;
     EXPECT_EQ(RunWith(program, limits).result, "100");
+}
+
+TEST(Core, ClockStopsARunThatStepsMisjudge)
+{
+    qav::Limits limits;
+    limits.steps = ~std::uint64_t{0};
+    limits.time = std::chrono::milliseconds(50);
+    const auto start = std::chrono::steady_clock::now();
+    const qav::RunReport r = RunWith("var i = 0;\nwhile (true) {\n    i = i + 1;\n}", limits);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(r.result.rfind("Run failed at line ", 0), 0u) << r.result;
+    EXPECT_NE(r.result.find(": time limit reached: the program ran for more than 0.05 seconds"), std::string::npos)
+        << r.result;
+    EXPECT_LT(took, std::chrono::milliseconds(500));
+    EXPECT_FALSE(r.variables.empty());
 }
 
 TEST(Core, StackGuardStopsRecursionBeforeTheMachineStackRunsOut)
@@ -135,15 +206,44 @@ TEST(Core, MemoryLimitStopsGrowingStringsAndObjects)
     }
 }
 
+// Collections run in the middle of building literals, arguments and strings: what is
+// half built is held only by the evaluator, and must survive them.
+TEST(Core, CollectingCyclesKeepsWhatTheEvaluatorHolds)
+{
+    const std::string program = R"(function junk() {
+    var i = 0;
+    while (i < 3000) { var a = {}; a.me = a; i = i + 1; }
+    return "j";
+}
+function g(p, q, r) { return [p, q, r]; }
+var x = { a: junk(), b: [junk(), { c: junk() }], d: junk() + junk() };
+var y = g({ k: junk() }, [junk()], junk());
+var z = [{ n: 1 }, junk()];
+var w = {};
+w[junk()] = [junk(), w];
+str(x) + str(y) + str(z) + str(w);
+)";
+    qav::Limits tight;
+    tight.heapBytes = 256 * 1024;
+    tight.time = std::chrono::minutes(1);
+    const qav::RunReport collected = RunWith(program, tight);
+    const qav::RunReport roomy = RunUntimed(program);
+    ASSERT_TRUE(collected.ok) << collected.result;
+    EXPECT_EQ(collected.result, roomy.result);
+    EXPECT_EQ(collected.objects, roomy.objects);
+    EXPECT_EQ(collected.variables, roomy.variables);
+    EXPECT_EQ(collected.result.substr(0, 30), "#1 {a: \"j\", b: #3002, d: \"jj\"}");
+}
+
 TEST(Core, LongChainsOfObjectsAreFreedWithoutRecursion)
 {
-    const qav::RunReport dropped = qav::Run(std::string_view(
-        "var head = nil; var i = 0; while (i < 400000) { head = {next: head}; i = i + 1; } head = nil; i;"));
+    const qav::RunReport dropped = RunUntimed(
+        "var head = nil; var i = 0; while (i < 400000) { head = {next: head}; i = i + 1; } head = nil; i;");
     EXPECT_EQ(dropped.result, "400000");
     EXPECT_TRUE(dropped.objects.empty());
 
-    const qav::RunReport kept = qav::Run(std::string_view(
-        "var head = nil; var i = 0; while (i < 300000) { head = {next: head}; i = i + 1; } i;"));
+    const qav::RunReport kept = RunUntimed(
+        "var head = nil; var i = 0; while (i < 300000) { head = {next: head}; i = i + 1; } i;");
     EXPECT_EQ(kept.result, "300000");
     ASSERT_EQ(kept.objects.size(), 1001u);
     EXPECT_EQ(kept.objects[0], "#1 {next: nil}");
@@ -155,9 +255,9 @@ TEST(Core, StacksStopGrowingAtTheirSizeLimitAndSaySo)
     std::string fields;
     for (int i = 0; i < 100; ++i)
         fields += (i > 0 ? ", f" : "f") + std::to_string(i) + ": s";
-    const qav::RunReport r = qav::Run(std::string_view(
+    const qav::RunReport r = RunUntimed(
         "var s = \"x\"; var k = 0; while (k < 8) { s = s + s; k = k + 1; }\n"
-        "var list = nil; var i = 0; while (i < 30) { list = {next: list, data: {" + fields + "}}; i = i + 1; } 0;"));
+        "var list = nil; var i = 0; while (i < 30) { list = {next: list, data: {" + fields + "}}; i = i + 1; } 0;");
     EXPECT_EQ(r.result, "0");
     std::size_t bytes = 0;
     for (const std::string& line : r.objects)

@@ -78,6 +78,44 @@ TEST(Language, ExpressionsAndStatementsGiveTheirValues)
         {"1e21;", "1e+21"},
         {"var x = 2; x = x * 3;", "6"},
         {"return 4; 5;", "4"},
+        {"\xEF\xBB\xBFprint 1;\n2;", "2"},
+        {"[1, \"a\", [true, nil], {}];", "#1 [1, \"a\", #2, #3]"},
+        {"var a = [];\na;", "#1 []"},
+        {"var a = [10, 20, 30,];\na[0] + a[2];", "40"},
+        {"var a = [1, 2];\na[1] = a[0] + 5;\na;", "#1 [1, 6]"},
+        {"var m = [[1, 2], [3, 4]];\nm[1][0] = 9;\nm[1][0] + m[0][1];", "11"},
+        {"var o = {a: 1};\nvar k = \"b\";\no[k] = 2;\no[\"a\"] + o.b;", "3"},
+        {"var o = {};\no[\"two words\"] = 1;\no;", "#1 {two words: 1}"},
+        {"var a = [1];\nvar b = a;\npush(b, 2);\na == b && len(a) == 2;", "true"},
+        {"[1] == [1];", "false"},
+        {"\"a\" + [1, \"x\"];", "a#1 [1, \"x\"]"},
+        {"var s = 0;\nfor (var i = 0; i < 5; i = i + 1) s = s + i;\ns;", "10"},
+        {"var s = \"\";\nfor (var i = 0; i < 10; i = i + 1) {\n  if (i % 2 == 0) continue;\n  if (i > 7) break;\n  s = s + i;\n}\ns;",
+         "1357"},
+        {"var i = 0;\nwhile (true) { i = i + 1; if (i < 3) continue; break; }\ni;", "3"},
+        {"var n = 0;\nfor (;;) { n = n + 1; if (n == 4) break; }\nn;", "4"},
+        {"var j;\nfor (j = 10; j > 7; j = j - 1) {}\nj;", "7"},
+        {"var t = 0;\nfor (var i = 0; i < 3; i = i + 1) { for (var k = 0; k < 3; k = k + 1) { if (k == 1) break; t = t + 1; } }\nt;",
+         "3"},
+        {"var c = 0;\nfor (var i = 0; i < 2; i = i + 1) c = c + 1;\nfor (var i = 0; i < 3; i = i + 1) c = c + 1;\nc;", "5"},
+        {"function f() { for (var i = 0; i < 10; i = i + 1) { if (i == 3) return i; } return -1; }\nf();", "3"},
+        {"len(\"h\xC3\xA9llo\") + len([1, 2]) + len(\"\");", "7"},
+        {"var a = [1];\npush(a, 2);\npush(a, 3);\nvar last = pop(a);\nlast * 10 + len(a);", "32"},
+        {"str(12) + str(1.5) + str(nil) + str(\"s\") + str([2]);", "121.5nils#1 [2]"},
+        {"num(\"42\") + num(\" -1.5e1 \") + num(\"+.5\");", "27.5"},
+        {"[num(\"4x\"), num(\"\"), num(\"1e999\"), num(\"-\"), num(7)];", "#1 [nil, nil, nil, nil, 7]"},
+        {"substr(\"hello\", 1, 3) + \"|\" + substr(\"hello\", 3, 100) + \"|\" + substr(\"hello\", 9, 1) + \"|\";",
+         "ell|lo||"},
+        {"substr(\"h\xC3\xA9llo \xE2\x9C\x93\", 1, 5);", "\xC3\xA9llo "},
+        {"[find(\"hello\", \"l\"), find(\"hello\", \"lo\"), find(\"hello\", \"z\"), find(\"hi\", \"\"), find(\"\xC3\xA9t\xC3\xA9\", \"t\")];",
+         "#1 [2, 3, -1, 0, 1]"},
+        {"[floor(2.7), floor(-2.5), sqrt(9), abs(-4), abs(3)];", "#1 [2, -3, 3, 4, 3]"},
+        {"var o = {b: 1, a: 2};\no.c = 3;\no[\"d\"] = 4;\nkeys(o);", "#2 [\"b\", \"a\", \"c\", \"d\"]"},
+        {"[type(1), type(\"s\"), type(true), type(nil), type({}), type([])];",
+         "#1 [\"number\", \"string\", \"boolean\", \"nil\", \"object\", \"array\"]"},
+        {"function len(x) { return 99; }\nlen(\"abc\");", "99"},
+        {"[7 % 3, -7 % 3, 7 % -3, -7 % -3, 7.5 % 2];", "#1 [1, -1, 1, -1, 1.5]"},
+        {"[6 / 3, 7 / 2, 1e300 % 7 == 1e300 % 7];", "#1 [2, 3.5, true]"},
     };
     for (const Expect& c : cases) {
         SCOPED_TRACE(c.program);
@@ -100,7 +138,7 @@ TEST(Language, ErrorsGiveTheirLineAndColumn)
         {"if (true) {\n  print 1;\n",
          "at line 3, column 1: expected '}' to close the block opened at line 1, column 11 but found the end of "
          "the program"},
-        {"1 = 2;", "at line 1, column 3: only a variable or a field can be assigned to"},
+        {"1 = 2;", "at line 1, column 3: only a variable, a field or an item can be assigned to"},
         {"if (true) { function f() { } }", "at line 1, column 13: functions can only be declared at the top level"},
         {"var a = b;", "at line 1, column 9: undefined variable 'b'"},
         {"var a = 1;\nmissing(a);", "at line 2, column 1: undefined function 'missing'"},
@@ -117,6 +155,42 @@ TEST(Language, ErrorsGiveTheirLineAndColumn)
         {"var n = nil;\nprint n.size;", "at line 2, column 9: cannot read field 'size' of nil"},
         {"var o = {};\nprint o.size;", "at line 2, column 9: object #1 has no field 'size'"},
         {"var n = 3;\nn.size = 1;", "at line 2, column 8: cannot set field 'size' on a number"},
+        {"var a\xC2\xA0= 1;", "at line 1, column 6: unexpected character U+00A0 no-break space"},
+        {"var a = 1;\xE2\x80\x8B", "at line 1, column 11: unexpected character U+200B zero width space"},
+        {"print 1;\xEF\xBB\xBF", "at line 1, column 9: unexpected character U+FEFF byte order mark"},
+        {"\xEF\xBB\xBF#", "at line 1, column 1: unexpected character '#'"},
+        {"print \xE2\x80\x9Chi\xE2\x80\x9D;",
+         "at line 1, column 7: unexpected character '\xE2\x80\x9C' (U+201C left double quotation mark)"},
+        {"var x = 1 \xE2\x88\x92 2;", "at line 1, column 11: unexpected character '\xE2\x88\x92' (U+2212 minus sign)"},
+        {"var \xC3\xA9 = 1;", "at line 1, column 5: unexpected character '\xC3\xA9' (U+00E9)"},
+        {"print [1, 2;", "at line 1, column 12: expected ',' between items but found ';'"},
+        {"var a = [1];\nprint a[0;", "at line 2, column 10: expected ']' to close the index but found ';'"},
+        {"var a = [1, 2];\nprint a[2];", "at line 2, column 8: index 2 is out of range: the array has 2 items"},
+        {"var a = [1];\na[-1] = 0;", "at line 2, column 2: index -1 is out of range: the array has 1 item"},
+        {"var a = [];\na[0] = 0;", "at line 2, column 2: index 0 is out of range: the array has 0 items"},
+        {"var a = [1];\na[0.5];", "at line 2, column 2: an array index must be a whole number, not 0.5"},
+        {"var a = [1];\na[\"0\"];", "at line 2, column 2: an array index must be a number, not a string"},
+        {"var o = {};\no[1] = 2;", "at line 2, column 2: a field name must be a string, not a number"},
+        {"var o = {a: 1};\nprint o[\"b\"];", "at line 2, column 8: object #1 has no field 'b'"},
+        {"var n = 5;\nn[0];", "at line 2, column 2: cannot index a number"},
+        {"var a = [];\na.size;", "at line 2, column 3: cannot read field 'size' of an array"},
+        {"break;", "at line 1, column 1: 'break' can only be used inside a loop"},
+        {"while (true) {}\nfunction f() { continue; }", "at line 2, column 16: 'continue' can only be used inside a loop"},
+        {"for (var i = 0; i < 2) {}", "at line 1, column 22: expected ';' after the loop's condition but found ')'"},
+        {"for (var i = 0; i < 2; i = i + 1) {}\ni;", "at line 2, column 1: undefined variable 'i'"},
+        {"var i;\nfor (var i = 0; ; ) {}", "at line 2, column 10: variable 'i' is already declared"},
+        {"for (var i = 0; ; ) {\n  for (var i = 0; ; ) {}\n}", "at line 2, column 12: variable 'i' is already declared"},
+        {"len(1, 2);", "at line 1, column 1: function 'len' takes 1 argument but is given 2"},
+        {"var x = 1;\nlen(x);", "at line 2, column 1: len() needs a string or an array, not a number"},
+        {"push({}, 1);", "at line 1, column 1: push() needs an array, not an object"},
+        {"var a = [];\npop(a);", "at line 2, column 1: pop() needs an array with items, and this one is empty"},
+        {"substr(\"abc\", 1.5, 1);", "at line 1, column 1: substr() needs a whole number of at least 0 as its start, not 1.5"},
+        {"substr(\"abc\", 0, -1);", "at line 1, column 1: substr() needs a whole number of at least 0 as its count, not -1"},
+        {"find(\"a\", nil);", "at line 1, column 1: find() needs two strings, not a string and nil"},
+        {"num([]);", "at line 1, column 1: num() needs a string or a number, not an array"},
+        {"floor(\"1\");", "at line 1, column 1: floor() needs a number, not a string"},
+        {"sqrt(-4);", "at line 1, column 1: sqrt() needs a number of at least 0, not -4"},
+        {"keys([]);", "at line 1, column 1: keys() needs an object, not an array"},
     };
     for (const Expect& c : cases) {
         SCOPED_TRACE(c.program);
@@ -132,17 +206,18 @@ TEST(Language, DeepNestingInTheTextIsAnErrorNotACrash)
         "print " + std::string(5000, '(') + "1" + std::string(5000, ')') + ";",
         "print " + std::string(5000, '-') + "1;",
         std::string(5000, '{') + std::string(5000, '}'),
+        "print " + std::string(5000, '[') + std::string(5000, ']') + ";",
         [] {
-            std::string s = "var x = 1";
-            for (int i = 0; i < 20000; ++i)
-                s += " + 1";
-            return s + ";";
+            std::string s = "function f(x) { return x; }\nprint 1";
+            for (int i = 0; i < 200; ++i)
+                s += " + f(1";
+            return s + std::string(200, ')') + ";";
         }(),
         [] {
-            std::string s = "var x = 0;\nif (x == 0) x = 1;";
-            for (int i = 0; i < 5000; ++i)
-                s += " else if (x == " + std::to_string(i) + ") x = 2;";
-            return s;
+            std::string s = "var x = 1;";
+            for (int i = 0; i < 200; ++i)
+                s += " if (x) {";
+            return s + std::string(200, '}');
         }(),
     };
     for (const std::string& p : programs) {
@@ -150,6 +225,44 @@ TEST(Language, DeepNestingInTheTextIsAnErrorNotACrash)
         const Outcome o = RunProgram(p);
         EXPECT_EQ(o.result.find("Run failed at line "), 0u);
         EXPECT_NE(o.result.find("program nested too deeply (more than 150 levels)"), std::string::npos) << o.result;
+    }
+}
+
+// A long run of operators or of 'else if's reads as a list, not as nesting.
+TEST(Language, FlatChainsOfOperatorsAndElseIfsAreNotNesting)
+{
+    const auto sum = [](int terms, const char* op) {
+        std::string s = "1";
+        for (int i = 1; i < terms; ++i)
+            s += std::string(" ") + op + " 1";
+        return s;
+    };
+    const auto elseIfs = [](int branches) {
+        std::string s = "var x = " + std::to_string(branches - 1) + ";\nvar r = 0;\nif (x == 0) r = 1;";
+        for (int i = 1; i < branches; ++i)
+            s += " else if (x == " + std::to_string(i) + ") r = " + std::to_string(i + 1) + ";";
+        return s + " else r = -1;\nr;";
+    };
+    const struct {
+        std::string program;
+        std::string result;
+    } cases[] = {
+        {"var x = " + sum(150, "+") + ";\nx;", "150"},
+        {elseIfs(149), "149"},
+        {"var x = " + sum(30000, "+") + ";\nx;", "30000"},
+        {"var x = " + sum(20000, "-") + ";\nx;", "-19998"},
+        {sum(20000, "&&") + ";", "1"},
+        {"var s = \"n\" + " + sum(1000, "+") + ";\nlen(s);", "1001"},
+        {elseIfs(10000), "10000"},
+        {"var x = 5;\nif (x < 0) x = 0; else if (x < 3) x = 1; else x = 2;\nx;", "2"},
+        {"1 + 2 * 3 - 4 / 2 + 10 % 4 - -1;", "8"},
+        {"1 < 2 == true != false;", "true"},
+        {"1 && nil || 0 && \"x\" || 7;", "x"},
+        {"nil || false || 3 && 4;", "4"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.program.substr(0, 60));
+        EXPECT_EQ(RunProgram(c.program).result, c.result);
     }
 }
 
@@ -223,13 +336,99 @@ f(0);)");
     EXPECT_EQ(o.result, "Run failed at line 4, column 39: call depth limit reached: more than 400 nested calls");
 }
 
-TEST(Language, RunawayLoopStopsAtTheStepBudget)
+std::string Repeated(const char* part, int times, const char* separator)
 {
-    const Outcome o = RunProgram("var i = 0;\nwhile (true) {\n    i = i + 1;\n}");
-    // Each turn costs three steps: its test, the block and the block's statement.
-    EXPECT_EQ(o.result, "Run failed at line 3, column 5: step limit reached: the program ran more than 100000000 steps");
-    EXPECT_EQ(o.variables, "i = 33333332");
-    EXPECT_EQ(o.parameters, "");
+    std::string s;
+    for (int i = 0; i < times; ++i)
+        s += (i > 0 ? separator : "") + std::string(part) + std::to_string(i);
+    return s;
+}
+
+// Mistakes that never end stop at the step budget, or at the clock where steps misjudge
+// the work, and the message names the limit. bench/lang prints how long each took.
+TEST(Language, RunawayProgramsStopAtALimitThatTheMessageNames)
+{
+    const std::string programs[] = {
+        "var i = 0;\nwhile (true) {\n    i = i + 1;\n}",
+        "var i = 0;\nwhile (i < 10) {\n    var o = { a: i, b: i, c: i };\n}",
+        "var i = 0;\nwhile (i < 10) {\n    var s = \"a\" + i + \"b\" + i;\n}",
+        "while (true) {\n    var o = { " + Repeated("f", 16, ": 1, ") + ": 1 };\n}",
+        "function f(" + Repeated("a", 10000, ", ") + ") { }\nwhile (true) {\n    f(" +
+            Repeated("", 10000, ", ") + ");\n}",
+    };
+    for (const std::string& p : programs) {
+        SCOPED_TRACE(p.substr(0, 60));
+        const Outcome o = RunProgram(p);
+        EXPECT_EQ(o.result.rfind("Run failed at line ", 0), 0u) << o.result;
+        const bool steps = o.result.find(": step limit reached: the program ran more than 250000000 steps") !=
+                           std::string::npos;
+        const bool time = o.result.find(": time limit reached: the program ran for more than 0.8 seconds") !=
+                          std::string::npos;
+        EXPECT_TRUE(steps || time) << o.result;
+        EXPECT_EQ(LastLine(o.log), "Error" + o.result.substr(10));
+        EXPECT_EQ(o.parameters, "");
+    }
+}
+
+// The result is the value of the last expression statement: a string it holds must not
+// grow when the variable that shares it is appended to in a later statement of any kind.
+TEST(Language, ResultKeepsItsValueWhenAStringItSharesIsAppendedToLater)
+{
+    const std::string start = "var s = \"a\" + \"b\";\ns = s + \"c\";\n";
+    const std::string append = "function f() { s = s + \"d\"; return 1; }\n";
+    const std::string programs[] = {
+        start + "print s = s + \"d\";",
+        start + append + "var x = f();",
+        start + append + "print f();",
+        start + append + "if (f()) { }",
+        start + append + "while (f() < 1) { }",
+        start + append + "for (var i = f(); i < 1; i = i + 1) { }",
+        start + "var t = [s = s + \"d\"];",
+        start + "var o = {v: s = s + \"d\"};",
+    };
+    for (const std::string& p : programs) {
+        SCOPED_TRACE(p);
+        const Outcome o = RunProgram(p);
+        EXPECT_EQ(o.result, "abc");
+        EXPECT_EQ(o.variables.substr(0, 10), "s = \"abcd\"");
+    }
+}
+
+// Objects that only refer to each other are freed while the program runs, so only live
+// memory counts against the limit.
+TEST(Language, CyclesAreFreedWhileTheProgramRuns)
+{
+    const Outcome o = RunProgram("var i = 0;\nwhile (i < 700000) { var a = { n: i }; a.me = a; i = i + 1; }\ni;");
+    EXPECT_EQ(o.result, "700000");
+    EXPECT_EQ(o.objects, "#700000 {n: 699999, me: #700000}");
+}
+
+TEST(Language, StacksShowArraysAsTheyShowObjects)
+{
+    const Outcome clean = RunProgram(R"(var list = [1, "two", [3]];
+var pet = { name: "Rex", tags: ["good", "loud"] };
+push(list, pet);
+var gone = [0];
+gone = nil;
+for (var i = 0; i < 2; i = i + 1) { }
+len(list);
+)");
+    EXPECT_EQ(clean.result, "4");
+    EXPECT_EQ(clean.variables, "list = #1\npet = #3\ngone = nil\ni = 2");
+    EXPECT_EQ(clean.objects, "#1 [1, \"two\", #2, #3]\n#2 [3]\n#3 {name: \"Rex\", tags: #4}\n#4 [\"good\", \"loud\"]");
+
+    const Outcome failed = RunProgram(R"(function last(items, n) {
+    return items[len(items) - n];
+}
+var xs = [10, 20];
+print last(xs, 1);
+last(xs, 0);
+)");
+    EXPECT_EQ(failed.result, "Run failed at line 2, column 17: index 2 is out of range: the array has 2 items");
+    EXPECT_EQ(failed.log, "20\nError at line 2, column 17: index 2 is out of range: the array has 2 items");
+    EXPECT_EQ(failed.parameters, "last(items = #1, n = 0)");
+    EXPECT_EQ(failed.objects, "#1 [10, 20]");
+    EXPECT_EQ(failed.functions, "last(items, n): called 2 times");
 }
 
 TEST(Language, ObjectsHeldOnlyByACycleAreNotListed)

@@ -1,0 +1,263 @@
+#include "interpreter/core/Builtins.h"
+
+#include "interpreter/core/Costs.h"
+#include "interpreter/core/Machine.h"
+#include "interpreter/core/Utf.h"
+#include "interpreter/core/ValueText.h"
+
+#include <charconv>
+#include <cmath>
+#include <iterator>
+
+namespace qav {
+
+namespace {
+
+constexpr BuiltinInfo kBuiltins[] = {
+    {"len", 1},    {"push", 2}, {"pop", 1},   {"str", 1},  {"num", 1},  {"substr", 3},
+    {"find", 2},   {"floor", 1}, {"sqrt", 1}, {"abs", 1},  {"keys", 1}, {"has", 2}, {"type", 1},
+};
+
+std::string Needs(const char* function, const char* what, const Value& given)
+{
+    return std::string(function) + "() needs " + what + ", not " + KindName(given);
+}
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// A number written as in a program, with an optional sign and spaces around it.
+bool ParseNumber(std::string_view text, double& out)
+{
+    const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && space(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && space(text.back()))
+        text.remove_suffix(1);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    std::size_t i = 0;
+    std::size_t digits = 0;
+    while (i < text.size() && IsDigit(text[i]))
+        ++i, ++digits;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (i < text.size() && IsDigit(text[i]))
+            ++i, ++digits;
+    }
+    if (digits == 0)
+        return false;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+            ++i;
+        if (i == text.size() || !IsDigit(text[i]))
+            return false;
+        while (i < text.size() && IsDigit(text[i]))
+            ++i;
+    }
+    if (i != text.size())
+        return false;
+    double value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+        return false;
+    out = negative ? -value : value;
+    return true;
+}
+
+} // namespace
+
+int FindBuiltin(std::string_view name)
+{
+    for (std::size_t i = 0; i < std::size(kBuiltins); ++i)
+        if (kBuiltins[i].name == name)
+            return static_cast<int>(i);
+    return -1;
+}
+
+const BuiltinInfo& BuiltinAt(int id)
+{
+    return kBuiltins[id];
+}
+
+Value Machine::CallBuiltin(const Node* n)
+{
+    Value args[3];
+    for (std::size_t i = 0; i < n->list.size(); ++i)
+        args[i] = Eval(n->list[i]);
+    Charge(n, cost::kBuiltin);
+    switch (static_cast<Builtin>(n->slot)) {
+    case Builtin::Len:
+        if (args[0].IsString())
+            return Value(static_cast<double>(args[0].str()->length));
+        if (args[0].IsArray())
+            return Value(static_cast<double>(args[0].arr()->items.size()));
+        Fail(n, Needs("len", "a string or an array", args[0]));
+    case Builtin::Push: {
+        if (!args[0].IsArray())
+            Fail(n, Needs("push", "an array", args[0]));
+        Arr* a = args[0].arr();
+        Charge(n, cost::kField);
+        a->items.push_back(std::move(args[1]));
+        heap_.Grew(Heap::kItemBytes);
+        Allocated(n);
+        return Value();
+    }
+    case Builtin::Pop: {
+        if (!args[0].IsArray())
+            Fail(n, Needs("pop", "an array", args[0]));
+        Arr* a = args[0].arr();
+        if (a->items.empty())
+            Fail(n, "pop() needs an array with items, and this one is empty");
+        Value last = std::move(a->items.back());
+        a->items.pop_back();
+        heap_.Shrank(Heap::kItemBytes);
+        return last;
+    }
+    case Builtin::Str:
+        if (args[0].IsString())
+            return args[0];
+        return MakeString(n, Text(n, args[0]));
+    case Builtin::Num: {
+        if (args[0].IsNumber())
+            return args[0];
+        if (!args[0].IsString())
+            Fail(n, Needs("num", "a string or a number", args[0]));
+        const std::string& text = args[0].str()->text;
+        Charge(n, cost::Scanned(text.size()));
+        double value = 0;
+        return ParseNumber(text, value) ? Value(value) : Value();
+    }
+    case Builtin::Substr:
+        return Substring(n, args[0], args[1], args[2]);
+    case Builtin::Find:
+        return FindText(n, args[0], args[1]);
+    case Builtin::Floor:
+    case Builtin::Sqrt:
+    case Builtin::Abs:
+        return MathOf(n, args[0]);
+    case Builtin::Keys:
+        return Keys(n, args[0]);
+    case Builtin::Has: {
+        if (!args[0].IsObject() || !args[1].IsString())
+            Fail(n, std::string("has() needs an object and a string, not ") + KindName(args[0]) + " and " +
+                        KindName(args[1]));
+        const int atom = AtomOf(n, args[1].str(), false);
+        return Value::Boolean(atom >= 0 && args[0].obj()->Find(atom, n->cache) >= 0);
+    }
+    case Builtin::Type:
+        return MakeString(n, TypeWord(args[0]));
+    }
+    Fail(n, "internal error: not a built-in function");
+}
+
+// A count given to a built-in: a whole number, at least 0.
+std::size_t Machine::Count(const Node* n, const Value& v, const char* what)
+{
+    if (!v.IsNumber() || !(v.number() >= 0) || v.number() != std::floor(v.number()))
+        Fail(n, "substr() needs a whole number of at least 0 as its " + std::string(what) + ", not " +
+                    (v.IsNumber() ? FormatNumber(v.number()) : std::string(KindName(v))));
+    return v.number() >= 1e15 ? static_cast<std::size_t>(-1) : static_cast<std::size_t>(v.number());
+}
+
+// Characters from start, as many as count, both cut to the string's end.
+Value Machine::Substring(const Node* n, const Value& s, const Value& start, const Value& count)
+{
+    if (!s.IsString())
+        Fail(n, Needs("substr", "a string", s));
+    const std::size_t from = Count(n, start, "start");
+    const std::size_t chars = Count(n, count, "count");
+    const Str* str = s.str();
+    const std::string& text = str->text;
+    const std::size_t first = std::min(from, str->length);
+    const std::size_t taken = std::min(chars, str->length - first);
+    if (first == 0 && taken == str->length)
+        return s;
+    std::size_t begin = first;
+    std::size_t end = first + taken;
+    if (str->length != text.size()) {
+        begin = ByteOffset(text, first);
+        end = begin + ByteOffset(std::string_view(text).substr(begin), taken);
+        Charge(n, cost::Scanned(end));
+    }
+    return MakeString(n, text.substr(begin, end - begin));
+}
+
+// The position of t's first appearance in s, in characters, or -1. Each place where
+// the first byte matches costs a comparison, charged as it goes, so that even a search
+// with many near misses stops in time.
+Value Machine::FindText(const Node* n, const Value& s, const Value& t)
+{
+    if (!s.IsString() || !t.IsString())
+        Fail(n, std::string("find() needs two strings, not ") + KindName(s) + " and " + KindName(t));
+    const std::string_view text = s.str()->text;
+    const std::string_view part = t.str()->text;
+    std::size_t at = part.empty() ? 0 : std::string_view::npos;
+    if (!part.empty() && part.size() <= text.size()) {
+        const std::size_t last = text.size() - part.size();
+        for (std::size_t from = 0; from <= last;) {
+            const std::size_t candidate = text.substr(0, last + 1).find(part.front(), from);
+            if (candidate == std::string_view::npos) {
+                Charge(n, cost::Scanned(last + 1 - from));
+                break;
+            }
+            Charge(n, cost::Scanned(candidate - from) + cost::kCandidate + cost::Scanned(part.size()));
+            if (text.compare(candidate, part.size(), part) == 0) {
+                at = candidate;
+                break;
+            }
+            from = candidate + 1;
+        }
+    }
+    if (at == std::string_view::npos)
+        return Value(-1.0);
+    if (s.str()->length != text.size())
+        at = CountChars(text.substr(0, at));
+    return Value(static_cast<double>(at));
+}
+
+Value Machine::MathOf(const Node* n, const Value& x)
+{
+    const auto which = static_cast<Builtin>(n->slot);
+    const char* name = which == Builtin::Floor ? "floor" : which == Builtin::Sqrt ? "sqrt" : "abs";
+    if (!x.IsNumber())
+        Fail(n, Needs(name, "a number", x));
+    const double v = x.number();
+    switch (which) {
+    case Builtin::Floor: return Value(std::floor(v));
+    case Builtin::Abs: return Value(std::fabs(v));
+    default:
+        if (v < 0)
+            Fail(n, "sqrt() needs a number of at least 0, not " + FormatNumber(v));
+        return Value(std::sqrt(v));
+    }
+}
+
+// The object's field names, in the order the fields were added.
+Value Machine::Keys(const Node* n, const Value& o)
+{
+    if (!o.IsObject())
+        Fail(n, Needs("keys", "an object", o));
+    const auto& fields = o.obj()->fields;
+    Charge(n, cost::kAlloc + fields.size() * cost::kField);
+    Value result(heap_.NewArray());
+    Arr* a = result.arr();
+    a->items.reserve(fields.size());
+    for (const Field& f : fields) {
+        Value& name = atomStrings_[static_cast<std::size_t>(f.atom)];
+        if (name.type() == Type::Nil)
+            name = Value(heap_.NewString(atoms_[static_cast<std::size_t>(f.atom)]));
+        a->items.push_back(name);
+        heap_.Grew(Heap::kItemBytes);
+    }
+    Allocated(n);
+    return result;
+}
+
+} // namespace qav

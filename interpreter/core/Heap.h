@@ -1,0 +1,78 @@
+// Owns the objects and arrays of one run, frees cycles among them, and counts the
+// memory that strings, objects and arrays hold. The count uses fixed sizes, the same
+// in every build, so that a program meets the memory limit at the same point everywhere.
+#pragma once
+
+#include "interpreter/core/Value.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace qav {
+
+class Heap {
+public:
+    static constexpr std::size_t kStringBytes = 32; // plus one per byte of text
+    static constexpr std::size_t kObjectBytes = 64;
+    static constexpr std::size_t kFieldBytes = 32;
+    static constexpr std::size_t kArrayBytes = 64;
+    static constexpr std::size_t kItemBytes = 16;
+
+    Heap() = default;
+    Heap(const Heap&) = delete;
+    Heap& operator=(const Heap&) = delete;
+    ~Heap();
+
+    Str* NewString(std::string text);
+    Obj* NewObject();
+    Arr* NewArray();
+
+    // Call when a string, object or array grows or shrinks in place.
+    void Grew(std::size_t bytes) { bytes_ += bytes; }
+    void Shrank(std::size_t bytes) { bytes_ -= bytes; }
+    std::size_t bytes() const { return bytes_; }
+
+    // Frees the objects and arrays that nothing outside them can reach: those that
+    // only the references among themselves keep alive. Returns the work it took, in
+    // objects, arrays, fields and items visited.
+    std::size_t Collect();
+
+    // Objects and arrays alive, the oldest first.
+    Container* oldest() const { return first_; }
+
+    void Free(Cell* cell) noexcept;
+
+private:
+    void Unlink(Container* c) noexcept;
+    std::size_t Footprint(const Container* c) const noexcept;
+
+    std::size_t bytes_ = 0;
+    std::uint32_t nextId_ = 1;
+    Container* first_ = nullptr;
+    Container* last_ = nullptr;
+    std::vector<Container*> pending_;
+    bool draining_ = false;
+    bool tearingDown_ = false;
+};
+
+// Calls visit for every object or array that a container's fields or items hold;
+// returns how many fields or items it looked at.
+template <typename Visit>
+std::size_t ForEachChild(Container* c, Visit&& visit)
+{
+    if (c->kind == Type::Object) {
+        auto& fields = static_cast<Obj*>(c)->fields;
+        for (Field& f : fields)
+            if (f.value.IsContainer())
+                visit(f.value.container());
+        return fields.size();
+    }
+    auto& items = static_cast<Arr*>(c)->items;
+    for (Value& v : items)
+        if (v.IsContainer())
+            visit(v.container());
+    return items.size();
+}
+
+} // namespace qav
