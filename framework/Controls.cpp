@@ -9,16 +9,35 @@ namespace {
 
 constexpr UINT_PTR SubclassId = 1;
 
+bool IsKey(const MSG* msg, WPARAM key)
+{
+    return msg && (msg->message == WM_KEYDOWN || msg->message == WM_CHAR) && msg->wParam == key;
+}
+
 // Tab moves the focus on instead of reaching the memo, which would otherwise
 // claim every key; tabbing into a memo leaves its selection as it was.
+// Esc is no close request: a multi-line edit that the dialog manager has asked
+// for its keys would post WM_CLOSE to the window on Esc. The dialog manager
+// takes Esc as a cancel that nothing answers, and the memo ignores any Esc that
+// still reaches it.
 LRESULT CALLBACK MemoProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) noexcept
 {
-    if (message == WM_GETDLGCODE) {
+    switch (message) {
+    case WM_GETDLGCODE: {
         LRESULT code = DefSubclassProc(window, message, wParam, lParam);
         const auto* msg = reinterpret_cast<const MSG*>(lParam);
-        if (msg && (msg->message == WM_KEYDOWN || msg->message == WM_CHAR) && msg->wParam == VK_TAB)
+        if (IsKey(msg, VK_TAB) || IsKey(msg, VK_ESCAPE))
             code &= ~(DLGC_WANTALLKEYS | DLGC_WANTTAB);
         return code & ~DLGC_HASSETSEL;
+    }
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_CHAR:
+        if (wParam == VK_ESCAPE)
+            return 0;
+        break;
+    default:
+        break;
     }
     return DefSubclassProc(window, message, wParam, lParam);
 }

@@ -1,6 +1,6 @@
 #include "framework/ErrorText.h"
 
-#include <cwctype>
+#include "framework/Win.h"
 
 UnicodeString ErrorBoxText(const Exception& e)
 {
@@ -20,7 +20,7 @@ UnicodeString DefaultTitle(const UnicodeString& exePath)
     const auto slash = exePath.find_last_of(L"\\/");
     UnicodeString name = slash == UnicodeString::npos ? exePath : exePath.substr(slash + 1);
     name = name.substr(0, name.find(L'.'));
-    for (size_t i = 1; i < name.size(); ++i)
-        name[i] = static_cast<wchar_t>(std::towlower(name[i]));
+    if (name.size() > 1)
+        CharLowerBuffW(name.data() + 1, static_cast<DWORD>(name.size() - 1));
     return name;
 }

@@ -119,7 +119,9 @@ TEST_P(ErrorBoxCaption, ComesFromTheProgramsFileName)
 INSTANTIATE_TEST_SUITE_P(Names, ErrorBoxCaption,
                          testing::Values(TitleCase{L"QAVDemo.exe", L"Qavdemo"},
                                          TitleCase{L"WORK.Bench.EXE", L"Work"},
-                                         TitleCase{L"x.exe", L"x"}),
+                                         TitleCase{L"x.exe", L"x"},
+                                         TitleCase{L"ДЕМО.exe", L"Демо"},
+                                         TitleCase{L"ÉTUDE Ω.exe", L"Étude ω"}),
                          [](const testing::TestParamInfo<TitleCase>& info) {
                              return std::to_string(info.index);
                          });

@@ -89,6 +89,48 @@ TEST_F(Keyboard, EnterAndEscapeElsewhereNeitherPressRunNorClose)
     EXPECT_EQ(App().Close(), 0u);
 }
 
+// Esc is no close request: in a pane it neither closes the window nor presses
+// Run, and leaves the pane's text and selection as they were.
+TEST_F(Keyboard, EscapeInAPaneChangesNothing)
+{
+    const std::wstring text = L"var a = 1;\r\nprint a;";
+    for (const auto id : {ControlId::Text, ControlId::Log, ControlId::Stacks}) {
+        SCOPED_TRACE(static_cast<int>(id));
+        TabTo(id);
+        App().SetText(id, text);
+        App().Select(id, 4, 15);
+        App().PostKey(App().Control(id), VK_ESCAPE);
+        App().Settle(id);
+        ASSERT_TRUE(App().IsRunning());
+        EXPECT_TRUE(IsWindowVisible(App().Window()));
+        EXPECT_EQ(App().Text(id), text);
+        EXPECT_EQ(App().Selection(id), std::make_pair(4, 15));
+        EXPECT_EQ(App().Focus(), App().Control(id));
+    }
+    EXPECT_FALSE(RunWasPressed());
+    EXPECT_EQ(App().Close(), 0u);
+}
+
+TEST_F(Keyboard, AltF4InAPaneClosesTheWindowAndReleasesTheLibrary)
+{
+    TabTo(ControlId::Text);
+    App().SetText(ControlId::Text, L"print 1;");
+    App().PostAltKey(App().Control(ControlId::Text), VK_F4);
+    EXPECT_EQ(App().WaitForExit(), 0u);
+    EXPECT_EQ(RecordedCalls(TestDir()).back(), "Detach unload");
+    const auto calls = RecordedCalls(TestDir());
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "FreeQAVInterface slot=ours"), 1);
+}
+
+TEST_F(Keyboard, CloseFromTheSystemMenuClosesTheWindow)
+{
+    TabTo(ControlId::Log);
+    PostMessageW(App().Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(App().WaitForExit(), 0u);
+    const auto calls = RecordedCalls(TestDir());
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "FreeQAVInterface slot=ours"), 1);
+}
+
 TEST_F(Keyboard, SpaceOnTheFocusedRunButtonPressesIt)
 {
     TabTo(ControlId::Run);

@@ -45,6 +45,9 @@ TEST(DefaultTitle, IsTheFileNameCutAtTheFirstDotWithTheRestLowerCase)
     EXPECT_EQ(DefaultTitle(L"Z:/tmp/my.tool.EXE"), L"my");
     EXPECT_EQ(DefaultTitle(L"C:\\a.b\\ABC"), L"Abc");
     EXPECT_EQ(DefaultTitle(L"xYZ.exe"), L"xyz");
+    // Every letter, not only A to Z, by the system's own case mapping.
+    EXPECT_EQ(DefaultTitle(L"C:\\ДЕМО.exe"), L"Демо");
+    EXPECT_EQ(DefaultTitle(L"ÄÖÜ ΣΩ.exe"), L"Äöü σω");
 }
 
 TEST(Exception, ToStringJoinsEveryInnerMessageWithCrLf)

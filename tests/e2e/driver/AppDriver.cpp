@@ -206,6 +206,30 @@ int AppProcess::LineCount(ControlId id) const
     return static_cast<int>(Send(Control(id), EM_GETLINECOUNT, 0, 0));
 }
 
+std::pair<int, int> AppProcess::Selection(ControlId id) const
+{
+    const auto both = static_cast<DWORD>(Send(Control(id), EM_GETSEL, 0, 0));
+    return {LOWORD(both), HIWORD(both)};
+}
+
+void AppProcess::Select(ControlId id, int first, int pastLast) const
+{
+    Send(Control(id), EM_SETSEL, static_cast<WPARAM>(first), static_cast<LPARAM>(pastLast));
+}
+
+// A posted EM_SETMODIFY is handled in turn with the messages posted before it,
+// so seeing its flag proves they were handled; twice, for what they posted.
+void AppProcess::Settle(ControlId id) const
+{
+    const HWND control = Control(id);
+    const bool before = Send(control, EM_GETMODIFY, 0, 0) != 0;
+    for (const bool flag : {!before, before}) {
+        PostMessageW(control, EM_SETMODIFY, flag, 0);
+        if (!WaitUntil([&] { return (Send(control, EM_GETMODIFY, 0, 0) != 0) == flag || !IsRunning(); }))
+            Fail("the program did not handle its posted messages");
+    }
+}
+
 void AppProcess::TypeAtEnd(ControlId id, const std::wstring& text) const
 {
     const HWND control = Control(id);
@@ -228,6 +252,15 @@ void AppProcess::PostKey(HWND target, WORD virtualKey) const
     const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC)) << 16;
     PostMessageW(target, WM_KEYDOWN, virtualKey, scan | 1);
     PostMessageW(target, WM_KEYUP, virtualKey, scan | 1 | (1L << 30) | static_cast<LPARAM>(1UL << 31));
+}
+
+void AppProcess::PostAltKey(HWND target, WORD virtualKey) const
+{
+    // Bit 29: Alt is held. The window's default handling reads it from here.
+    const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC)) << 16;
+    PostMessageW(target, WM_SYSKEYDOWN, virtualKey, scan | 1 | (1L << 29));
+    PostMessageW(target, WM_SYSKEYUP, virtualKey,
+                 scan | 1 | (1L << 29) | (1L << 30) | static_cast<LPARAM>(1UL << 31));
 }
 
 void AppProcess::PostChar(HWND target, wchar_t character) const
@@ -283,10 +316,15 @@ void AppProcess::Dismiss(const ErrorBox& box) const
 DWORD AppProcess::Close(std::chrono::milliseconds timeout)
 {
     PostMessageW(window_, WM_CLOSE, 0, 0);
+    return WaitForExit(timeout);
+}
+
+DWORD AppProcess::WaitForExit(std::chrono::milliseconds timeout)
+{
     if (WaitForSingleObject(process_.get(), static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) {
         TerminateProcess(process_.get(), 1);
         WaitForSingleObject(process_.get(), 5000);
-        throw std::runtime_error("AppDriver: QAVDemo.exe did not end after WM_CLOSE");
+        throw std::runtime_error("AppDriver: QAVDemo.exe did not end");
     }
     DWORD code = 0;
     GetExitCodeProcess(process_.get(), &code);

@@ -13,6 +13,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace e2e {
@@ -79,6 +80,12 @@ public:
     void SetText(ControlId id, const std::wstring& text, std::chrono::milliseconds timeout = kDefaultTimeout) const;
     // The number of lines an EDIT control shows for its text (EM_GETLINECOUNT).
     int LineCount(ControlId id) const;
+    // The selection of an EDIT control, as first and one-past-last character (EM_GETSEL).
+    std::pair<int, int> Selection(ControlId id) const;
+    void Select(ControlId id, int first, int pastLast) const;
+    // Returns once the program's GUI thread has handled every message posted to
+    // the control before this call, and whatever handling them posted in turn.
+    void Settle(ControlId id) const;
     // Puts text at the end of a control's text as typing or pasting does (EM_REPLACESEL).
     void TypeAtEnd(ControlId id, const std::wstring& text) const;
     // The window with the keyboard focus in the program's GUI thread, or null.
@@ -86,6 +93,8 @@ public:
     // A key pressed and released on target, as the keyboard would post it; the
     // program's message loop translates it.
     void PostKey(HWND target, WORD virtualKey) const;
+    // The key pressed with Alt held, as the keyboard would post it.
+    void PostAltKey(HWND target, WORD virtualKey) const;
     // One typed character, posted to target.
     void PostChar(HWND target, wchar_t character) const;
     // BM_CLICK on Run, posted: returns at once.
@@ -101,6 +110,9 @@ public:
     // WM_CLOSE, then waits for the exit and returns the exit code; a process
     // still running after the timeout is killed and a runtime_error thrown.
     DWORD Close(std::chrono::milliseconds timeout = kDefaultTimeout);
+    // Waits for the program to end on its own; returns its exit code. Still
+    // running after the timeout: killed, and a runtime_error thrown.
+    DWORD WaitForExit(std::chrono::milliseconds timeout = kDefaultTimeout);
 
 private:
     AppProcess() = default;
