@@ -1,15 +1,12 @@
-#include "binding/Binding.h"
-#include "framework/Exception.h"
-#include "binding/InterpreterCalls.h"
 #include "app/Main.h"
+#include "binding/Binding.h"
+#include "binding/InterpreterCalls.h"
+#include "framework/CaughtException.h"
 #include "util/Myfunc.h"
 
 #include <memory>
 
 namespace {
-
-// Cut at CR LF.
-const UnicodeString DefaultDelimiter = L"0";
 
 const UnicodeString NotBoundMessage = L"Run: no interpreter is bound, so nothing was run.";
 
@@ -32,30 +29,31 @@ void TIDEForm::RunClick(TObject* /*Sender*/)
     // Released on every way out, also when a fault leaves the command.
     std::unique_ptr<TStringList> lines;
     try {
-        if (InterpreterState != BindingState::Bound || !InterpreterInterface) {
+        QAV_INTERFACE* const intf = BoundInterface();
+        if (!intf) {
             Log->Lines().Add(NotBoundMessage);
             return;
         }
-        Result->SetText(CallExecute(InterpreterInterface, Text->Text()));
+        Result->SetText(CallExecute(intf, Text->Text()));
         Log->Lines().Clear();
         Stacks->Lines().Clear();
 
         lines = std::make_unique<TStringList>();
-        StrToList(*lines, CallText(InterpreterInterface, &QAV_VTABLE::GetLog), DefaultDelimiter);
+        StrToList(*lines, CallText(intf, &QAV_VTABLE::GetLog), DefaultDelimiterMarker);
         Log->Lines().AddStrings(*lines);
         lines->Clear();
 
         for (const StackSection& section : StackSections) {
-            StrToList(*lines, CallText(InterpreterInterface, section.operation), DefaultDelimiter);
+            StrToList(*lines, CallText(intf, section.operation), DefaultDelimiterMarker);
             Stacks->Lines().Add(section.header);
             Stacks->Lines().AddStrings(*lines);
             if (&section != &StackSections[std::size(StackSections) - 1])
                 lines->Clear();
         }
     } catch (...) {
-        const auto failure = CaughtFamilyException();
-        if (!failure)
+        const CaughtException caught = SortCaughtException();
+        if (caught.kind != CaughtKind::Family)
             throw;
-        Log->Lines().Add(failure->ToString());
+        Log->Lines().Add(caught.exception.ToString());
     }
 }

@@ -1,11 +1,12 @@
 #include "binding/Binding.h"
 
 #include "binding/BindingMessages.h"
-#include "binding/FaultGuard.h"
 #include "binding/InterpreterCalls.h"
-#include "framework/Win.h"
+#include "binding/InterpreterFault.h"
+#include "framework/win32/ProcAddress.h"
+#include "framework/win32/UniqueHandle.h"
 
-void* InterpreterLibrary = nullptr;
+HMODULE InterpreterLibrary = nullptr;
 QAV_GET_INTERFACE_FN GetInterfaceFunc = nullptr;
 QAV_FREE_INTERFACE_FN FreeInterfaceFunc = nullptr;
 QAV_INTERFACE* InterpreterInterface = nullptr;
@@ -13,26 +14,26 @@ BindingState InterpreterState = BindingState::NoLibrary;
 
 namespace {
 
-bool released = false;
+const wchar_t* libraryPath = QAV_LIBRARY_NAME;
 
-template <class Fn>
-Fn EntryPoint(HMODULE library, const char* name)
-{
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-}
+// Owns the loaded library until the release unloads it.
+UniqueModule heldLibrary;
 
 } // namespace
 
 void BindInterpreter(TStrings& log)
 {
-    const HMODULE library = LoadLibraryW(QAV_LIBRARY_NAME);
-    InterpreterLibrary = library;
-    if (!library) {
+    heldLibrary.Reset(LoadLibraryW(libraryPath));
+    InterpreterLibrary = heldLibrary.Get();
+    GetInterfaceFunc = nullptr;
+    FreeInterfaceFunc = nullptr;
+    InterpreterState = BindingState::NoLibrary;
+    if (!InterpreterLibrary) {
         log.Add(NoLibraryMessage);
         return;
     }
-    GetInterfaceFunc = EntryPoint<QAV_GET_INTERFACE_FN>(library, QAV_GET_INTERFACE_NAME);
-    FreeInterfaceFunc = EntryPoint<QAV_FREE_INTERFACE_FN>(library, QAV_FREE_INTERFACE_NAME);
+    GetInterfaceFunc = ProcAddress<QAV_GET_INTERFACE_FN>(InterpreterLibrary, QAV_GET_INTERFACE_NAME);
+    FreeInterfaceFunc = ProcAddress<QAV_FREE_INTERFACE_FN>(InterpreterLibrary, QAV_FREE_INTERFACE_NAME);
     InterpreterState = BindingState::NoEntryPoints;
     if (!GetInterfaceFunc) {
         log.Add(NoGetInterfaceMessage);
@@ -44,7 +45,7 @@ void BindInterpreter(TStrings& log)
     }
     InterpreterState = BindingState::NoInterface;
     try {
-        const int32_t acquired = CallGuarded([] { return GetInterfaceFunc(&InterpreterInterface); });
+        const int32_t acquired = CallInterpreter([] { return GetInterfaceFunc(&InterpreterInterface); });
         // A success that left the slot empty gives nothing to call: a failure too.
         if (!acquired || !InterpreterInterface) {
             log.Add(NoInterfaceMessage);
@@ -57,19 +58,33 @@ void BindInterpreter(TStrings& log)
     }
 }
 
+QAV_INTERFACE* BoundInterface() noexcept
+{
+    return InterpreterState == BindingState::Bound ? InterpreterInterface : nullptr;
+}
+
 void ReleaseInterpreter(TStrings& log)
 {
-    if (released)
+    if (InterpreterState == BindingState::Released)
         return;
-    released = true;
+    InterpreterState = BindingState::Released;
     if (InterpreterInterface && FreeInterfaceFunc) {
         try {
-            if (!CallGuarded([] { return FreeInterfaceFunc(&InterpreterInterface); }))
+            if (!CallInterpreter([] { return FreeInterfaceFunc(&InterpreterInterface); }))
                 log.Add(FreeFailedMessage);
         } catch (const HardwareFault& fault) {
             log.Add(fault.Message());
         }
     }
-    if (InterpreterLibrary)
-        FreeLibrary(static_cast<HMODULE>(InterpreterLibrary));
+    heldLibrary.Reset();
+}
+
+ScopedInterpreterLibrary::ScopedInterpreterLibrary(const wchar_t* path) noexcept : previous_(libraryPath)
+{
+    libraryPath = path;
+}
+
+ScopedInterpreterLibrary::~ScopedInterpreterLibrary()
+{
+    libraryPath = previous_;
 }

@@ -1,6 +1,7 @@
 #include "binding/FaultGuard.h"
 
 #include "framework/Win.h"
+#include "framework/win32/SizedString.h"
 
 namespace {
 
@@ -11,11 +12,7 @@ UnicodeString ModuleNameAt(uintptr_t address)
     if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                             reinterpret_cast<LPCWSTR>(address), &module))
         return UnicodeString();
-    wchar_t path[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(module, path, MAX_PATH);
-    const UnicodeString full(path, n);
-    const auto slash = full.find_last_of(L"\\/");
-    return slash == UnicodeString::npos ? full : full.substr(slash + 1);
+    return FileNameOf(ModuleFileName(module));
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "binding/InterpreterCalls.h"
 
-#include "binding/FaultGuard.h"
+#include "binding/InterpreterFault.h"
 
 #include <cwchar>
 
@@ -26,11 +26,11 @@ UnicodeString Copy(const ForeignText& t)
 
 UnicodeString CallText(QAV_INTERFACE* intf, TextOperation operation)
 {
-    return Copy(CallGuarded([&] { return Measure((intf->Table->*operation)(intf)); }));
+    return Copy(CallInterpreter([&] { return Measure((intf->Table->*operation)(intf)); }));
 }
 
 UnicodeString CallExecute(QAV_INTERFACE* intf, const UnicodeString& program)
 {
     static const QAV_CHAR empty[1] = {0};
-    return Copy(CallGuarded([&] { return Measure(intf->Table->Execute(intf, program.c_str(), empty, 1)); }));
+    return Copy(CallInterpreter([&] { return Measure(intf->Table->Execute(intf, program.c_str(), empty, 1)); }));
 }

@@ -1,25 +1,13 @@
 #include "framework/Application.h"
 
+#include "framework/CaughtException.h"
 #include "framework/ErrorText.h"
-#include "framework/HardwareFault.h"
 #include "framework/Win.h"
+#include "framework/win32/SizedString.h"
 
 #include <objbase.h>
 
 namespace {
-
-UnicodeString ExecutablePath()
-{
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
 
 int StartupShowCommand()
 {
@@ -35,7 +23,7 @@ TApplication application;
 
 TApplication* Application = &application;
 
-TApplication::TApplication() : Title(DefaultTitle(ExecutablePath()))
+TApplication::TApplication() : Title(DefaultTitle(ModuleFileName(nullptr)))
 {
 }
 
@@ -93,18 +81,14 @@ void TApplication::ShowException(const Exception& e)
 void TApplication::HandleException(std::exception_ptr e) noexcept
 {
     try {
-        std::rethrow_exception(e);
-    } catch (const HardwareFault& fault) {
-        ShowErrorBox(fault.Message());
-    } catch (...) {
         try {
-            if (const auto family = CaughtFamilyException())
-                ShowException(*family);
-            else
-                ShowErrorBox(L"Unknown error.");
+            std::rethrow_exception(e);
         } catch (...) {
-            ShowErrorBox(L"Out of memory.");
+            ShowException(SortCaughtException().exception);
         }
+    } catch (...) {
+        // Sorting needs memory for the words; without it there is one thing left to say.
+        ShowErrorBox(L"Out of memory.");
     }
 }
 

@@ -32,8 +32,8 @@ public:
     void Terminate();
 
     void ShowException(const Exception& e);
-    // Shows any exception: the family's through ShowException, a hardware fault
-    // in its own words, anything else as an unknown error. Never throws.
+    // Shows any exception with ShowException, in the words SortCaughtException
+    // gives it. Never throws.
     void HandleException(std::exception_ptr e) noexcept;
     // For window procedures: keep the exception to be shown by the message loop
     // once the callback has returned.

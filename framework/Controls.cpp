@@ -2,6 +2,7 @@
 
 #include "framework/Exception.h"
 #include "framework/Form.h"
+#include "framework/win32/ScopeGuards.h"
 
 #include <commctrl.h>
 
@@ -145,8 +146,7 @@ int TMemoLines::Count() const
 
 UnicodeString TMemoLines::Get(int index) const
 {
-    if (index < 0 || index >= Count())
-        throw Exception(L"List index out of bounds (" + std::to_wstring(index) + L")");
+    CheckListIndex(index, Count());
     const HWND h = memo_.Handle();
     const auto start = SendMessageW(h, EM_LINEINDEX, static_cast<WPARAM>(index), 0);
     const auto length = static_cast<size_t>(SendMessageW(h, EM_LINELENGTH, static_cast<WPARAM>(start), 0));
@@ -180,16 +180,8 @@ void TMemoLines::AddStrings(const TStrings& lines)
             block += L"\r\n";
         block += WithoutStrayBreaks(lines.Get(i));
     }
-    const HWND h = memo_.Handle();
-    SendMessageW(h, WM_SETREDRAW, FALSE, 0);
-    try {
-        Append(block);
-    } catch (...) {
-        SendMessageW(h, WM_SETREDRAW, TRUE, 0);
-        throw;
-    }
-    SendMessageW(h, WM_SETREDRAW, TRUE, 0);
-    RedrawWindow(h, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+    const RedrawSuspended suspended(memo_.Handle());
+    Append(block);
 }
 
 // Lines stand between CR LFs; the text does not end with one.

@@ -1,5 +1,8 @@
 #include "framework/Dpi.h"
 
+#include "framework/win32/ProcAddress.h"
+#include "framework/win32/ScopeGuards.h"
+
 namespace {
 
 using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
@@ -9,16 +12,13 @@ template <class Fn>
 Fn User32Function(const char* name)
 {
     // user32 stays loaded for the life of the process; the handle is borrowed.
-    const HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    return user32 ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(user32, name))) : nullptr;
+    return ProcAddress<Fn>(GetModuleHandleW(L"user32.dll"), name);
 }
 
 int SystemDpi()
 {
-    const HDC screen = GetDC(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : DesignDpi;
-    if (screen)
-        ReleaseDC(nullptr, screen);
+    const WindowDC screen(nullptr);
+    const int dpi = screen.Get() ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : DesignDpi;
     return dpi > 0 ? dpi : DesignDpi;
 }
 

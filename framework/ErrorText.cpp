@@ -1,6 +1,7 @@
 #include "framework/ErrorText.h"
 
 #include "framework/Win.h"
+#include "framework/win32/SizedString.h"
 
 UnicodeString ErrorBoxText(const Exception& e)
 {
@@ -17,8 +18,7 @@ UnicodeString ErrorBoxText(const Exception& e)
 
 UnicodeString DefaultTitle(const UnicodeString& exePath)
 {
-    const auto slash = exePath.find_last_of(L"\\/");
-    UnicodeString name = slash == UnicodeString::npos ? exePath : exePath.substr(slash + 1);
+    UnicodeString name = FileNameOf(exePath);
     name = name.substr(0, name.find(L'.'));
     if (name.size() > 1)
         CharLowerBuffW(name.data() + 1, static_cast<DWORD>(name.size() - 1));

@@ -1,18 +1,6 @@
 #include "framework/Exception.h"
 
-#include <new>
-#include <stdexcept>
-
 namespace {
-
-UnicodeString Widen(const char* text)
-{
-    // what() texts of the standard library are ASCII.
-    UnicodeString wide;
-    for (const char* p = text; *p; ++p)
-        wide.push_back(static_cast<unsigned char>(*p) < 0x80 ? static_cast<wchar_t>(*p) : L'?');
-    return wide;
-}
 
 std::string Narrow(const UnicodeString& text)
 {
@@ -51,21 +39,4 @@ UnicodeString Exception::ToString() const
         text += e->message_;
     }
     return text;
-}
-
-std::optional<Exception> CaughtFamilyException()
-{
-    try {
-        throw;
-    } catch (const Exception& e) {
-        return e;
-    } catch (const std::bad_alloc&) {
-        return EOutOfMemory();
-    } catch (const std::length_error&) {
-        return Exception(L"Text or list too long");
-    } catch (const std::exception& e) {
-        return Exception(Widen(e.what()));
-    } catch (...) {
-        return std::nullopt;
-    }
 }

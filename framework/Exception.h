@@ -6,7 +6,6 @@
 
 #include <exception>
 #include <memory>
-#include <optional>
 #include <string>
 
 class Exception : public std::exception {
@@ -35,28 +34,3 @@ class EOutOfMemory : public Exception {
 public:
     EOutOfMemory() : Exception(L"Out of memory") {}
 };
-
-// File errors raised by the file operations of the utility unit.
-class EStreamError : public Exception {
-public:
-    using Exception::Exception;
-};
-class EFCreateError : public EStreamError {
-public:
-    using EStreamError::EStreamError;
-};
-class EFOpenError : public EStreamError {
-public:
-    using EStreamError::EStreamError;
-};
-class EWriteError : public EStreamError {
-public:
-    using EStreamError::EStreamError;
-};
-
-// Call inside a catch block. Returns the exception being handled as a member of
-// the family: a framework Exception as it is, the standard library's own
-// exceptions (std::bad_alloc, std::length_error...) with a readable message.
-// Anything else (a hardware fault, a foreign type) gives nullopt: it is not ours
-// to report as text, and the caller rethrows it.
-std::optional<Exception> CaughtFamilyException();

@@ -5,6 +5,7 @@
 #include "framework/Dpi.h"
 
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -83,7 +84,7 @@ LRESULT CALLBACK TForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPA
     try {
         return self->OnMessage(message, wParam, lParam);
     } catch (...) {
-        Application->DeferException(std::current_exception());
+        (self->owner_ ? self->owner_ : Application)->DeferException(std::current_exception());
         return 0;
     }
 }
@@ -152,13 +153,13 @@ void TForm::Close()
 void TForm::ApplyDpi(int dpi)
 {
     dpi_ = dpi;
-    FontHandle font(CreateFontW(ScaleToDpi(design_.fontHeight, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+    UniqueFont font(CreateFontW(ScaleToDpi(design_.fontHeight, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                                 DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                 DEFAULT_PITCH | FF_DONTCARE, design_.fontName));
     if (!font)
         throw Exception(L"Cannot create the font " + UnicodeString(design_.fontName));
     // The controls take the new font before the old one is deleted.
-    font_.swap(font);
+    std::swap(font_, font);
     for (const auto& control : controls_)
         PlaceControl(*control);
 }
@@ -168,5 +169,5 @@ void TForm::PlaceControl(TControl& control) const
     const ControlDesign& d = control.Design();
     MoveWindow(control.Handle(), ScaleToDpi(d.left, dpi_), ScaleToDpi(d.top, dpi_), ScaleToDpi(d.width, dpi_),
                ScaleToDpi(d.height, dpi_), TRUE);
-    SendMessageW(control.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
+    SendMessageW(control.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), TRUE);
 }

@@ -5,6 +5,7 @@
 #include "framework/Object.h"
 #include "framework/UnicodeString.h"
 #include "framework/Win.h"
+#include "framework/win32/UniqueHandle.h"
 
 #include <memory>
 #include <vector>
@@ -48,11 +49,6 @@ protected:
     virtual LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
-    struct FontDeleter {
-        void operator()(HFONT font) const noexcept { DeleteObject(font); }
-    };
-    using FontHandle = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
-
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     void ApplyDpi(int dpi);
     void Close();
@@ -65,6 +61,6 @@ private:
     HWND handle_ = nullptr;
     HWND lastFocus_ = nullptr; // borrowed: one of our controls
     int dpi_ = 96;
-    FontHandle font_;
+    UniqueFont font_;
     std::vector<std::unique_ptr<TControl>> controls_;
 };

@@ -62,6 +62,5 @@ UnicodeString HardwareFault::Message() const
     text += L".";
     if (code_ == 0xC0000005u)
         text += (write_ ? L" Write of address " : L" Read of address ") + AddressHex(dataAddress_) + L".";
-    text += L" The interpreter may now be unreliable.";
     return text;
 }

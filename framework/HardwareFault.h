@@ -17,13 +17,14 @@ public:
     HardwareFault(uint32_t code, uintptr_t address, UnicodeString module, uintptr_t dataAddress = 0,
                   bool write = false);
 
+    virtual ~HardwareFault() = default;
+
     uint32_t Code() const noexcept { return code_; }
-    uintptr_t Address() const noexcept { return address_; }
     const UnicodeString& Module() const noexcept { return module_; }
 
     // For example: Access violation at address 0x6A1C1234 in module 'QAV.dll'.
-    // Read of address 0x00000000. The interpreter may now be unreliable.
-    UnicodeString Message() const;
+    // Read of address 0x00000000.
+    virtual UnicodeString Message() const;
 
     static bool IsStackOverflow(uint32_t code) noexcept { return code == 0xC00000FDu; }
 

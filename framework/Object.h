@@ -11,8 +11,8 @@ public:
     virtual ~TObject() = default;
 };
 
-// What happens to a form after its close event: nothing, hidden, freed, minimised.
-enum class TCloseAction { caNone, caHide, caFree, caMinimize };
+// What happens to a form after its close event: nothing, hidden, minimised.
+enum class TCloseAction { caNone, caHide, caMinimize };
 
 using TNotifyEvent = std::function<void(TObject* sender)>;
 using TCloseEvent = std::function<void(TObject* sender, TCloseAction& action)>;

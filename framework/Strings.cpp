@@ -9,9 +9,14 @@ void TStrings::AddStrings(const TStrings& lines)
         Add(lines.Get(i));
 }
 
+void CheckListIndex(int index, int count)
+{
+    if (index < 0 || index >= count)
+        throw Exception(L"List index out of bounds (" + std::to_wstring(index) + L")");
+}
+
 UnicodeString TStringList::Get(int index) const
 {
-    if (index < 0 || index >= Count())
-        throw Exception(L"List index out of bounds (" + std::to_wstring(index) + L")");
+    CheckListIndex(index, Count());
     return items_[static_cast<size_t>(index)];
 }

@@ -20,9 +20,10 @@ public:
     virtual void Clear() = 0;
     // Appends every line of another list, in its order, as one batch.
     virtual void AddStrings(const TStrings& lines);
-
-    UnicodeString operator[](int index) const { return Get(index); }
 };
+
+// Raises "List index out of bounds (index)" unless 0 <= index < count.
+void CheckListIndex(int index, int count);
 
 class TStringList : public TStrings {
 public:

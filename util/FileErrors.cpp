@@ -1,27 +1,20 @@
 #include "util/FileErrors.h"
 
-#include <memory>
+#include "framework/win32/SizedString.h"
+#include "framework/win32/UniqueHandle.h"
+
 #include <string>
 
 namespace {
-
-struct LocalFreeDeleter {
-    void operator()(wchar_t* p) const noexcept { LocalFree(p); }
-};
 
 // The name as the system resolves it against the current directory; the name as
 // given when it cannot be resolved.
 UnicodeString FullPath(const UnicodeString& fileName)
 {
-    const DWORD size = GetFullPathNameW(fileName.c_str(), 0, nullptr, nullptr);
-    if (size == 0)
-        return fileName;
-    UnicodeString path(size, L'\0');
-    const DWORD length = GetFullPathNameW(fileName.c_str(), size, path.data(), nullptr);
-    if (length == 0 || length >= size)
-        return fileName;
-    path.resize(length);
-    return path;
+    const UnicodeString path = SizedString([&](wchar_t* buffer, DWORD capacity) {
+        return GetFullPathNameW(fileName.c_str(), capacity, buffer, nullptr);
+    });
+    return path.empty() ? fileName : path;
 }
 
 } // namespace
@@ -32,7 +25,7 @@ UnicodeString OsErrorText(DWORD code)
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, code, 0, reinterpret_cast<wchar_t*>(&raw), 0, nullptr);
-    const std::unique_ptr<wchar_t, LocalFreeDeleter> owned(raw);
+    const UniqueLocalMemory owned(raw);
     if (length == 0 || !raw)
         return L"System error " + std::to_wstring(code);
     UnicodeString text(raw, length);

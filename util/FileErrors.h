@@ -6,6 +6,24 @@
 #include "framework/UnicodeString.h"
 #include "framework/Win.h"
 
+// File errors raised by the file operations of the utility unit.
+class EStreamError : public Exception {
+public:
+    using Exception::Exception;
+};
+class EFCreateError : public EStreamError {
+public:
+    using EStreamError::EStreamError;
+};
+class EFOpenError : public EStreamError {
+public:
+    using EStreamError::EStreamError;
+};
+class EWriteError : public EStreamError {
+public:
+    using EStreamError::EStreamError;
+};
+
 // The system's text for an error code, without its trailing line end and full stop.
 UnicodeString OsErrorText(DWORD code);
 

@@ -1,7 +1,7 @@
 #include "util/Myfunc.h"
 
+#include "framework/win32/UniqueHandle.h"
 #include "util/FileErrors.h"
-#include "util/FileHandle.h"
 #include "util/Utf8.h"
 
 #include <string>
@@ -16,7 +16,7 @@ bool FileExists(const UnicodeString& fileName)
 }
 
 // Writes the whole buffer; fewer bytes written than it holds is a write error.
-void WriteAll(const FileHandle& file, const std::string& bytes)
+void WriteAll(const UniqueFile& file, const std::string& bytes)
 {
     if (bytes.empty())
         return;
@@ -31,7 +31,7 @@ void WriteAll(const FileHandle& file, const std::string& bytes)
 void StrToFile(UnicodeString fileName, UnicodeString text)
 {
     const std::string bytes = ToUtf8(text);
-    const FileHandle file(CreateFileW(fileName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+    const UniqueFile file(CreateFileW(fileName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid())
         throw FileCreateError(fileName, GetLastError());
@@ -44,7 +44,7 @@ void StrToFile(UnicodeString fileName, UnicodeString text)
 void AppendStrToFile(UnicodeString fileName, UnicodeString text)
 {
     const std::string bytes = ToUtf8(text);
-    const FileHandle file(CreateFileW(fileName.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+    const UniqueFile file(CreateFileW(fileName.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) {
         const DWORD code = GetLastError();

@@ -1,40 +1,42 @@
 #include "util/LogEntry.h"
 
+#include "framework/win32/SizedString.h"
+
 namespace {
+
+// The locale and formatting calls below return the characters written with the
+// closing NUL, or 0 when the buffer is too small.
+template <class Call>
+UnicodeString LocaleString(Call call)
+{
+    return SizedString([&](wchar_t* buffer, DWORD capacity) -> DWORD {
+        const int written = call(buffer, static_cast<int>(capacity));
+        if (written > 0)
+            return static_cast<DWORD>(written - 1);
+        return GetLastError() == ERROR_INSUFFICIENT_BUFFER ? capacity : 0;
+    });
+}
 
 UnicodeString LocaleText(LCTYPE type, const wchar_t* fallback)
 {
-    const int size = GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, type, nullptr, 0);
-    if (size <= 1)
-        return fallback;
-    UnicodeString text(static_cast<size_t>(size), L'\0');
-    const int length = GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, type, text.data(), size);
-    if (length <= 1)
-        return fallback;
-    text.resize(static_cast<size_t>(length - 1));
-    return text;
+    const UnicodeString text = LocaleString([type](wchar_t* buffer, int capacity) {
+        return GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, type, buffer, capacity);
+    });
+    return text.empty() ? fallback : text;
 }
 
 UnicodeString RenderDate(const SYSTEMTIME& when, const UnicodeString& picture)
 {
-    const int size = GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &when, picture.c_str(), nullptr, 0, nullptr);
-    if (size <= 1)
-        return {};
-    UnicodeString text(static_cast<size_t>(size), L'\0');
-    const int length = GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &when, picture.c_str(), text.data(), size, nullptr);
-    text.resize(length > 0 ? static_cast<size_t>(length - 1) : 0);
-    return text;
+    return LocaleString([&](wchar_t* buffer, int capacity) {
+        return GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &when, picture.c_str(), buffer, capacity, nullptr);
+    });
 }
 
 UnicodeString RenderTime(const SYSTEMTIME& when, const UnicodeString& picture)
 {
-    const int size = GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &when, picture.c_str(), nullptr, 0);
-    if (size <= 1)
-        return {};
-    UnicodeString text(static_cast<size_t>(size), L'\0');
-    const int length = GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &when, picture.c_str(), text.data(), size);
-    text.resize(length > 0 ? static_cast<size_t>(length - 1) : 0);
-    return text;
+    return LocaleString([&](wchar_t* buffer, int capacity) {
+        return GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &when, picture.c_str(), buffer, capacity);
+    });
 }
 
 } // namespace

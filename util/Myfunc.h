@@ -1,12 +1,16 @@
-// The utility unit: cutting a text into a string list, writing and appending
-// UTF-8 text files, and the time-stamped exception log.
+// The utility unit Myfunc (a name the program has always used for it): cutting
+// a text into a string list, writing and appending UTF-8 text files, and the
+// time-stamped exception log.
 #pragma once
 
 #include "framework/Strings.h"
 #include "framework/UnicodeString.h"
 
-// Fills the list with the items of the text cut at the delimiter ("0" stands for
-// CR LF). A failure of the Exception family is written to "exceptions.log" and
+// The delimiter that stands for CR LF: every caller passes it for the default.
+inline const UnicodeString DefaultDelimiterMarker = L"0";
+
+// Fills the list with the items of the text cut at the delimiter (the marker
+// stands for CR LF). A failure of the Exception family is written to "exceptions.log" and
 // not raised; only a failure to write that log leaves the call.
 void StrToList(TStrings& list, UnicodeString text, UnicodeString delimiter);
 

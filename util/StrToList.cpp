@@ -1,10 +1,8 @@
 #include "util/Myfunc.h"
 
-#include "framework/Exception.h"
+#include "framework/CaughtException.h"
 
 namespace {
-
-const UnicodeString kDefaultMarker = L"0";
 
 bool IsDroppedRest(const UnicodeString& rest)
 {
@@ -21,7 +19,7 @@ void Cut(TStrings& list, const UnicodeString& text, const UnicodeString& delimit
         for (size_t at = text.find(delimiter, start); at != UnicodeString::npos;
              at = text.find(delimiter, start)) {
             const size_t length = at - start;
-            if (length != 0 && text.compare(start, length, kDefaultMarker) != 0)
+            if (length != 0 && text.compare(start, length, DefaultDelimiterMarker) != 0)
                 list.Add(text.substr(start, length));
             start = at + 1;
         }
@@ -35,15 +33,15 @@ void Cut(TStrings& list, const UnicodeString& text, const UnicodeString& delimit
 
 void StrToList(TStrings& list, UnicodeString text, UnicodeString delimiter)
 {
-    if (delimiter == kDefaultMarker)
+    if (delimiter == DefaultDelimiterMarker)
         delimiter = L"\r\n";
     try {
         list.Clear();
         Cut(list, text, delimiter);
     } catch (...) {
-        const auto caught = CaughtFamilyException();
-        if (!caught)
+        const CaughtException caught = SortCaughtException();
+        if (caught.kind != CaughtKind::Family)
             throw;
-        WriteLog(L"exceptions.log", L"StrToList(): " + caught->ToString());
+        WriteLog(L"exceptions.log", L"StrToList(): " + caught.exception.ToString());
     }
 }

@@ -1,16 +1,18 @@
+#define QAV_BUILDING_LIBRARY
 #include "tests/app/FakeInterpreter.h"
 
-#include "binding/Binding.h"
+#include "framework/win32/SizedString.h"
 
 namespace {
+
+FakeInterpreter* current = nullptr;
 
 FakeInterpreter& Self(QAV_INTERFACE* object)
 {
     return *reinterpret_cast<FakeInterpreter*>(object);
 }
 
-const QAV_CHAR* Answer(QAV_INTERFACE* object, const char* name,
-                       std::optional<std::wstring> FakeInterpreter::*answer)
+const QAV_CHAR* Answer(QAV_INTERFACE* object, const char* name, std::optional<std::wstring> FakeInterpreter::*answer)
 {
     FakeInterpreter& fake = Self(object);
     fake.calls.push_back(name);
@@ -26,7 +28,7 @@ const QAV_CHAR* Answer(QAV_INTERFACE* object, const char* name,
         return Answer(object, #operation, &FakeInterpreter::member);                                    \
     }
 
-QAV_FAKE_TEXT_OPERATION(GetVersion, result)
+QAV_FAKE_TEXT_OPERATION(GetVersion, version)
 QAV_FAKE_TEXT_OPERATION(GetLog, log)
 QAV_FAKE_TEXT_OPERATION(GetVarStack, varStack)
 QAV_FAKE_TEXT_OPERATION(GetParamStack, paramStack)
@@ -58,25 +60,42 @@ const QAV_VTABLE table = [] {
     return t;
 }();
 
-QAV_INTERFACE* savedInterface = nullptr;
-BindingState savedState = BindingState::NoLibrary;
+// The test program's own file, which bindings load as the library.
+const UnicodeString& ProgramPath()
+{
+    static const UnicodeString path = ModuleFileName(nullptr);
+    return path;
+}
 
 } // namespace
+
+extern "C" int32_t QAV_CALL GetQAVInterface(QAV_INTERFACE** slot)
+{
+    if (!current)
+        return 0;
+    current->calls.push_back("GetQAVInterface");
+    *slot = current->acquires ? &current->object : nullptr;
+    return current->acquires ? 1 : 0;
+}
+
+extern "C" int32_t QAV_CALL FreeQAVInterface(QAV_INTERFACE** slot)
+{
+    if (!current)
+        return 0;
+    current->calls.push_back(*slot == &current->object ? "FreeQAVInterface" : "FreeQAVInterface with a foreign slot");
+    return current->freeResult;
+}
 
 FakeInterpreter::FakeInterpreter() : object{&table}
 {
 }
 
-FakeBinding::FakeBinding(FakeInterpreter& fake)
+FakeLibrary::FakeLibrary(FakeInterpreter& fake) : library_(ProgramPath().c_str())
 {
-    savedInterface = InterpreterInterface;
-    savedState = InterpreterState;
-    InterpreterInterface = &fake.object;
-    InterpreterState = BindingState::Bound;
+    current = &fake;
 }
 
-FakeBinding::~FakeBinding()
+FakeLibrary::~FakeLibrary()
 {
-    InterpreterInterface = savedInterface;
-    InterpreterState = savedState;
+    current = nullptr;
 }

@@ -2,6 +2,7 @@
 #include "framework/Dpi.h"
 #include "app/Main.h"
 #include "framework/Strings.h"
+#include "tests/app/FakeInterpreter.h"
 
 #include <gtest/gtest.h>
 
@@ -43,6 +44,8 @@ LOGFONTW FontOf(HWND window)
 class MainWindowTest : public testing::Test {
 protected:
     void SetUp() override { form = std::make_unique<TIDEForm>(Application); }
+
+    NoLibrary none; // the window's looks need no interpreter
 
     TControl* Control(const Expected& e) const { return e.control(*form); }
 
@@ -179,7 +182,7 @@ TEST_F(MainWindowTest, PaneLinesShowEachAddedLineAsOneLine)
     lines.Add(L"one\r\ntwo");
     EXPECT_EQ(form->Stacks->Text(), L"head\r\na\r\n\r\nb\r\none\r\ntwo");
     EXPECT_EQ(lines.Count(), 6);
-    EXPECT_EQ(lines[3], L"b");
+    EXPECT_EQ(lines.Get(3), L"b");
     lines.Clear();
     EXPECT_EQ(lines.Count(), 0);
 }

@@ -1,12 +1,16 @@
-#include "framework/Application.h"
-#include "binding/Binding.h"
-#include "framework/Exception.h"
-#include "tests/app/FakeInterpreter.h"
-#include "framework/HardwareFault.h"
 #include "app/Main.h"
+#include "binding/Binding.h"
+#include "framework/Application.h"
+#include "framework/Exception.h"
+#include "framework/HardwareFault.h"
+#include "tests/app/AllocationFailure.h"
+#include "tests/app/FakeInterpreter.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <memory>
 #include <new>
 
@@ -14,25 +18,44 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
+// The exception log's entries, without their line ends.
+std::vector<std::string> ReadLog(const std::wstring& name)
+{
+    std::ifstream in(std::filesystem::path(name), std::ios::binary);
+    std::vector<std::string> entries;
+    for (std::string line; std::getline(in, line);)
+        entries.push_back(line.substr(0, line.size() - (line.ends_with('\r') ? 1 : 0)));
+    return entries;
+}
+
 const Calls AllSix{"Execute", "GetLog", "GetVarStack", "GetParamStack", "GetObjectStack", "GetFunctionStack"};
+
+void Close(TIDEForm& form)
+{
+    TCloseAction action = TCloseAction::caHide;
+    form.FormClose(&form, action);
+}
 
 class RunClickTest : public testing::Test {
 protected:
     void SetUp() override
     {
         form = std::make_unique<TIDEForm>(Application);
-        binding = std::make_unique<FakeBinding>(fake);
+        ASSERT_EQ(fake.calls, (Calls{"GetQAVInterface", "GetVersion"}));
+        fake.calls.clear();
         // What a user left in the window before pressing Run.
         form->Result->SetText(L"old result");
         form->Log->SetText(L"start-up line");
         form->Stacks->SetText(L"old stacks");
     }
 
+    void TearDown() override { Close(*form); }
+
     void Run() { form->RunClick(form->Run); }
 
     FakeInterpreter fake;
+    FakeLibrary library{fake};
     std::unique_ptr<TIDEForm> form;
-    std::unique_ptr<FakeBinding> binding;
 };
 
 TEST_F(RunClickTest, SendsTheEditorTextAndShowsEverySection)
@@ -163,19 +186,90 @@ TEST_F(RunClickTest, AFaultLeavesTheCommandAndALaterRunWorks)
     EXPECT_EQ(fake.calls, AllSix);
 }
 
-TEST_F(RunClickTest, WithNoInterfaceBoundItOnlySaysSo)
+// A text with an item that cannot be copied when the heap refuses blocks of
+// 1.1 to 1.3 MB: the item before it split, the whole text far larger.
+struct HeapRefusingOneItem {
+    static std::wstring Text(const std::wstring& before)
+    {
+        return before + L"\r\n" + std::wstring(600'000, L'x') + L"\r\nafter\r\n" + std::wstring(2'000'000, L'y');
+    }
+    ScopedAllocationFailure refuse{1'100'000, 1'300'000};
+};
+
+TEST_F(RunClickTest, ASplitThatRunsOutOfMemoryIsLoggedToTheFileAndTheRunGoesOn)
 {
-    for (BindingState state : {BindingState::NoLibrary, BindingState::NoEntryPoints, BindingState::NoInterface}) {
-        InterpreterState = state;
-        form->Log->SetText(L"DLL error!");
+    fake.log = HeapRefusingOneItem::Text(L"first\r\nsecond");
+    fake.varStack = L"v";
+    {
+        HeapRefusingOneItem heap;
         Run();
-        EXPECT_TRUE(fake.calls.empty());
+    }
+    EXPECT_EQ(fake.calls, AllSix);
+    EXPECT_EQ(form->Log->Text(), L"first\r\nsecond");
+    EXPECT_EQ(form->Stacks->Text(), L"Var stack:\r\nv\r\nParam stack:\r\nObject stack:\r\nFunction stack:");
+    const auto entries = ReadLog(L"exceptions.log");
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_TRUE(entries[0].ends_with("] : StrToList(): Out of memory")) << entries[0];
+}
+
+// When the failure cannot even be written down, the file error ends the Run in
+// that section, before its header.
+TEST_F(RunClickTest, ASplitFailureThatCannotBeLoggedEndsTheRunInItsSection)
+{
+    std::filesystem::create_directory(L"exceptions.log");
+    fake.log = L"l1";
+    fake.varStack = L"v";
+    fake.paramStack = HeapRefusingOneItem::Text(L"p");
+    {
+        HeapRefusingOneItem heap;
+        Run();
+    }
+    EXPECT_EQ(fake.calls, (Calls{"Execute", "GetLog", "GetVarStack", "GetParamStack"}));
+    EXPECT_EQ(form->Stacks->Text(), L"Var stack:\r\nv");
+    const UnicodeString log = form->Log->Text();
+    EXPECT_EQ(log.rfind(L"l1\r\nCannot create file \"", 0), 0u) << log;
+    EXPECT_NE(log.find(L"exceptions.log\". "), UnicodeString::npos) << log;
+}
+
+// Each state without an interface, reached as a user would: no library, a
+// library without the entry points, an interface refused.
+TEST(RunClick, WithNoInterfaceBoundItOnlySaysSo)
+{
+    FakeInterpreter fake;
+    fake.acquires = false;
+    struct Case {
+        const char* name;
+        std::function<std::unique_ptr<TIDEForm>()> make;
+        const wchar_t* bindingLine;
+    };
+    const Case cases[] = {
+        {"no library", [] { NoLibrary none; return std::make_unique<TIDEForm>(Application); }, L"DLL error!"},
+        {"no entry points",
+         [] {
+             ScopedInterpreterLibrary other(L"kernel32.dll");
+             return std::make_unique<TIDEForm>(Application);
+         },
+         L"Ошибка инициализации GetQAV"},
+        {"interface refused",
+         [&] {
+             FakeLibrary refusing(fake);
+             return std::make_unique<TIDEForm>(Application);
+         },
+         L"Ошибка инициализации интерфейса QAV_INTERFACE"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto form = c.make();
+        form->Result->SetText(L"old result");
+        form->Stacks->SetText(L"old stacks");
+        form->RunClick(form->Run);
         EXPECT_EQ(form->Result->Text(), L"old result");
         EXPECT_EQ(form->Stacks->Text(), L"old stacks");
-        EXPECT_EQ(form->Log->Lines().Count(), 2);
-        EXPECT_EQ(form->Log->Lines()[0], L"DLL error!");
-        EXPECT_NE(form->Log->Lines()[1].find(L"no interpreter is bound"), std::wstring::npos);
+        EXPECT_EQ(form->Log->Text(),
+                  UnicodeString(c.bindingLine) + L"\r\nRun: no interpreter is bound, so nothing was run.");
+        Close(*form);
     }
+    EXPECT_EQ(fake.calls, Calls{"GetQAVInterface"});
 }
 
 } // namespace

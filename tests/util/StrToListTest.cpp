@@ -1,4 +1,5 @@
 #include "tests/util/LiteralSplit.h"
+#include "util/FileErrors.h"
 #include "util/Myfunc.h"
 
 #include "framework/Exception.h"

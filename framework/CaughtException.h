@@ -1,0 +1,21 @@
+// Sorting whatever a catch-all handler caught, in one place.
+#pragma once
+
+#include "framework/Exception.h"
+
+// What was caught, and how the program reports it.
+enum class CaughtKind {
+    Family,        // a framework Exception, or the standard library's (std::bad_alloc...)
+    HardwareFault, // a processor or system fault caught in foreign code
+    Unknown,       // anything else: a foreign exception type
+};
+
+struct CaughtException {
+    CaughtKind kind;
+    // Its words: the family's own message (std::bad_alloc reads "Out of memory"),
+    // the fault's description, or a fixed text for an unknown kind.
+    Exception exception;
+};
+
+// Call inside a catch block only: sorts the exception being handled.
+CaughtException SortCaughtException();

@@ -1,0 +1,43 @@
+// Scoped Win32 states that must be undone on every way out.
+#pragma once
+
+#include "framework/Win.h"
+
+// Suspends a window's redrawing; on leaving, turns it back on and redraws the
+// window once.
+class RedrawSuspended {
+public:
+    explicit RedrawSuspended(HWND window) noexcept : window_(window)
+    {
+        SendMessageW(window_, WM_SETREDRAW, FALSE, 0);
+    }
+    RedrawSuspended(const RedrawSuspended&) = delete;
+    RedrawSuspended& operator=(const RedrawSuspended&) = delete;
+    ~RedrawSuspended()
+    {
+        SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
+        RedrawWindow(window_, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+    }
+
+private:
+    HWND window_;
+};
+
+// A window's device context (the screen's for null), released on leaving.
+class WindowDC {
+public:
+    explicit WindowDC(HWND window) noexcept : window_(window), dc_(GetDC(window)) {}
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+    ~WindowDC()
+    {
+        if (dc_)
+            ReleaseDC(window_, dc_);
+    }
+
+    HDC Get() const noexcept { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};

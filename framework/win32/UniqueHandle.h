@@ -1,0 +1,51 @@
+// Owns one Win32 handle and closes it with the close function of its kind when
+// it goes out of scope: UniqueHandle<HFONT, DeleteObject>. Both failure values
+// that Win32 calls return, null and INVALID_HANDLE_VALUE (CreateFileW), count as
+// no handle.
+#pragma once
+
+#include "framework/Win.h"
+
+#include <utility>
+
+template <class Handle, auto Close>
+class UniqueHandle {
+public:
+    UniqueHandle() noexcept = default;
+    explicit UniqueHandle(Handle handle) noexcept : handle_(handle) {}
+    UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.Release()) {}
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept
+    {
+        Reset(other.Release());
+        return *this;
+    }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    ~UniqueHandle() { Reset(); }
+
+    Handle Get() const noexcept { return handle_; }
+    bool Valid() const noexcept
+    {
+        return handle_ != Handle{} && reinterpret_cast<HANDLE>(handle_) != INVALID_HANDLE_VALUE;
+    }
+    explicit operator bool() const noexcept { return Valid(); }
+
+    // Gives the handle up without closing it.
+    Handle Release() noexcept { return std::exchange(handle_, Handle{}); }
+
+    // Closes the handle held, if any, and takes another.
+    void Reset(Handle handle = Handle{}) noexcept
+    {
+        if (Valid())
+            Close(handle_);
+        handle_ = handle;
+    }
+
+private:
+    Handle handle_{};
+};
+
+using UniqueFile = UniqueHandle<HANDLE, CloseHandle>;
+using UniqueFont = UniqueHandle<HFONT, DeleteObject>;
+using UniqueLocalMemory = UniqueHandle<HLOCAL, LocalFree>;
+using UniqueModule = UniqueHandle<HMODULE, FreeLibrary>;
