@@ -7,6 +7,8 @@
 
 class TApplication;
 
+// The class, its controls (named by their role: Text is the program editor, Run
+// the button) and its handlers keep the names the program has always used.
 class TIDEForm : public TForm {
 public:
     // Builds the window and its controls, then binds the interpreter library,
@@ -26,4 +28,6 @@ public:
     void FormClose(TObject* Sender, TCloseAction& Action);
 };
 
+// The main window, set by the application's CreateForm before the window's
+// constructor runs; a name kept from the program's conventions like the class's.
 extern TIDEForm* IDEForm;

@@ -41,6 +41,8 @@ public:
 
     TForm* MainForm() const noexcept { return mainForm_; }
 
+    // True: the main window has no owner window and carries the taskbar button
+    // itself. The name is the framework's own, kept as the program knows it.
     bool MainFormOnTaskBar = false;
     UnicodeString Title;
 

@@ -1,5 +1,8 @@
 #include "tests/e2e/driver/AppDriver.h"
 
+#include "framework/win32/ScopeGuards.h"
+#include "framework/win32/SizedString.h"
+
 #include <thread>
 
 namespace e2e {
@@ -41,16 +44,7 @@ HWND FindMainWindow(DWORD processId)
 
 std::filesystem::path BinDir()
 {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    return std::filesystem::path(path).parent_path();
+    return std::filesystem::path(ModuleFileName(nullptr)).parent_path();
 }
 
 std::filesystem::path LibraryPath(const std::wstring& name)
@@ -61,11 +55,8 @@ std::filesystem::path LibraryPath(const std::wstring& name)
 int SystemDpi()
 {
     SetProcessDPIAware();
-    struct ScreenDcReleaser {
-        void operator()(HDC dc) const noexcept { ReleaseDC(nullptr, dc); }
-    };
-    const std::unique_ptr<HDC__, ScreenDcReleaser> screen(GetDC(nullptr));
-    return GetDeviceCaps(screen.get(), LOGPIXELSY);
+    const WindowDC screen(nullptr);
+    return GetDeviceCaps(screen.Get(), LOGPIXELSY);
 }
 
 std::vector<HWND> TopLevelWindows(DWORD processId)
@@ -133,10 +124,10 @@ AppProcess AppProcess::Start(const std::filesystem::path& folder, const LaunchOp
     if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         folder.c_str(), &startup, &info))
         Fail("cannot start " + exe.string());
-    const UniqueHandle thread(info.hThread);
+    const UniqueHandle<HANDLE, CloseHandle> thread(info.hThread);
 
     AppProcess app;
-    app.process_.reset(info.hProcess);
+    app.process_.Reset(info.hProcess);
     app.processId_ = info.dwProcessId;
     app.startedAt_ = startedAt;
     WaitForInputIdle(info.hProcess, static_cast<DWORD>(kDefaultTimeout.count()));
@@ -154,14 +145,14 @@ AppProcess AppProcess::Start(const std::filesystem::path& folder, const LaunchOp
 AppProcess::~AppProcess()
 {
     if (process_ && IsRunning()) {
-        TerminateProcess(process_.get(), 1);
-        WaitForSingleObject(process_.get(), 5000);
+        TerminateProcess(process_.Get(), 1);
+        WaitForSingleObject(process_.Get(), 5000);
     }
 }
 
 bool AppProcess::IsRunning() const
 {
-    return WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
+    return WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT;
 }
 
 HWND AppProcess::Control(ControlId id) const
@@ -321,13 +312,13 @@ DWORD AppProcess::Close(std::chrono::milliseconds timeout)
 
 DWORD AppProcess::WaitForExit(std::chrono::milliseconds timeout)
 {
-    if (WaitForSingleObject(process_.get(), static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) {
-        TerminateProcess(process_.get(), 1);
-        WaitForSingleObject(process_.get(), 5000);
+    if (WaitForSingleObject(process_.Get(), static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) {
+        TerminateProcess(process_.Get(), 1);
+        WaitForSingleObject(process_.Get(), 5000);
         throw std::runtime_error("AppDriver: QAVDemo.exe did not end");
     }
     DWORD code = 0;
-    GetExitCodeProcess(process_.get(), &code);
+    GetExitCodeProcess(process_.Get(), &code);
     return code;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "framework/Win.h"
+#include "framework/win32/UniqueHandle.h"
 
 #include <chrono>
 #include <filesystem>
@@ -20,10 +21,6 @@ namespace e2e {
 
 enum class ControlId : int { Text = 1001, Run = 1002, Result = 1003, Log = 1004, Stacks = 1005 };
 
-struct HandleCloser {
-    void operator()(HANDLE h) const noexcept { CloseHandle(h); }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
 // The folder of the running program: build/bin, where QAVDemo.exe and the test libraries are.
 std::filesystem::path BinDir();
@@ -120,7 +117,7 @@ private:
     LRESULT Send(HWND target, UINT message, WPARAM wParam, LPARAM lParam,
                  std::chrono::milliseconds timeout = kDefaultTimeout) const;
 
-    UniqueHandle process_;
+    UniqueHandle<HANDLE, CloseHandle> process_;
     DWORD processId_ = 0;
     HWND window_ = nullptr;
     std::chrono::steady_clock::time_point startedAt_;

@@ -1,21 +1,15 @@
 #include "tests/e2e/libs/Recorder.h"
 
 #include "framework/Win.h"
-
-#include <memory>
+#include "framework/win32/SizedString.h"
+#include "framework/win32/UniqueHandle.h"
 
 namespace {
 
-struct HandleCloser {
-    void operator()(HANDLE h) const noexcept { CloseHandle(h); }
-};
-using FileHandle = std::unique_ptr<void, HandleCloser>;
-
-FileHandle OpenFile(const std::wstring& path, DWORD access, DWORD disposition)
+UniqueFile OpenFile(const std::wstring& path, DWORD access, DWORD disposition)
 {
-    HANDLE h = CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return FileHandle(h == INVALID_HANDLE_VALUE ? nullptr : h);
+    return UniqueFile(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 std::wstring BesideThisLibrary(const wchar_t* name)
@@ -23,15 +17,7 @@ std::wstring BesideThisLibrary(const wchar_t* name)
     HMODULE self = nullptr; // borrowed: the reference count is unchanged
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                        reinterpret_cast<LPCWSTR>(&BesideThisLibrary), &self);
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size()));
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
+    std::wstring path = ModuleFileName(self);
     path.erase(path.find_last_of(L"\\/") + 1);
     return path + name;
 }
@@ -41,26 +27,26 @@ std::wstring BesideThisLibrary(const wchar_t* name)
 void RecordCall(const std::string& line) noexcept
 {
     try {
-        const FileHandle file = OpenFile(BesideThisLibrary(L"calls.txt"), FILE_APPEND_DATA, OPEN_ALWAYS);
+        const UniqueFile file = OpenFile(BesideThisLibrary(L"calls.txt"), FILE_APPEND_DATA, OPEN_ALWAYS);
         if (!file)
             return;
         const std::string text = line + "\n";
         DWORD written = 0;
-        WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-        FlushFileBuffers(file.get());
+        WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        FlushFileBuffers(file.Get());
     } catch (...) {
     }
 }
 
 std::string ScriptLine(const std::string& operation)
 {
-    const FileHandle file = OpenFile(BesideThisLibrary(L"script.txt"), GENERIC_READ, OPEN_EXISTING);
+    const UniqueFile file = OpenFile(BesideThisLibrary(L"script.txt"), GENERIC_READ, OPEN_EXISTING);
     if (!file)
         return {};
     std::string content;
     char buffer[4096];
     DWORD got = 0;
-    while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
+    while (ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
         content.append(buffer, got);
     const std::string prefix = operation + " ";
     size_t start = 0;
