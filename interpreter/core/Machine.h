@@ -61,6 +61,7 @@ private:
             return globals_[static_cast<std::size_t>(n->slot)];
         return n->value;
     }
+    inline const Value* AddNumber(const Node* n);
     Value FieldOf(const Node* n, const Value& target);
     Value StoreField(const Node* n, const Value& target, Value value);
     [[gnu::noinline]] Flow Loop(const Node* n);
