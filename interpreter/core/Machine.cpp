@@ -888,6 +888,25 @@ Value Machine::StoreField(const Node* n, const Value& target, Value value)
     return SetField(n, target, std::move(value));
 }
 
+// An expression statement; at the top level its value becomes the last one.
+void Machine::Expression(const Node* s)
+{
+    if (const Value* sum = AddNumber(s->a)) {
+        if (s->op == Op::TopExprStmt)
+            last_ = *sum;
+        return;
+    }
+    if (s->op == Op::ExprStmt) {
+        Eval(s->a);
+        return;
+    }
+    // The statement's value replaces the last one; let go of that first, so that a
+    // string it held can grow in place only when nothing else holds it.
+    if (last_.IsString())
+        last_ = Value();
+    last_ = Eval(s->a);
+}
+
 // A while or for loop; a block body runs here, one call level less per turn.
 Machine::Flow Machine::Loop(const Node* n)
 {
@@ -912,6 +931,12 @@ Machine::Flow Machine::Loop(const Node* n)
         Flow flow = Flow::Normal;
         if (block) {
             for (const Node* s : body->list) {
+                // Expression statements, the most common, run here without a call of their own.
+                if (s->op == Op::ExprStmt || s->op == Op::TopExprStmt) {
+                    Charge(s, static_cast<std::uint64_t>(s->weight));
+                    Expression(s);
+                    continue;
+                }
                 flow = Exec(s);
                 if (flow != Flow::Normal)
                     break;
@@ -934,19 +959,8 @@ Machine::Flow Machine::Exec(const Node* n)
     Charge(n, static_cast<std::uint64_t>(n->weight));
     switch (n->op) {
     case Op::ExprStmt:
-        if (!AddNumber(n->a))
-            Eval(n->a);
-        return Flow::Normal;
     case Op::TopExprStmt:
-        if (const Value* sum = AddNumber(n->a)) {
-            last_ = *sum;
-            return Flow::Normal;
-        }
-        // The statement's value replaces the last one; let go of that first, so that a
-        // string it held can grow in place only when nothing else holds it.
-        if (last_.IsString())
-            last_ = Value();
-        last_ = Eval(n->a);
+        Expression(n);
         return Flow::Normal;
     case Op::DeclLocal: {
         Value v = n->a != nullptr ? Eval(n->a) : Value();

@@ -62,6 +62,7 @@ private:
         return n->value;
     }
     inline const Value* AddNumber(const Node* n);
+    inline void Expression(const Node* s);
     Value FieldOf(const Node* n, const Value& target);
     Value StoreField(const Node* n, const Value& target, Value value);
     [[gnu::noinline]] Flow Loop(const Node* n);
