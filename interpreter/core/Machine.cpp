@@ -606,7 +606,7 @@ Value Machine::Call(const Node* n)
         }
     }
     for (Value* p = base; p != sp_; ++p)
-        *p = Value();
+        p->Reset();
     sp_ = base;
     fp_ = savedFp;
     frames_.pop_back();

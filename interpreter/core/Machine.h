@@ -51,6 +51,7 @@ private:
         Value right;
         const Value* a;
         const Value* b;
+        [[gnu::always_inline]] ~Operands() {}
     };
     [[gnu::always_inline]] inline void Both(const Node* n, Operands& o);
     const Value& Leaf(const Node* n) const
