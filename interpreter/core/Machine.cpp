@@ -941,6 +941,9 @@ Machine::Flow Machine::Loop(const Node* n)
                 if (flow != Flow::Normal)
                     break;
             }
+        } else if (body->op == Op::ExprStmt || body->op == Op::TopExprStmt) {
+            Charge(body, static_cast<std::uint64_t>(body->weight));
+            Expression(body);
         } else {
             flow = Exec(body);
         }
