@@ -546,7 +546,8 @@ Value Machine::MakeObject(const Node* n)
     Charge(n, cost::kAlloc + n->list.size() * cost::kField);
     Value result(heap_.NewObject());
     Obj* o = result.obj();
-    o->fields.reserve(n->list.size());
+    // Room for a field or two more: objects often gain some after they are made.
+    o->fields.reserve(n->list.size() + 2);
     for (std::size_t i = 0; i < n->list.size(); ++i) {
         o->Add(n->atoms[i], Eval(n->list[i]));
         heap_.Grew(Heap::kFieldBytes);
