@@ -235,6 +235,15 @@ str(x) + str(y) + str(z) + str(w);
     EXPECT_EQ(collected.result.substr(0, 30), "#1 {a: \"j\", b: #3002, d: \"jj\"}");
 }
 
+TEST(Core, CyclesOfTheFirstReportAreFreed)
+{
+    // It stopped at i = 599,186 with "memory limit reached" while one object was live.
+    const qav::RunReport r = RunUntimed(
+        "var i = 0;\nwhile (i < 2000000) { var a = { n: i }; a.me = a; i = i + 1; }\ni;");
+    EXPECT_EQ(r.result, "2000000");
+    EXPECT_EQ(r.objects, (std::vector<std::string>{"#2000000 {n: 1999999, me: #2000000}"}));
+}
+
 TEST(Core, LongChainsOfObjectsAreFreedWithoutRecursion)
 {
     const qav::RunReport dropped = RunUntimed(
