@@ -163,7 +163,8 @@ std::size_t Machine::Count(const Node* n, const Value& v, const char* what)
     if (!v.IsNumber() || !(v.number() >= 0) || v.number() != std::floor(v.number()))
         Fail(n, "substr() needs a whole number of at least 0 as its " + std::string(what) + ", not " +
                     (v.IsNumber() ? FormatNumber(v.number()) : std::string(KindName(v))));
-    return v.number() >= 1e15 ? static_cast<std::size_t>(-1) : static_cast<std::size_t>(v.number());
+    // Past any string's length anyway, and beyond what a 32-bit size could hold.
+    return v.number() >= 1e9 ? std::size_t{1'000'000'000} : static_cast<std::size_t>(v.number());
 }
 
 // Characters from start, as many as count, both cut to the string's end.

@@ -65,21 +65,21 @@ TEST(Core, TooLongProgramIsRefused)
 TEST(Core, StepBudgetCountsEachPartThatRuns)
 {
     qav::Limits limits;
-    // 'var i = 0;' costs 2 (the statement and its value); a turn of the loop below
-    // costs 2 for its test, 1 for the block and 4 for 'i = i + 1;'.
+    // 'var i = 0;' costs 2 (the statement and its value); each turn of the loop below
+    // costs 3 as it starts (2 for its test and 1 for the block) and 4 for 'i = i + 1;'.
     limits.steps = 17;
     const qav::RunReport r = RunWith("var i = 0;\nvar j = 0;\nwhile (true) { i = i + 1; }", limits);
     EXPECT_EQ(r.result, "Run failed at line 3, column 16: step limit reached: the program ran more than 17 steps");
     EXPECT_EQ(r.variables, (std::vector<std::string>{"i = 1", "j = 0"}));
-    // The loop statement itself 4, four turns of 4 + 1 + 4 and the test that ends the
-    // loop: 4 + 4 + 36 + 4 steps.
-    limits.steps = 48;
+    // The loop statement itself 4, four turns of 5 + 4 and the start of the turn that
+    // ends the loop: 4 + 4 + 36 + 5 steps.
+    limits.steps = 49;
     const qav::RunReport done = RunWith("var i = 0;\nvar j = 0;\nwhile (i < 4) { i = i + 1; }", limits);
     EXPECT_EQ(done.result, "4");
-    EXPECT_EQ(done.steps, 48u);
-    limits.steps = 47;
+    EXPECT_EQ(done.steps, 49u);
+    limits.steps = 48;
     EXPECT_EQ(RunWith("var i = 0;\nvar j = 0;\nwhile (i < 4) { i = i + 1; }", limits).result,
-              "Run failed at line 3, column 1: step limit reached: the program ran more than 47 steps");
+              "Run failed at line 3, column 1: step limit reached: the program ran more than 48 steps");
 }
 
 TEST(Core, BigExpressionsCostAStepForEachPart)
@@ -233,6 +233,15 @@ str(x) + str(y) + str(z) + str(w);
     EXPECT_EQ(collected.objects, roomy.objects);
     EXPECT_EQ(collected.variables, roomy.variables);
     EXPECT_EQ(collected.result.substr(0, 30), "#1 {a: \"j\", b: #3002, d: \"jj\"}");
+}
+
+TEST(Core, CyclesOfTheFirstReportAreFreed)
+{
+    // It stopped at i = 599,186 with "memory limit reached" while one object was live.
+    const qav::RunReport r = RunUntimed(
+        "var i = 0;\nwhile (i < 2000000) { var a = { n: i }; a.me = a; i = i + 1; }\ni;");
+    EXPECT_EQ(r.result, "2000000");
+    EXPECT_EQ(r.objects, (std::vector<std::string>{"#2000000 {n: 1999999, me: #2000000}"}));
 }
 
 TEST(Core, LongChainsOfObjectsAreFreedWithoutRecursion)
