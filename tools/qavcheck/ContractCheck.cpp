@@ -126,7 +126,7 @@ private:
               L"give qavcheck more time with --timeout SECONDS.");
     }
 
-    // 1. The file: a DLL of this checker's architecture.
+    // The file: a DLL of this checker's architecture, read before it is loaded.
     bool CheckFile()
     {
         wchar_t full[MAX_PATH * 4];
@@ -135,6 +135,8 @@ private:
         const auto slash = fullPath_.find_last_of(L"\\/");
         fileName_ = slash == std::wstring::npos ? fullPath_ : fullPath_.substr(slash + 1);
         report_.Heading(L"qavcheck " QAVCHECK_VERSION L", " + MachineName(OwnMachine()) + L": checking " + fullPath_);
+        if (CompareStringOrdinal(fileName_.c_str(), -1, L"QAV.dll", -1, TRUE) != CSTR_EQUAL)
+            report_.Heading(L"note: the workbench loads only a library named QAV.dll, from its own folder.");
         try {
             file_ = ReadPeFile(fullPath_);
         } catch (const Exception& e) {
@@ -198,7 +200,7 @@ private:
         return true;
     }
 
-    // 2. Both entry points by their plain names. A decorated or miscased one is
+    // Both entry points by their plain names. A decorated or miscased one is
     // reported and used in the plain one's place, so the checks can go on.
     const void* EntryPoint(const wchar_t* name, const wchar_t* bindingLine)
     {
@@ -247,14 +249,15 @@ private:
         return get_ != nullptr;
     }
 
-    // 4. On x86: the arguments taken off the stack, as stdcall does.
+    // On x86: each call takes its own arguments off the stack, as stdcall does.
     void CheckStack(const wchar_t* operation, const CallResult& call, size_t arguments)
     {
         const std::ptrdiff_t expected = StdcallRemoves(arguments);
         if (!MeasuresStack() || call.fault || call.removed == expected)
             return;
         std::wstring problem = L"took " + std::to_wstring(call.removed) + L" bytes of arguments off the stack; stdcall takes " +
-                               std::to_wstring(expected) + L" (" + std::to_wstring(arguments) + L" of 4 bytes). ";
+                               std::to_wstring(expected) + L" (" + std::to_wstring(arguments) +
+                               (arguments == 1 ? L" argument" : L" arguments") + L" of 4 bytes). ";
         problem += call.removed == 0 ? L"It is compiled as cdecl: the caller's stack is left " + std::to_wstring(expected) +
                                            L" bytes off after every call."
                                      : L"It is declared with other arguments than the contract's.";
@@ -281,7 +284,7 @@ private:
         Error(operation, fault.Message() + L" " + onFault, fix);
     }
 
-    // 5. A text: present, readable, ended, well-formed.
+    // A text: present, readable, ended, well-formed.
     void CheckText(const wchar_t* operation, const ForeignText& text)
     {
         const std::wstring keep = L"return a NUL-terminated text that the library keeps until the operation is "
@@ -345,7 +348,7 @@ private:
         return call.fault ? L"faulted" : L"returned " + std::to_wstring(static_cast<int32_t>(call.value));
     }
 
-    // 3. GetQAVInterface: nonzero, with the slot filled.
+    // GetQAVInterface returns nonzero with the slot filled.
     bool Acquire()
     {
         const CallResult call = caller_.Call(get_, {reinterpret_cast<uintptr_t>(slot_.get())}, Returns::Status, slot_);
@@ -372,7 +375,7 @@ private:
         return status != 0 && *slot_;
     }
 
-    // 3. The table: every position the workbench calls holds code of the library.
+    // Every position of the table that the workbench calls holds code of the library.
     bool ReadTable()
     {
         const uintptr_t object = reinterpret_cast<uintptr_t>(*slot_);
@@ -428,7 +431,7 @@ private:
         return true;
     }
 
-    // 5, 6. One table operation, as the workbench calls it.
+    // One table operation, as the workbench calls it.
     void CallOperation(const Operation& op)
     {
         const auto found = operations_.find(op.position);
@@ -452,7 +455,7 @@ private:
         CheckText(op.name, call.text);
     }
 
-    // 7. FreeQAVInterface, as the workbench calls it at close: when the slot is set.
+    // FreeQAVInterface, called as the workbench does at close: when the slot is set.
     void Release()
     {
         if (hung_ || !free_ || !*slot_)
