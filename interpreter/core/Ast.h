@@ -12,12 +12,14 @@
 namespace qav {
 
 enum class Op : std::uint8_t {
+    // leaves, read in place: first, so that one comparison tells them apart
+    Const, Local, Global,
     // expressions as parsed
-    Const, Name, Assign, Field, Index, Call, ObjectLit, ArrayLit,
+    Name, Assign, Field, Index, Call, ObjectLit, ArrayLit,
     Neg, Not, And, Or, Add, Sub, Mul, Div, Mod, Eq, Ne, Lt, Le, Gt, Ge,
     Chain, // a run of binary operators grouped to the left, kept flat: a + b - c ...
     // expressions after resolving
-    Local, Global, SetLocal, SetGlobal, AppendLocal, AppendGlobal, SetField, SetIndex, Builtin,
+    SetLocal, SetGlobal, AppendLocal, AppendGlobal, SetField, SetIndex, Builtin,
     // statements
     ExprStmt, TopExprStmt, VarDecl, DeclLocal, DeclGlobal, FunctionDecl, Print, If, While, For, Break, Continue,
     Block, Return, Nop,

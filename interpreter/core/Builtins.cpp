@@ -15,7 +15,7 @@ namespace {
 
 constexpr BuiltinInfo kBuiltins[] = {
     {"len", 1},    {"push", 2}, {"pop", 1},   {"str", 1},  {"num", 1},  {"substr", 3},
-    {"find", 2},   {"floor", 1}, {"sqrt", 1}, {"abs", 1},  {"keys", 1}, {"type", 1},
+    {"find", 2},   {"floor", 1}, {"sqrt", 1}, {"abs", 1},  {"keys", 1}, {"has", 2}, {"type", 1},
 };
 
 std::string Needs(const char* function, const char* what, const Value& given)
@@ -144,6 +144,13 @@ Value Machine::CallBuiltin(const Node* n)
         return MathOf(n, args[0]);
     case Builtin::Keys:
         return Keys(n, args[0]);
+    case Builtin::Has: {
+        if (!args[0].IsObject() || !args[1].IsString())
+            Fail(n, std::string("has() needs an object and a string, not ") + KindName(args[0]) + " and " +
+                        KindName(args[1]));
+        const int atom = AtomOf(n, args[1].str(), false);
+        return Value::Boolean(atom >= 0 && args[0].obj()->Find(atom, n->cache) >= 0);
+    }
     case Builtin::Type:
         return MakeString(n, TypeWord(args[0]));
     }
@@ -156,7 +163,8 @@ std::size_t Machine::Count(const Node* n, const Value& v, const char* what)
     if (!v.IsNumber() || !(v.number() >= 0) || v.number() != std::floor(v.number()))
         Fail(n, "substr() needs a whole number of at least 0 as its " + std::string(what) + ", not " +
                     (v.IsNumber() ? FormatNumber(v.number()) : std::string(KindName(v))));
-    return v.number() >= 1e15 ? static_cast<std::size_t>(-1) : static_cast<std::size_t>(v.number());
+    // Past any string's length anyway, and beyond what a 32-bit size could hold.
+    return v.number() >= 1e9 ? std::size_t{1'000'000'000} : static_cast<std::size_t>(v.number());
 }
 
 // Characters from start, as many as count, both cut to the string's end.

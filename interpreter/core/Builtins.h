@@ -6,7 +6,7 @@
 
 namespace qav {
 
-enum class Builtin { Len, Push, Pop, Str, Num, Substr, Find, Floor, Sqrt, Abs, Keys, Type };
+enum class Builtin { Len, Push, Pop, Str, Num, Substr, Find, Floor, Sqrt, Abs, Keys, Has, Type };
 
 struct BuiltinInfo {
     std::string_view name;

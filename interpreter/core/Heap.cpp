@@ -1,6 +1,7 @@
 #include "interpreter/core/Heap.h"
 
 #include <limits>
+#include <new>
 
 namespace qav {
 
@@ -20,14 +21,6 @@ void Clear(Container* c) noexcept
     }
 }
 
-void Delete(Container* c) noexcept
-{
-    if (c->kind == Type::Object)
-        delete static_cast<Obj*>(c);
-    else
-        delete static_cast<Arr*>(c);
-}
-
 } // namespace
 
 Heap::~Heap()
@@ -43,16 +36,27 @@ Heap::~Heap()
     }
 }
 
+void Heap::Delete(Container* c) noexcept
+{
+    if (c->kind == Type::Object) {
+        static_cast<Obj*>(c)->~Obj();
+        objects_.Free(c);
+    } else {
+        static_cast<Arr*>(c)->~Arr();
+        arrays_.Free(c);
+    }
+}
+
 Str* Heap::NewString(std::string text)
 {
-    auto* s = new Str(this, std::move(text));
+    auto* s = new (strings_.Allocate()) Str(this, std::move(text));
     bytes_ += kStringBytes + s->text.size();
     return s;
 }
 
 Obj* Heap::NewObject()
 {
-    auto* o = new Obj(this, nextId_);
+    auto* o = new (objects_.Allocate()) Obj(this, nextId_);
     ++nextId_;
     o->prev = last_;
     (last_ != nullptr ? last_->next : first_) = o;
@@ -63,7 +67,7 @@ Obj* Heap::NewObject()
 
 Arr* Heap::NewArray()
 {
-    auto* a = new Arr(this, nextId_);
+    auto* a = new (arrays_.Allocate()) Arr(this, nextId_);
     ++nextId_;
     a->prev = last_;
     (last_ != nullptr ? last_->next : first_) = a;
@@ -91,7 +95,8 @@ void Heap::Free(Cell* cell) noexcept
     if (cell->kind == Type::String) {
         auto* s = static_cast<Str*>(cell);
         bytes_ -= kStringBytes + s->text.size();
-        delete s;
+        s->~Str();
+        strings_.Free(s);
         return;
     }
     if (tearingDown_)

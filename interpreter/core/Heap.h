@@ -3,6 +3,7 @@
 // in every build, so that a program meets the memory limit at the same point everywhere.
 #pragma once
 
+#include "interpreter/core/Pool.h"
 #include "interpreter/core/Value.h"
 
 #include <cstddef>
@@ -45,7 +46,12 @@ public:
 
 private:
     void Unlink(Container* c) noexcept;
+    void Delete(Container* c) noexcept;
     std::size_t Footprint(const Container* c) const noexcept;
+
+    Pool strings_{sizeof(Str)};
+    Pool objects_{sizeof(Obj)};
+    Pool arrays_{sizeof(Arr)};
 
     std::size_t bytes_ = 0;
     std::uint32_t nextId_ = 1;

@@ -38,7 +38,7 @@ const char* OpText(Op op)
 
 bool IsLeaf(const Node* n)
 {
-    return n->op == Op::Const || n->op == Op::Local || n->op == Op::Global;
+    return n->op <= Op::Global;
 }
 
 bool Equal(const Value& a, const Value& b)
@@ -546,7 +546,8 @@ Value Machine::MakeObject(const Node* n)
     Charge(n, cost::kAlloc + n->list.size() * cost::kField);
     Value result(heap_.NewObject());
     Obj* o = result.obj();
-    o->fields.reserve(n->list.size());
+    // Room for a field or two more: objects often gain some after they are made.
+    o->fields.reserve(n->list.size() + 2);
     for (std::size_t i = 0; i < n->list.size(); ++i) {
         o->Add(n->atoms[i], Eval(n->list[i]));
         heap_.Grew(Heap::kFieldBytes);
@@ -606,7 +607,7 @@ Value Machine::Call(const Node* n)
         }
     }
     for (Value* p = base; p != sp_; ++p)
-        *p = Value();
+        p->Reset();
     sp_ = base;
     fp_ = savedFp;
     frames_.pop_back();
@@ -633,17 +634,10 @@ Value Machine::Eval(const Node* n)
         return v;
     }
     case Op::AppendLocal:
-    case Op::AppendGlobal: {
-        Value& target = n->op == Op::AppendLocal ? fp_[n->slot] : globals_[static_cast<std::size_t>(n->slot)];
-        if (target.IsNumber() && n->list.size() == 1 && IsLeaf(n->list[0]->b)) {
-            const Value& y = Leaf(n->list[0]->b);
-            if (y.IsNumber()) {
-                target = Value(target.number() + y.number());
-                return target;
-            }
-        }
-        return Append(n, target);
-    }
+    case Op::AppendGlobal:
+        if (const Value* sum = AddNumber(n))
+            return *sum;
+        return Append(n, n->op == Op::AppendLocal ? fp_[n->slot] : globals_[static_cast<std::size_t>(n->slot)]);
     case Op::Field: {
         if (IsLeaf(n->a))
             return FieldOf(n, Leaf(n->a));
@@ -774,8 +768,30 @@ Value Machine::Eval(const Node* n)
     }
 }
 
+// x = x + y for numbers x and y in variables or constants: the common counter step,
+// done in place. Gives the variable, or null when n is not of that kind.
+const Value* Machine::AddNumber(const Node* n)
+{
+    if (n->op != Op::AppendLocal && n->op != Op::AppendGlobal)
+        return nullptr;
+    Value& target = n->op == Op::AppendLocal ? fp_[n->slot] : globals_[static_cast<std::size_t>(n->slot)];
+    const Node* add = n->list.front();
+    if (!target.IsNumber() || !IsLeaf(add->b) || n->list.size() != 1)
+        return nullptr;
+    const Value& y = Leaf(add->b);
+    if (!y.IsNumber())
+        return nullptr;
+    target = Value(target.number() + y.number());
+    return &target;
+}
+
 void Machine::Both(const Node* n, Operands& o)
 {
+    if (IsLeaf(n->a) && IsLeaf(n->b)) {
+        o.a = &Leaf(n->a);
+        o.b = &Leaf(n->b);
+        return;
+    }
     if (IsLeaf(n->a) && n->b->pure) {
         o.a = &Leaf(n->a);
     } else {
@@ -798,6 +814,20 @@ bool Machine::Test(const Node* n)
     case Op::Le:
     case Op::Gt:
     case Op::Ge: {
+        if (IsLeaf(n->a) && IsLeaf(n->b)) {
+            const Value& a = Leaf(n->a);
+            const Value& b = Leaf(n->b);
+            if (a.IsNumber() && b.IsNumber()) {
+                const double x = a.number();
+                const double y = b.number();
+                switch (n->op) {
+                case Op::Lt: return x < y;
+                case Op::Le: return x <= y;
+                case Op::Gt: return x > y;
+                default: return x >= y;
+                }
+            }
+        }
         Operands o;
         Both(n, o);
         if (o.a->IsNumber() && o.b->IsNumber()) {
@@ -859,6 +889,25 @@ Value Machine::StoreField(const Node* n, const Value& target, Value value)
     return SetField(n, target, std::move(value));
 }
 
+// An expression statement; at the top level its value becomes the last one.
+void Machine::Expression(const Node* s)
+{
+    if (const Value* sum = AddNumber(s->a)) {
+        if (s->op == Op::TopExprStmt)
+            last_ = *sum;
+        return;
+    }
+    if (s->op == Op::ExprStmt) {
+        Eval(s->a);
+        return;
+    }
+    // The statement's value replaces the last one; let go of that first, so that a
+    // string it held can grow in place only when nothing else holds it.
+    if (last_.IsString())
+        last_ = Value();
+    last_ = Eval(s->a);
+}
+
 // A while or for loop; a block body runs here, one call level less per turn.
 Machine::Flow Machine::Loop(const Node* n)
 {
@@ -873,19 +922,29 @@ Machine::Flow Machine::Loop(const Node* n)
             Exec(n->a);
         }
     }
+    // A turn costs the loop's own parts, and one more for a block body.
     const bool block = body->op == Op::Block;
+    const auto turn = static_cast<std::uint64_t>(n->weight) + (block ? 1 : 0);
     for (;;) {
-        Charge(n, static_cast<std::uint64_t>(n->weight));
+        Charge(n, turn);
         if (condition != nullptr && !Test(condition))
             break;
         Flow flow = Flow::Normal;
         if (block) {
-            Charge(body, 1);
             for (const Node* s : body->list) {
+                // Expression statements, the most common, run here without a call of their own.
+                if (s->op == Op::ExprStmt || s->op == Op::TopExprStmt) {
+                    Charge(s, static_cast<std::uint64_t>(s->weight));
+                    Expression(s);
+                    continue;
+                }
                 flow = Exec(s);
                 if (flow != Flow::Normal)
                     break;
             }
+        } else if (body->op == Op::ExprStmt || body->op == Op::TopExprStmt) {
+            Charge(body, static_cast<std::uint64_t>(body->weight));
+            Expression(body);
         } else {
             flow = Exec(body);
         }
@@ -893,7 +952,7 @@ Machine::Flow Machine::Loop(const Node* n)
             return flow;
         if (flow == Flow::Break)
             break;
-        if (isFor && n->c != nullptr)
+        if (isFor && n->c != nullptr && AddNumber(n->c) == nullptr)
             Eval(n->c);
     }
     return Flow::Normal;
@@ -904,13 +963,8 @@ Machine::Flow Machine::Exec(const Node* n)
     Charge(n, static_cast<std::uint64_t>(n->weight));
     switch (n->op) {
     case Op::ExprStmt:
-        Eval(n->a);
-        return Flow::Normal;
     case Op::TopExprStmt:
-        // The statement's value replaces the last one; let go of that first, so that a
-        // string it held can grow in place only when nothing else holds it.
-        last_ = Value();
-        last_ = Eval(n->a);
+        Expression(n);
         return Flow::Normal;
     case Op::DeclLocal: {
         Value v = n->a != nullptr ? Eval(n->a) : Value();

@@ -51,6 +51,7 @@ private:
         Value right;
         const Value* a;
         const Value* b;
+        [[gnu::always_inline]] ~Operands() {}
     };
     [[gnu::always_inline]] inline void Both(const Node* n, Operands& o);
     const Value& Leaf(const Node* n) const
@@ -61,6 +62,8 @@ private:
             return globals_[static_cast<std::size_t>(n->slot)];
         return n->value;
     }
+    inline const Value* AddNumber(const Node* n);
+    inline void Expression(const Node* s);
     Value FieldOf(const Node* n, const Value& target);
     Value StoreField(const Node* n, const Value& target, Value value);
     [[gnu::noinline]] Flow Loop(const Node* n);

@@ -70,6 +70,13 @@ public:
     }
     ~Value() { Drop(); }
 
+    // Lets go of what it holds and becomes nil.
+    void Reset() noexcept
+    {
+        Drop();
+        type_ = Type::Nil;
+    }
+
     Type type() const { return type_; }
     bool IsNumber() const { return type_ == Type::Number; }
     bool IsString() const { return type_ == Type::String; }

@@ -14,6 +14,14 @@ qav::RunReport RunWith(std::string_view program, qav::Limits limits)
     return qav::Run(program, limits);
 }
 
+// Default limits but for the clock, for tests of other things on a loaded machine.
+qav::RunReport RunUntimed(std::string_view program)
+{
+    qav::Limits limits;
+    limits.time = std::chrono::minutes(1);
+    return qav::Run(program, limits);
+}
+
 TEST(Core, InvalidUtf8IsRefusedWithItsPosition)
 {
     const qav::RunReport r = qav::Run(std::string_view("print 1;\nprint \"\xC3\xA9\xFF\";"));
@@ -57,21 +65,21 @@ TEST(Core, TooLongProgramIsRefused)
 TEST(Core, StepBudgetCountsEachPartThatRuns)
 {
     qav::Limits limits;
-    // 'var i = 0;' costs 2 (the statement and its value); a turn of the loop below
-    // costs 2 for its test, 1 for the block and 4 for 'i = i + 1;'.
+    // 'var i = 0;' costs 2 (the statement and its value); each turn of the loop below
+    // costs 3 as it starts (2 for its test and 1 for the block) and 4 for 'i = i + 1;'.
     limits.steps = 17;
     const qav::RunReport r = RunWith("var i = 0;\nvar j = 0;\nwhile (true) { i = i + 1; }", limits);
     EXPECT_EQ(r.result, "Run failed at line 3, column 16: step limit reached: the program ran more than 17 steps");
     EXPECT_EQ(r.variables, (std::vector<std::string>{"i = 1", "j = 0"}));
-    // The loop statement itself 4, four turns of 4 + 1 + 4 and the test that ends the
-    // loop: 4 + 4 + 36 + 4 steps.
-    limits.steps = 48;
+    // The loop statement itself 4, four turns of 5 + 4 and the start of the turn that
+    // ends the loop: 4 + 4 + 36 + 5 steps.
+    limits.steps = 49;
     const qav::RunReport done = RunWith("var i = 0;\nvar j = 0;\nwhile (i < 4) { i = i + 1; }", limits);
     EXPECT_EQ(done.result, "4");
-    EXPECT_EQ(done.steps, 48u);
-    limits.steps = 47;
+    EXPECT_EQ(done.steps, 49u);
+    limits.steps = 48;
     EXPECT_EQ(RunWith("var i = 0;\nvar j = 0;\nwhile (i < 4) { i = i + 1; }", limits).result,
-              "Run failed at line 3, column 1: step limit reached: the program ran more than 47 steps");
+              "Run failed at line 3, column 1: step limit reached: the program ran more than 48 steps");
 }
 
 TEST(Core, BigExpressionsCostAStepForEachPart)
@@ -132,8 +140,8 @@ TEST(Core, WorkThatGrowsWithSizeCostsMoreSteps)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.big.substr(0, 80));
-        const qav::RunReport small = qav::Run(std::string_view(c.small));
-        const qav::RunReport big = qav::Run(std::string_view(c.big));
+        const qav::RunReport small = RunUntimed(c.small);
+        const qav::RunReport big = RunUntimed(c.big);
         ASSERT_TRUE(small.ok) << small.result;
         ASSERT_TRUE(big.ok) << big.result;
         EXPECT_GE(big.steps, small.steps + c.atLeast);
@@ -198,15 +206,53 @@ TEST(Core, MemoryLimitStopsGrowingStringsAndObjects)
     }
 }
 
+// Collections run in the middle of building literals, arguments and strings: what is
+// half built is held only by the evaluator, and must survive them.
+TEST(Core, CollectingCyclesKeepsWhatTheEvaluatorHolds)
+{
+    const std::string program = R"(function junk() {
+    var i = 0;
+    while (i < 3000) { var a = {}; a.me = a; i = i + 1; }
+    return "j";
+}
+function g(p, q, r) { return [p, q, r]; }
+var x = { a: junk(), b: [junk(), { c: junk() }], d: junk() + junk() };
+var y = g({ k: junk() }, [junk()], junk());
+var z = [{ n: 1 }, junk()];
+var w = {};
+w[junk()] = [junk(), w];
+str(x) + str(y) + str(z) + str(w);
+)";
+    qav::Limits tight;
+    tight.heapBytes = 256 * 1024;
+    tight.time = std::chrono::minutes(1);
+    const qav::RunReport collected = RunWith(program, tight);
+    const qav::RunReport roomy = RunUntimed(program);
+    ASSERT_TRUE(collected.ok) << collected.result;
+    EXPECT_EQ(collected.result, roomy.result);
+    EXPECT_EQ(collected.objects, roomy.objects);
+    EXPECT_EQ(collected.variables, roomy.variables);
+    EXPECT_EQ(collected.result.substr(0, 30), "#1 {a: \"j\", b: #3002, d: \"jj\"}");
+}
+
+TEST(Core, CyclesOfTheFirstReportAreFreed)
+{
+    // It stopped at i = 599,186 with "memory limit reached" while one object was live.
+    const qav::RunReport r = RunUntimed(
+        "var i = 0;\nwhile (i < 2000000) { var a = { n: i }; a.me = a; i = i + 1; }\ni;");
+    EXPECT_EQ(r.result, "2000000");
+    EXPECT_EQ(r.objects, (std::vector<std::string>{"#2000000 {n: 1999999, me: #2000000}"}));
+}
+
 TEST(Core, LongChainsOfObjectsAreFreedWithoutRecursion)
 {
-    const qav::RunReport dropped = qav::Run(std::string_view(
-        "var head = nil; var i = 0; while (i < 400000) { head = {next: head}; i = i + 1; } head = nil; i;"));
+    const qav::RunReport dropped = RunUntimed(
+        "var head = nil; var i = 0; while (i < 400000) { head = {next: head}; i = i + 1; } head = nil; i;");
     EXPECT_EQ(dropped.result, "400000");
     EXPECT_TRUE(dropped.objects.empty());
 
-    const qav::RunReport kept = qav::Run(std::string_view(
-        "var head = nil; var i = 0; while (i < 300000) { head = {next: head}; i = i + 1; } i;"));
+    const qav::RunReport kept = RunUntimed(
+        "var head = nil; var i = 0; while (i < 300000) { head = {next: head}; i = i + 1; } i;");
     EXPECT_EQ(kept.result, "300000");
     ASSERT_EQ(kept.objects.size(), 1001u);
     EXPECT_EQ(kept.objects[0], "#1 {next: nil}");
@@ -218,9 +264,9 @@ TEST(Core, StacksStopGrowingAtTheirSizeLimitAndSaySo)
     std::string fields;
     for (int i = 0; i < 100; ++i)
         fields += (i > 0 ? ", f" : "f") + std::to_string(i) + ": s";
-    const qav::RunReport r = qav::Run(std::string_view(
+    const qav::RunReport r = RunUntimed(
         "var s = \"x\"; var k = 0; while (k < 8) { s = s + s; k = k + 1; }\n"
-        "var list = nil; var i = 0; while (i < 30) { list = {next: list, data: {" + fields + "}}; i = i + 1; } 0;"));
+        "var list = nil; var i = 0; while (i < 30) { list = {next: list, data: {" + fields + "}}; i = i + 1; } 0;");
     EXPECT_EQ(r.result, "0");
     std::size_t bytes = 0;
     for (const std::string& line : r.objects)
