@@ -6,7 +6,7 @@ JOBS   := 2
 X86    := -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release
 X64    := -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all deps build build-x86 build-x64 native run test fuzz bench clean
+.PHONY: all deps build build-x86 build-x64 native run test fuzz bench dist clean
 
 all: build
 
@@ -40,5 +40,9 @@ fuzz: deps
 bench: build native
 	@scripts/bench.sh
 
+# dist/QAVDemo-<version>-win32.zip and -win64.zip, from both builds.
+dist: build
+	@scripts/dist.sh
+
 clean:
-	rm -rf $(BUILD) $(BUILD64) $(NATIVE) build-fuzz
+	rm -rf $(BUILD) $(BUILD64) $(NATIVE) build-fuzz dist

@@ -12,6 +12,13 @@ for b in "$root"/build-native/bin/bench_*; do
     (cd "$(dirname "$b")" && "$b")
 done
 
+# Benchmarks that are scripts, such as the size of the release archives.
+for s in "$root"/bench/*/bench.sh; do
+    [ -f "$s" ] || continue
+    echo "== $(basename "$(dirname "$s")")"
+    bash "$s"
+done
+
 trap qav_stop EXIT
 arches=$("$root/scripts/arch.sh")
 case " $arches " in

@@ -87,6 +87,7 @@ for line in "${summary[@]}"; do
     echo "   $line"
 done
 [ -z "$why_no_x86" ] || echo "   x86 tests: not run, $why_no_x86"
+[ -z "$why_no_x86" ] || echo "   win32 archive: its contents checked (dist_archives), not run, $why_no_x86"
 if [ "$status" -eq 0 ]; then
     echo "== All suites passed on: $arches"
 else

@@ -6,7 +6,8 @@ for an architecture this machine cannot execute is still checked.
 
 Every .exe and .dll in BIN_DIR must be of the architecture and import system
 DLLs only. QAVDemo.exe must be a GUI program carrying its icon, manifest and
-version record; QAV.dll must export the two entry points by their plain names.
+version record; QAV.dll and the template QAVMinimal.dll must export the two
+entry points by their plain names; qavcheck.exe must be a console program.
 Prints one line per problem and exits 1 if there is any.
 """
 import argparse
@@ -122,6 +123,11 @@ def check_library(check, pe, file):
         check.expect(entry in names, file, f"does not export {entry} by its plain name")
 
 
+def check_console(check, pe, file):
+    check.expect(pe.OPTIONAL_HEADER.Subsystem == pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_CUI"], file,
+                 "not a console program")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--arch", choices=sorted(MACHINES), required=True)
@@ -132,15 +138,17 @@ def main():
     check = Checker()
     files = sorted(p for p in args.bin.iterdir() if p.suffix.lower() in (".exe", ".dll"))
     names = {f.name for f in files}
-    for required in ("QAVDemo.exe", "QAV.dll"):
+    for required in ("QAVDemo.exe", "QAV.dll", "qavcheck.exe"):
         check.expect(required in names, args.bin / required, "missing")
     for file in files:
         pe = pefile.PE(str(file))
         check_common(check, pe, file, args.arch)
         if file.name == "QAVDemo.exe":
             check_program(check, pe, file, args.version)
-        elif file.name == "QAV.dll":
+        elif file.name in ("QAV.dll", "QAVMinimal.dll"):
             check_library(check, pe, file)
+        elif file.name == "qavcheck.exe":
+            check_console(check, pe, file)
     for problem in check.problems:
         print(problem)
     print(f"{len(files)} files of the {args.arch} build, {check.checked} checks, {len(check.problems)} problems")

@@ -1,13 +1,17 @@
 // An interpreter library for end-to-end tests. Every call it receives is
 // recorded beside it (Recorder.h); the table operations answer what script.txt
-// says (a text, null, N generated lines, or a hardware fault of a given kind).
+// says (a text, null, N generated lines, or a hardware fault of a given kind),
+// or a defect: "unterminated" (a text without its NUL), "stack" (a text in a
+// returned frame), "hang" (the call never returns).
 // "Execute floor <text>" serves the big-run benchmark: see PutFinalTexts.
 // The binding behaviour is chosen at build time:
 //   QAV_TESTLIB_GET      0 succeeds, 1 fails leaving the slot zero, 2 fails with the slot set,
 //                        3 reports success but leaves the slot zero
 //   QAV_TESTLIB_FREE     the result of FreeQAVInterface
 //   QAV_TESTLIB_VERSION  0 "1.2.3-test", 1 an empty text, 2 null
-// Which entry points exist is chosen by the library's .def file.
+//   QAV_TESTLIB_CDECL    1: every entry point and operation is cdecl, the wrong
+//                        convention on x86 (optional, 0 by default)
+// Which entry points exist, and under which names, is chosen by the library's .def file.
 #include "binding/QAVInterface.h"
 #include "tests/e2e/libs/RecordFormat.h"
 #include "tests/e2e/libs/Recorder.h"
@@ -17,6 +21,15 @@
 #include <array>
 #include <cstdlib>
 #include <string>
+
+#ifndef QAV_TESTLIB_CDECL
+#define QAV_TESTLIB_CDECL 0
+#endif
+#if QAV_TESTLIB_CDECL
+#define TESTLIB_CALL __cdecl
+#else
+#define TESTLIB_CALL QAV_CALL
+#endif
 
 namespace {
 
@@ -60,6 +73,35 @@ void RaiseFault(const std::string& kind)
     }
 }
 
+// A text whose NUL is missing: it ends where readable memory ends.
+const wchar_t* UnterminatedText()
+{
+    static wchar_t* text = [] {
+        SYSTEM_INFO system{};
+        GetSystemInfo(&system);
+        const size_t page = system.dwPageSize;
+        auto* pages = static_cast<char*>(VirtualAlloc(nullptr, 2 * page, MEM_RESERVE, PAGE_NOACCESS));
+        if (pages == nullptr || !VirtualAlloc(pages, page, MEM_COMMIT, PAGE_READWRITE))
+            return static_cast<wchar_t*>(nullptr);
+        auto* units = reinterpret_cast<wchar_t*>(pages);
+        for (size_t i = 0; i < page / sizeof(wchar_t); ++i)
+            units[i] = L'x';
+        return units + page / sizeof(wchar_t) - 8;
+    }();
+    return text;
+}
+
+// Hidden from the compiler, which would otherwise return null for a local's address.
+const wchar_t* volatile g_escaped = nullptr;
+
+// The text of a local array, returned after its frame is gone.
+__attribute__((noinline)) const wchar_t* StackText()
+{
+    wchar_t local[16] = L"on the stack";
+    g_escaped = local;
+    return g_escaped;
+}
+
 const wchar_t* DefaultAnswer(Operation op)
 {
     if (op != OpVersion)
@@ -88,6 +130,13 @@ const wchar_t* Answer(Operation op)
         return DefaultAnswer(op);
     if (line == "null")
         return nullptr;
+    if (line == "unterminated")
+        return UnterminatedText();
+    if (line == "stack")
+        return StackText();
+    if (line == "hang")
+        for (;;)
+            Sleep(1000);
     if (line.rfind("fault ", 0) == 0) {
         RaiseFault(line.substr(6));
         return DefaultAnswer(op);
@@ -164,14 +213,14 @@ const QAV_CHAR* TextOperation(Operation op, QAV_INTERFACE* self)
     return Answer(op);
 }
 
-const QAV_CHAR* QAV_CALL GetVersion(QAV_INTERFACE* self) { return TextOperation(OpVersion, self); }
-const QAV_CHAR* QAV_CALL GetVarStack(QAV_INTERFACE* self) { return TextOperation(OpVarStack, self); }
-const QAV_CHAR* QAV_CALL GetObjectStack(QAV_INTERFACE* self) { return TextOperation(OpObjectStack, self); }
-const QAV_CHAR* QAV_CALL GetLog(QAV_INTERFACE* self) { return TextOperation(OpLog, self); }
-const QAV_CHAR* QAV_CALL GetFunctionStack(QAV_INTERFACE* self) { return TextOperation(OpFunctionStack, self); }
-const QAV_CHAR* QAV_CALL GetParamStack(QAV_INTERFACE* self) { return TextOperation(OpParamStack, self); }
+const QAV_CHAR* TESTLIB_CALL GetVersion(QAV_INTERFACE* self) { return TextOperation(OpVersion, self); }
+const QAV_CHAR* TESTLIB_CALL GetVarStack(QAV_INTERFACE* self) { return TextOperation(OpVarStack, self); }
+const QAV_CHAR* TESTLIB_CALL GetObjectStack(QAV_INTERFACE* self) { return TextOperation(OpObjectStack, self); }
+const QAV_CHAR* TESTLIB_CALL GetLog(QAV_INTERFACE* self) { return TextOperation(OpLog, self); }
+const QAV_CHAR* TESTLIB_CALL GetFunctionStack(QAV_INTERFACE* self) { return TextOperation(OpFunctionStack, self); }
+const QAV_CHAR* TESTLIB_CALL GetParamStack(QAV_INTERFACE* self) { return TextOperation(OpParamStack, self); }
 
-const QAV_CHAR* QAV_CALL Execute(QAV_INTERFACE* self, const QAV_CHAR* program, const QAV_CHAR* options, int32_t mode)
+const QAV_CHAR* TESTLIB_CALL Execute(QAV_INTERFACE* self, const QAV_CHAR* program, const QAV_CHAR* options, int32_t mode)
 {
     std::string line;
     try {
@@ -196,10 +245,18 @@ const QAV_CHAR* QAV_CALL Execute(QAV_INTERFACE* self, const QAV_CHAR* program, c
     return Answer(OpExecute);
 }
 
-constexpr QAV_VTABLE kTable = {
+// The identity, except in a cdecl build, where it puts cdecl functions in stdcall positions.
+template <class Position, class Function>
+Position As(Function function)
+{
+    return reinterpret_cast<Position>(function);
+}
+
+const QAV_VTABLE kTable = {
     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-    GetVersion, GetVarStack, GetObjectStack, nullptr, nullptr, GetLog, Execute, nullptr,
-    GetFunctionStack, GetParamStack};
+    As<QAV_TEXT_FN>(GetVersion), As<QAV_TEXT_FN>(GetVarStack), As<QAV_TEXT_FN>(GetObjectStack), nullptr, nullptr,
+    As<QAV_TEXT_FN>(GetLog), As<QAV_EXECUTE_FN>(Execute), nullptr,
+    As<QAV_TEXT_FN>(GetFunctionStack), As<QAV_TEXT_FN>(GetParamStack)};
 
 // An entry point raises the fault script.txt names for it, e.g. "FreeQAVInterface fault stack-overflow".
 void ScriptedFault(const char* entryPoint)
@@ -225,7 +282,7 @@ const char* SlotState(QAV_INTERFACE** slot)
 
 } // namespace
 
-extern "C" int32_t QAV_CALL GetQAVInterface(QAV_INTERFACE** slot)
+extern "C" int32_t TESTLIB_CALL GetQAVInterface(QAV_INTERFACE** slot)
 {
     RecordCall(std::string("GetQAVInterface ") + (slot == nullptr ? "slot=null" : *slot == nullptr ? "slot=zero" : "slot=nonzero"));
     ScriptedFault("GetQAVInterface");
@@ -237,7 +294,7 @@ extern "C" int32_t QAV_CALL GetQAVInterface(QAV_INTERFACE** slot)
     return QAV_TESTLIB_GET == 0 || QAV_TESTLIB_GET == 3 ? 1 : 0;
 }
 
-extern "C" int32_t QAV_CALL FreeQAVInterface(QAV_INTERFACE** slot)
+extern "C" int32_t TESTLIB_CALL FreeQAVInterface(QAV_INTERFACE** slot)
 {
     RecordCall(std::string("FreeQAVInterface ") + SlotState(slot));
     ScriptedFault("FreeQAVInterface");

@@ -1,0 +1,30 @@
+// The checks, step by step, in the order the workbench meets the library: the
+// file, loading it, its entry points, the interface and its table, GetVersion,
+// a Run, the release. Each finding goes to the report as it is found.
+#pragma once
+
+#include "tools/qavcheck/Report.h"
+
+#include <chrono>
+#include <string>
+
+struct CheckRequest {
+    std::wstring library;  // the path given
+    std::wstring program;  // the text Execute gets
+    std::chrono::milliseconds timeout;
+};
+
+enum class CheckOutcome {
+    Clean = 0,     // nothing found
+    Found = 1,     // a finding, or a hung call
+    NotLoaded = 2, // the library could not be loaded at all
+};
+
+struct CheckResult {
+    CheckOutcome outcome;
+    // A call still runs on the worker: the caller must end the process without
+    // unloading the library or waiting for that thread.
+    bool hung;
+};
+
+CheckResult CheckLibrary(const CheckRequest& request, Report& report);

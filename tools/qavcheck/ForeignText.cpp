@@ -1,0 +1,70 @@
+#include "tools/qavcheck/ForeignText.h"
+
+#include "binding/FaultGuard.h"
+#include "framework/Win.h"
+
+#include <cstring>
+
+namespace {
+
+bool InReturnedFrames(uintptr_t address, uintptr_t stackTop)
+{
+    ULONG_PTR low = 0, high = 0;
+    GetCurrentThreadStackLimits(&low, &high);
+    return address >= low && address < stackTop;
+}
+
+// Units up to the NUL, or TextLimit + 1 when there is none that soon.
+size_t Measure(const volatile wchar_t* text) noexcept
+{
+    size_t n = 0;
+    while (n <= TextLimit && text[n] != 0)
+        ++n;
+    return n;
+}
+
+} // namespace
+
+ForeignText ReadForeignText(const wchar_t* text, uintptr_t stackTop)
+{
+    ForeignText read;
+    read.address = reinterpret_cast<uintptr_t>(text);
+    if (text == nullptr)
+        return read;
+    if (InReturnedFrames(reinterpret_cast<uintptr_t>(text), stackTop)) {
+        read.state = ForeignText::State::Dangling;
+        return read;
+    }
+    try {
+        const size_t length = CallGuarded([text] { return Measure(text); });
+        if (length > TextLimit) {
+            read.state = ForeignText::State::TooLong;
+            return read;
+        }
+        read.text.assign(length, L'\0');
+        wchar_t* copy = read.text.data();
+        CallGuarded([&] { std::memcpy(copy, text, length * sizeof(wchar_t)); });
+        read.state = ForeignText::State::Read;
+    } catch (const HardwareFault&) {
+        read.state = ForeignText::State::Unreadable;
+        read.text.clear();
+    }
+    return read;
+}
+
+size_t FirstIllFormedUnit(const std::wstring& text)
+{
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned c = static_cast<unsigned>(text[i]);
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+                ++i;
+                continue;
+            }
+            return i;
+        }
+        if (c >= 0xDC00 && c <= 0xDFFF)
+            return i;
+    }
+    return std::wstring::npos;
+}

@@ -1,0 +1,32 @@
+// A text the library returned, read the way the workbench copies it, with what
+// is wrong with it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Longer than this, a text is taken as running on past its end: 16 Mi UTF-16 units (32 MB).
+inline constexpr size_t TextLimit = size_t{16} << 20;
+
+struct ForeignText {
+    enum class State {
+        Read,       // copied whole
+        Null,       // a null pointer
+        Dangling,   // points into the stack below the caller: a local of a call that has returned
+        Unreadable, // faulted before its end
+        TooLong,    // no NUL within TextLimit units
+    };
+    State state = State::Null;
+    std::wstring text;                  // when Read
+    uintptr_t address = 0;              // where it starts
+};
+
+// Call on the thread that made the call, right after it returned. stackTop is
+// an address in the calling frame: memory of that thread's stack below it
+// belonged to the call.
+ForeignText ReadForeignText(const wchar_t* text, uintptr_t stackTop);
+
+// The first unit of text that is not part of well-formed UTF-16 (a lone
+// surrogate), or npos.
+size_t FirstIllFormedUnit(const std::wstring& text);

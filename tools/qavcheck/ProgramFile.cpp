@@ -1,0 +1,81 @@
+#include "tools/qavcheck/ProgramFile.h"
+
+#include "framework/Exception.h"
+#include "framework/Win.h"
+#include "tools/qavcheck/Handles.h"
+#include "tools/qavcheck/SystemError.h"
+
+#include <string_view>
+
+const wchar_t* const DefaultProgram = L"1 + 2";
+
+namespace {
+
+std::string ReadBytes(const std::wstring& path)
+{
+    const HANDLE opened = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        throw Exception(L"cannot open the program file '" + path + L"': " + SystemErrorText(error));
+    }
+    const UniqueHandle file(opened);
+    std::string bytes;
+    char buffer[64 * 1024];
+    DWORD got = 0;
+    for (;;) {
+        if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) {
+            const DWORD error = GetLastError();
+            throw Exception(L"cannot read the program file '" + path + L"': " + SystemErrorText(error));
+        }
+        if (got == 0)
+            return bytes;
+        bytes.append(buffer, got);
+    }
+}
+
+std::wstring Decode(std::string_view bytes, const std::wstring& path)
+{
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xFE) {
+        if (bytes.size() % 2 != 0)
+            throw Exception(L"the program file '" + path + L"' is UTF-16 with an odd number of bytes");
+        std::wstring text((bytes.size() - 2) / 2, L'\0');
+        for (size_t i = 0; i < text.size(); ++i)
+            text[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[2 + 2 * i]) |
+                                           static_cast<unsigned char>(bytes[3 + 2 * i]) << 8);
+        return text;
+    }
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
+        bytes.remove_prefix(3);
+    if (bytes.empty())
+        return {};
+    if (bytes.size() > 0x7FFFFFFF)
+        throw Exception(L"the program file '" + path + L"' is too big");
+    const int size = static_cast<int>(bytes.size());
+    const int wide = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
+    if (wide <= 0)
+        throw Exception(L"the program file '" + path + L"' is neither UTF-8 nor UTF-16 with a byte-order mark");
+    std::wstring text(static_cast<size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), size, text.data(), wide);
+    return text;
+}
+
+std::wstring WithCrLf(const std::wstring& text)
+{
+    std::wstring out;
+    out.reserve(text.size() + text.size() / 16);
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'\n' && (i == 0 || text[i - 1] != L'\r'))
+            out += L'\r';
+        out += text[i];
+    }
+    return out;
+}
+
+} // namespace
+
+std::wstring ReadProgramFile(const std::wstring& path)
+{
+    return WithCrLf(Decode(ReadBytes(path), path));
+}

@@ -1,0 +1,92 @@
+#include "tools/qavcheck/Report.h"
+
+#include "tools/qavcheck/Console.h"
+
+#include <cwchar>
+
+namespace {
+
+std::wstring Count(int n, const wchar_t* one, const wchar_t* many)
+{
+    return std::to_wstring(n) + L" " + (n == 1 ? one : many);
+}
+
+} // namespace
+
+std::wstring FormatMilliseconds(double milliseconds)
+{
+    wchar_t text[32];
+    std::swprintf(text, 32, L"%.3f ms", milliseconds);
+    return text;
+}
+
+std::wstring Preview(std::wstring_view text, size_t limit)
+{
+    std::wstring shown = L"\"";
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (i == limit) {
+            shown += L"...";
+            break;
+        }
+        const wchar_t c = text[i];
+        if (c == L'\r') {
+            shown += L"\\r";
+        } else if (c == L'\n') {
+            shown += L"\\n";
+        } else if (c < 0x20 || (c >= 0xD800 && c <= 0xDFFF)) {
+            wchar_t escape[8];
+            std::swprintf(escape, 8, L"\\u%04X", static_cast<unsigned>(c));
+            shown += escape;
+        } else {
+            shown += c;
+        }
+    }
+    return shown + L"\"";
+}
+
+void Report::Heading(std::wstring_view line)
+{
+    WriteLine(Stream::Out, line);
+}
+
+void Report::Call(std::wstring_view operation, double milliseconds, std::wstring_view outcome)
+{
+    ++calls_;
+    milliseconds_ += milliseconds;
+    std::wstring line = L"call: ";
+    line += operation;
+    line += L": " + FormatMilliseconds(milliseconds);
+    if (!outcome.empty()) {
+        line += L", ";
+        line += outcome;
+    }
+    WriteLine(Stream::Out, line);
+}
+
+void Report::Finding(Severity severity, std::wstring_view operation, std::wstring_view problem, std::wstring_view fix)
+{
+    ++(severity == Severity::Error ? errors_ : warnings_);
+    std::wstring line = severity == Severity::Error ? L"error: " : L"warning: ";
+    line += operation;
+    line += L": ";
+    line += problem;
+    if (!fix.empty()) {
+        line += L" Fix: ";
+        line += fix;
+    }
+    WriteLine(Stream::Out, line);
+}
+
+void Report::Summary(bool checked, bool hung)
+{
+    std::wstring line = L"summary: ";
+    if (!checked)
+        line += L"not checked: the library could not be loaded; ";
+    else if (hung)
+        line += L"stopped at a hung call; ";
+    else if (errors_ == 0 && warnings_ == 0)
+        line += L"clean; ";
+    line += Count(errors_, L"error", L"errors") + L", " + Count(warnings_, L"warning", L"warnings") + L", " +
+            Count(calls_, L"call", L"calls") + L" in " + FormatMilliseconds(milliseconds_);
+    WriteLine(Stream::Out, line);
+}
