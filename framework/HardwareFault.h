@@ -20,6 +20,7 @@ public:
     virtual ~HardwareFault() = default;
 
     uint32_t Code() const noexcept { return code_; }
+    uintptr_t Address() const noexcept { return address_; }
     const UnicodeString& Module() const noexcept { return module_; }
 
     // For example: Access violation at address 0x6A1C1234 in module 'QAV.dll'.

@@ -1,7 +1,7 @@
 #include "util/FileErrors.h"
 
 #include "framework/win32/SizedString.h"
-#include "framework/win32/UniqueHandle.h"
+#include "framework/win32/SystemErrorText.h"
 
 #include <string>
 
@@ -19,29 +19,14 @@ UnicodeString FullPath(const UnicodeString& fileName)
 
 } // namespace
 
-UnicodeString OsErrorText(DWORD code)
-{
-    wchar_t* raw = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&raw), 0, nullptr);
-    const UniqueLocalMemory owned(raw);
-    if (length == 0 || !raw)
-        return L"System error " + std::to_wstring(code);
-    UnicodeString text(raw, length);
-    while (!text.empty() && (text.back() <= L' ' || text.back() == L'.'))
-        text.pop_back();
-    return text;
-}
-
 EFCreateError FileCreateError(const UnicodeString& fileName, DWORD code)
 {
-    return EFCreateError(L"Cannot create file \"" + FullPath(fileName) + L"\". " + OsErrorText(code));
+    return EFCreateError(L"Cannot create file \"" + FullPath(fileName) + L"\". " + SystemErrorText(code));
 }
 
 EFOpenError FileOpenError(const UnicodeString& fileName, DWORD code)
 {
-    return EFOpenError(L"Cannot open file \"" + FullPath(fileName) + L"\". " + OsErrorText(code));
+    return EFOpenError(L"Cannot open file \"" + FullPath(fileName) + L"\". " + SystemErrorText(code));
 }
 
 EWriteError FileWriteError()

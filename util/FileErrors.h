@@ -24,9 +24,6 @@ public:
     using EStreamError::EStreamError;
 };
 
-// The system's text for an error code, without its trailing line end and full stop.
-UnicodeString OsErrorText(DWORD code);
-
 // "Cannot create file "<full path>". <system text>"
 EFCreateError FileCreateError(const UnicodeString& fileName, DWORD code);
 

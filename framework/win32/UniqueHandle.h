@@ -46,6 +46,7 @@ private:
 };
 
 using UniqueFile = UniqueHandle<HANDLE, CloseHandle>;
+using UniqueKernelObject = UniqueHandle<HANDLE, CloseHandle>; // a process, thread or event
 using UniqueFont = UniqueHandle<HFONT, DeleteObject>;
 using UniqueLocalMemory = UniqueHandle<HLOCAL, LocalFree>;
 using UniqueModule = UniqueHandle<HMODULE, FreeLibrary>;

@@ -49,8 +49,8 @@ TEST_F(Archive, WorkbenchComesUpWithTheVersionLine)
     PROCESS_INFORMATION info{};
     ASSERT_TRUE(CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                Unpacked().c_str(), &startup, &info));
-    const e2e::UniqueHandle process(info.hProcess);
-    const e2e::UniqueHandle thread(info.hThread);
+    const UniqueKernelObject process(info.hProcess);
+    const UniqueKernelObject thread(info.hThread);
     HWND window = nullptr;
     ASSERT_TRUE(e2e::WaitUntil(
         [&] {
@@ -64,9 +64,9 @@ TEST_F(Archive, WorkbenchComesUpWithTheVersionLine)
     EXPECT_EQ(log.rfind(L" DLL version ", 0), 0u);
     EXPECT_GT(log.size(), std::wstring(L" DLL version ").size());
     PostMessageW(window, WM_CLOSE, 0, 0);
-    ASSERT_EQ(WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0);
+    ASSERT_EQ(WaitForSingleObject(process.Get(), 30000), WAIT_OBJECT_0);
     DWORD code = 1;
-    GetExitCodeProcess(process.get(), &code);
+    GetExitCodeProcess(process.Get(), &code);
     EXPECT_EQ(code, 0u);
 }
 

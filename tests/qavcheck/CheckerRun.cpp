@@ -8,16 +8,15 @@
 
 namespace {
 
-using e2e::UniqueHandle;
 
-UniqueHandle InheritableFile(const std::filesystem::path& path)
+UniqueKernelObject InheritableFile(const std::filesystem::path& path)
 {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         throw std::runtime_error("cannot create " + path.string());
-    return UniqueHandle(file);
+    return UniqueKernelObject(file);
 }
 
 std::vector<std::wstring> Lines(const std::filesystem::path& path)
@@ -92,8 +91,8 @@ CheckerRun RunChecker(const std::vector<std::wstring>& args, std::chrono::millis
     const auto errPath = folder / L"qavcheck-err.txt";
     CheckerRun run;
     {
-        const UniqueHandle out = InheritableFile(outPath);
-        const UniqueHandle err = InheritableFile(errPath);
+        const UniqueKernelObject out = InheritableFile(outPath);
+        const UniqueKernelObject err = InheritableFile(errPath);
         std::wstring commandLine = Quote(program.wstring());
         for (const auto& arg : args)
             commandLine += L" " + Quote(arg);
@@ -101,23 +100,23 @@ CheckerRun RunChecker(const std::vector<std::wstring>& args, std::chrono::millis
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-        startup.hStdOutput = out.get();
-        startup.hStdError = err.get();
+        startup.hStdOutput = out.Get();
+        startup.hStdError = err.Get();
         PROCESS_INFORMATION info{};
         const auto start = std::chrono::steady_clock::now();
         if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                             &startup, &info))
             throw std::runtime_error("cannot start " + program.string());
-        const UniqueHandle process(info.hProcess);
-        const UniqueHandle thread(info.hThread);
-        if (WaitForSingleObject(process.get(), static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) {
-            TerminateProcess(process.get(), 99);
-            WaitForSingleObject(process.get(), 10000);
+        const UniqueKernelObject process(info.hProcess);
+        const UniqueKernelObject thread(info.hThread);
+        if (WaitForSingleObject(process.Get(), static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) {
+            TerminateProcess(process.Get(), 99);
+            WaitForSingleObject(process.Get(), 10000);
             throw std::runtime_error(program.filename().string() + " still ran after the test's timeout");
         }
         run.took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
         DWORD code = 0;
-        GetExitCodeProcess(process.get(), &code);
+        GetExitCodeProcess(process.Get(), &code);
         run.exitCode = code;
     }
     run.out = Lines(outPath);

@@ -2,6 +2,7 @@
 
 #include "framework/Exception.h"
 #include "tests/util/FileBytes.h"
+#include "framework/win32/SystemErrorText.h"
 #include "util/FileErrors.h"
 #include "tests/support/TestDir.h"
 #include "framework/Win.h"
@@ -81,7 +82,7 @@ TEST(StrToFile, AFileHeldOpenGivesTheCreationErrorAndKeepsItsBytes)
             FAIL() << "no error";
         } catch (const EFCreateError& e) {
             EXPECT_EQ(e.Message(), L"Cannot create file \"" + FullPathOf(kName) + L"\". " +
-                                       OsErrorText(ERROR_SHARING_VIOLATION));
+                                       SystemErrorText(ERROR_SHARING_VIOLATION));
         }
     }
     EXPECT_EQ(Bytes(), "kept");
@@ -132,7 +133,7 @@ TEST(AppendStrToFile, AFileHeldOpenGivesTheOpenErrorAndKeepsItsBytes)
             FAIL() << "no error";
         } catch (const EFOpenError& e) {
             EXPECT_EQ(e.Message(), L"Cannot open file \"" + FullPathOf(kName) + L"\". " +
-                                       OsErrorText(ERROR_SHARING_VIOLATION));
+                                       SystemErrorText(ERROR_SHARING_VIOLATION));
         }
     }
     EXPECT_EQ(Bytes(), "kept");
@@ -145,7 +146,7 @@ TEST(AppendStrToFile, AMissingFolderGivesTheCreationError)
         FAIL() << "no error";
     } catch (const EFCreateError& e) {
         EXPECT_EQ(e.Message(), L"Cannot create file \"" + FullPathOf("missing\\out.txt") + L"\". " +
-                                   OsErrorText(ERROR_PATH_NOT_FOUND));
+                                   SystemErrorText(ERROR_PATH_NOT_FOUND));
     }
 }
 
@@ -191,10 +192,10 @@ TEST(FileOutput, AShortWriteGivesTheWriteError)
     }
 }
 
-TEST(OsErrorText, HasNoTrailingLineEndOrFullStop)
+TEST(SystemErrorText, HasNoTrailingLineEndOrFullStop)
 {
     for (DWORD code : std::initializer_list<DWORD>{ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION, ERROR_PATH_NOT_FOUND, 0xDEAD}) {
-        const UnicodeString text = OsErrorText(code);
+        const UnicodeString text = SystemErrorText(code);
         ASSERT_FALSE(text.empty()) << code;
         EXPECT_NE(text.back(), L'.') << code;
         EXPECT_GT(text.back(), L' ') << code;

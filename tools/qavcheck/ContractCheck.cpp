@@ -6,7 +6,7 @@
 #include "framework/Exception.h"
 #include "framework/Win.h"
 #include "tools/qavcheck/CodeAddress.h"
-#include "tools/qavcheck/Handles.h"
+#include "framework/win32/UniqueHandle.h"
 #include "tools/qavcheck/LibraryCall.h"
 #include "tools/qavcheck/PeFile.h"
 #include "tools/qavcheck/StackProbe.h"
@@ -103,7 +103,7 @@ public:
         Unload();
         // A call still runs inside the library: it must stay loaded until the process ends.
         if (hung_)
-            static_cast<void>(library_.release());
+            static_cast<void>(library_.Release());
         const bool found = hung_ || report_.Errors() > 0 || report_.Warnings() > 0;
         return {found ? CheckOutcome::Found : CheckOutcome::Clean, hung_};
     }
@@ -191,12 +191,12 @@ private:
             if (*error == ERROR_DLL_INIT_FAILED)
                 fix = L"DllMain returned FALSE for DLL_PROCESS_ATTACH, or a global's constructor failed: see why.";
             Error(L"LoadLibrary",
-                  L"Windows cannot load it: " + SystemErrorText(*error) + L". The workbench reports " +
+                  L"Windows cannot load it: " + ErrorCodeText(*error) + L". The workbench reports " +
                       Quoted(NoLibraryMessage) + L".",
                   fix);
             return false;
         }
-        library_.reset(*loaded);
+        library_.Reset(*loaded);
         return true;
     }
 
@@ -205,7 +205,7 @@ private:
     const void* EntryPoint(const wchar_t* name, const wchar_t* bindingLine)
     {
         const std::string plain(name, name + wcslen(name));
-        if (const auto found = GetProcAddress(library_.get(), plain.c_str()))
+        if (const auto found = GetProcAddress(library_.Get(), plain.c_str()))
             return reinterpret_cast<const void*>(found);
         std::vector<std::string> similar;
         for (const auto& exported : file_.exports)
@@ -239,7 +239,7 @@ private:
         else
             Error(name, problem + L" It is exported as " + names + L": export names are case-sensitive. Checked under that name below.",
                   L"export it as " + std::wstring(name) + L".");
-        return reinterpret_cast<const void*>(GetProcAddress(library_.get(), similar.front().c_str()));
+        return reinterpret_cast<const void*>(GetProcAddress(library_.Get(), similar.front().c_str()));
     }
 
     bool ResolveEntryPoints()
@@ -273,8 +273,8 @@ private:
         HMODULE at = nullptr; // borrowed
         if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                                reinterpret_cast<LPCWSTR>(fault.Address()), &at) &&
-            at == library_.get()) {
-            const uint64_t offset = fault.Address() - reinterpret_cast<uintptr_t>(library_.get());
+            at == library_.Get()) {
+            const uint64_t offset = fault.Address() - reinterpret_cast<uintptr_t>(library_.Get());
             const std::wstring linked = Hex(file_.imageBase + offset);
             fix += L": the faulting instruction is at " + fileName_ + L"+" + Hex(offset) + L", address " + linked +
                    L" as linked (addr2line -e " + fileName_ + L" " + linked + L", or the linker's map file).";
@@ -411,7 +411,7 @@ private:
                 Error(op.name, where + L" is null. The workbench faults when it calls it.", fill);
                 continue;
             }
-            const CodeAddress place = LocateCode(library_.get(), function);
+            const CodeAddress place = LocateCode(library_.Get(), function);
             if (place.place == CodePlace::OtherModule) {
                 report_.Finding(Severity::Warning, op.name,
                                 where + L" points into " + place.module + L", not into " + fileName_ + L".",
@@ -480,8 +480,8 @@ private:
     {
         if (hung_ || !library_)
             return;
-        auto library = std::make_shared<UniqueLibrary>(std::move(library_));
-        const auto result = caller_.Run([library] { library->reset(); });
+        auto library = std::make_shared<UniqueModule>(std::move(library_));
+        const auto result = caller_.Run([library] { library->Reset(); });
         if (!result) {
             Hung(L"FreeLibrary");
             return;
@@ -501,7 +501,7 @@ private:
     std::wstring fullPath_;
     std::wstring fileName_;
     PeFile file_;
-    UniqueLibrary library_;
+    UniqueModule library_;
     const void* get_ = nullptr;
     const void* free_ = nullptr;
     std::map<int, const void*> operations_;

@@ -1,6 +1,6 @@
 // qavcheck: checks an interpreter library against the workbench's contract and
 // tells its author what is wrong and how to fix it.
-#include "framework/Exception.h"
+#include "framework/CaughtException.h"
 #include "framework/Win.h"
 #include "tools/qavcheck/Arguments.h"
 #include "tools/qavcheck/Console.h"
@@ -47,8 +47,7 @@ int wmain(int argc, wchar_t** argv)
     try {
         return Check(std::vector<std::wstring>(argv + 1, argv + argc));
     } catch (...) {
-        const auto failure = CaughtFamilyException();
-        WriteLine(Stream::Error, L"qavcheck: " + (failure ? failure->ToString() : UnicodeString(L"unexpected failure")));
+        WriteLine(Stream::Error, L"qavcheck: " + SortCaughtException().exception.ToString());
         return NotChecked;
     }
 }

@@ -2,7 +2,7 @@
 
 #include "framework/Exception.h"
 #include "framework/Win.h"
-#include "tools/qavcheck/Handles.h"
+#include "framework/win32/UniqueHandle.h"
 #include "tools/qavcheck/SystemError.h"
 
 #include <algorithm>
@@ -22,13 +22,13 @@ std::string ReadFileBytes(const std::wstring& path)
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (opened == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        throw Exception(L"cannot open the file: " + SystemErrorText(error));
+        throw Exception(L"cannot open the file: " + ErrorCodeText(error));
     }
-    const UniqueHandle file(opened);
+    const UniqueFile file(opened);
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size)) {
+    if (!GetFileSizeEx(file.Get(), &size)) {
         const DWORD error = GetLastError();
-        throw Exception(L"cannot read the file: " + SystemErrorText(error));
+        throw Exception(L"cannot read the file: " + ErrorCodeText(error));
     }
     if (static_cast<uint64_t>(size.QuadPart) > MaxFileBytes)
         throw Exception(L"the file is larger than 512 MB: not an interpreter library");
@@ -37,9 +37,9 @@ std::string ReadFileBytes(const std::wstring& path)
     while (done < bytes.size()) {
         DWORD got = 0;
         const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
-        if (!ReadFile(file.get(), bytes.data() + done, want, &got, nullptr)) {
+        if (!ReadFile(file.Get(), bytes.data() + done, want, &got, nullptr)) {
             const DWORD error = GetLastError();
-            throw Exception(L"cannot read the file: " + SystemErrorText(error));
+            throw Exception(L"cannot read the file: " + ErrorCodeText(error));
         }
         if (got == 0)
             break;

@@ -2,7 +2,7 @@
 
 #include "framework/Exception.h"
 #include "framework/Win.h"
-#include "tools/qavcheck/Handles.h"
+#include "framework/win32/UniqueHandle.h"
 #include "tools/qavcheck/SystemError.h"
 
 #include <string_view>
@@ -17,16 +17,16 @@ std::string ReadBytes(const std::wstring& path)
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (opened == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        throw Exception(L"cannot open the program file '" + path + L"': " + SystemErrorText(error));
+        throw Exception(L"cannot open the program file '" + path + L"': " + ErrorCodeText(error));
     }
-    const UniqueHandle file(opened);
+    const UniqueFile file(opened);
     std::string bytes;
     char buffer[64 * 1024];
     DWORD got = 0;
     for (;;) {
-        if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) {
+        if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) {
             const DWORD error = GetLastError();
-            throw Exception(L"cannot read the program file '" + path + L"': " + SystemErrorText(error));
+            throw Exception(L"cannot read the program file '" + path + L"': " + ErrorCodeText(error));
         }
         if (got == 0)
             return bytes;

@@ -1,8 +1,8 @@
-// The system's own text for an error code, on one line.
+// The system's text for an error code on one line, with the code after it.
 #pragma once
 
 #include "framework/UnicodeString.h"
 
 #include <cstdint>
 
-UnicodeString SystemErrorText(uint32_t code);
+UnicodeString ErrorCodeText(uint32_t code);

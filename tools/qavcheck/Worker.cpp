@@ -2,7 +2,7 @@
 
 #include "framework/Exception.h"
 #include "framework/Win.h"
-#include "tools/qavcheck/Handles.h"
+#include "framework/win32/UniqueHandle.h"
 #include "tools/qavcheck/SystemError.h"
 
 #include <exception>
@@ -10,9 +10,9 @@
 
 // Shared by the checker and the worker thread, which holds it until it ends.
 struct Worker::State {
-    UniqueHandle ready{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
-    UniqueHandle done{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
-    UniqueHandle thread;
+    UniqueKernelObject ready{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+    UniqueKernelObject done{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+    UniqueKernelObject thread;
     std::function<void()> job;
     std::exception_ptr error;
     bool stop = false;
@@ -25,7 +25,7 @@ DWORD WINAPI WorkerMain(void* parameter) noexcept
     const std::unique_ptr<std::shared_ptr<Worker::State>> owner(static_cast<std::shared_ptr<Worker::State>*>(parameter));
     Worker::State& state = **owner;
     for (;;) {
-        WaitForSingleObject(state.ready.get(), INFINITE);
+        WaitForSingleObject(state.ready.Get(), INFINITE);
         if (state.stop)
             return 0;
         try {
@@ -33,14 +33,14 @@ DWORD WINAPI WorkerMain(void* parameter) noexcept
         } catch (...) {
             state.error = std::current_exception();
         }
-        SetEvent(state.done.get());
+        SetEvent(state.done.Get());
     }
 }
 
 [[noreturn]] void Fail(const wchar_t* what)
 {
     const DWORD error = GetLastError();
-    throw Exception(UnicodeString(what) + L": " + SystemErrorText(error));
+    throw Exception(UnicodeString(what) + L": " + ErrorCodeText(error));
 }
 
 } // namespace
@@ -55,7 +55,7 @@ Worker::Worker() : state_(std::make_shared<State>())
     if (!thread)
         Fail(L"cannot start the worker thread");
     owner.release();
-    state_->thread.reset(thread);
+    state_->thread.Reset(thread);
 }
 
 Worker::~Worker()
@@ -63,8 +63,8 @@ Worker::~Worker()
     if (hung_)
         return; // its thread still runs the job; the process ends without it
     state_->stop = true;
-    SetEvent(state_->ready.get());
-    WaitForSingleObject(state_->thread.get(), INFINITE);
+    SetEvent(state_->ready.Get());
+    WaitForSingleObject(state_->thread.Get(), INFINITE);
 }
 
 bool Worker::Run(std::function<void()> job, std::chrono::milliseconds timeout)
@@ -73,8 +73,8 @@ bool Worker::Run(std::function<void()> job, std::chrono::milliseconds timeout)
         return false;
     state_->job = std::move(job);
     state_->error = nullptr;
-    SetEvent(state_->ready.get());
-    if (WaitForSingleObject(state_->done.get(), static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) {
+    SetEvent(state_->ready.Get());
+    if (WaitForSingleObject(state_->done.Get(), static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) {
         hung_ = true;
         return false;
     }
