@@ -13,7 +13,7 @@ namespace qav {
 
 struct Limits {
     std::uint64_t steps = 500'000'000;         // parts of statements and expressions run, and their work
-    std::chrono::milliseconds time{800};       // run time: the last guard, where steps misjudge the work
+    std::chrono::milliseconds time{600};       // run time: the last guard, where steps misjudge the work
     int callDepth = 400;                       // nested function calls
     std::size_t stackBytes = 640 * 1024;       // machine stack the evaluator may use
     std::size_t sourceBytes = 4 * 1024 * 1024; // program text, in UTF-8

@@ -365,7 +365,7 @@ TEST(Language, RunawayProgramsStopAtALimitThatTheMessageNames)
         EXPECT_EQ(o.result.rfind("Run failed at line ", 0), 0u) << o.result;
         const bool steps = o.result.find(": step limit reached: the program ran more than 500000000 steps") !=
                            std::string::npos;
-        const bool time = o.result.find(": time limit reached: the program ran for more than 0.8 seconds") !=
+        const bool time = o.result.find(": time limit reached: the program ran for more than 0.6 seconds") !=
                           std::string::npos;
         EXPECT_TRUE(steps || time) << o.result;
         EXPECT_EQ(LastLine(o.log), "Error" + o.result.substr(10));
