@@ -1,5 +1,7 @@
-// The guard on 32-bit x86: a structured exception record of our own linked into
-// the fs:0 chain in front of the call.
+// The guard on 32-bit x86: a small call routine links a structured exception
+// record of its own into the fs:0 chain in front of the call. On a fault the
+// handler resumes that routine's frame, which unlinks the record, puts back
+// every register the caller relies on and reports the fault.
 #include "binding/FaultGuard.h"
 
 #include "framework/Win.h"
@@ -10,64 +12,81 @@ namespace {
 
 using fault_guard_detail::FaultRecord;
 
-// Starts like the system's EXCEPTION_REGISTRATION_RECORD (next, handler); the
-// rest is ours, filled in by the handler.
-struct GuardRecord {
-    GuardRecord* next;
-    void* handler;
-    void* jump[5]; // __builtin_setjmp's buffer
-    uintptr_t resumeStack;
-    FaultRecord fault;
-};
-
-GuardRecord* ChainHead()
-{
-    GuardRecord* head;
-    asm volatile("movl %%fs:0, %0" : "=r"(head));
-    return head;
-}
-
-void SetChainHead(GuardRecord* head)
-{
-    asm volatile("movl %0, %%fs:0" : : "r"(head) : "memory");
-}
+// The routine's frame, from its frame pointer: -4 ebx, -8 esi, -12 edi,
+// -16 x87 control word, -20 MXCSR, -24 the fault record's address,
+// -28 the handler, -32 the next record: the registration record starts at -32.
+constexpr uintptr_t RecordToFrame = 32;
+constexpr uintptr_t FaultRecordSlot = 8; // from the registration record
 
 } // namespace
 
 extern "C" {
 
-// Reached on the stack saved at the call, with the record in EAX: back to the guard.
-[[noreturn]] void qav_fault_rescue_jump(GuardRecord* record)
-{
-    __builtin_longjmp(record->jump, 1);
-}
+// body(context) with our record in front; returns 0, or 1 after a fault, which
+// the handler has written to *record.
+int qav_guard_call(void (*body)(void*) noexcept, void* context, FaultRecord* record);
+void qav_guard_resume();
 
-void qav_fault_rescue();
-asm(".text\n"
-    ".globl _qav_fault_rescue\n"
-    "_qav_fault_rescue:\n"
-    "    pushl %eax\n"
-    "    call _qav_fault_rescue_jump\n");
+EXCEPTION_DISPOSITION __cdecl qav_guard_handler(EXCEPTION_RECORD* exception, void* frame, CONTEXT* context, void*);
 
-EXCEPTION_DISPOSITION __cdecl qav_fault_handler(EXCEPTION_RECORD* exception, void* frame, CONTEXT* context, void*)
+asm(R"(
+    .text
+    .globl _qav_guard_call
+    .globl _qav_guard_resume
+    .def _qav_guard_call; .scl 2; .type 32; .endef
+_qav_guard_call:
+    pushl %ebp
+    movl %esp, %ebp
+    pushl %ebx
+    pushl %esi
+    pushl %edi
+    subl $8, %esp
+    fnstcw -16(%ebp)
+    stmxcsr -20(%ebp)
+    pushl 16(%ebp)
+    pushl $_qav_guard_handler
+    pushl %fs:0
+    movl %esp, %fs:0
+    pushl 12(%ebp)
+    call *8(%ebp)
+    addl $4, %esp
+    xorl %eax, %eax
+_qav_guard_resume:
+    movl (%esp), %ecx
+    movl %ecx, %fs:0
+    cld
+    fldcw -16(%ebp)
+    ldmxcsr -20(%ebp)
+    leal -12(%ebp), %esp
+    popl %edi
+    popl %esi
+    popl %ebx
+    popl %ebp
+    ret
+)");
+
+EXCEPTION_DISPOSITION __cdecl qav_guard_handler(EXCEPTION_RECORD* exception, void* frame, CONTEXT* context, void*)
 {
     if (exception->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND))
         return ExceptionContinueSearch;
     if (fault_guard_detail::IsInformational(exception->ExceptionCode))
         return ExceptionContinueSearch;
 
-    auto* record = static_cast<GuardRecord*>(frame);
-    record->fault.code = exception->ExceptionCode;
-    record->fault.address = reinterpret_cast<uintptr_t>(exception->ExceptionAddress);
+    const uintptr_t registration = reinterpret_cast<uintptr_t>(frame);
+    auto* record = *reinterpret_cast<FaultRecord**>(registration + FaultRecordSlot);
+    record->code = exception->ExceptionCode;
+    record->address = reinterpret_cast<uintptr_t>(exception->ExceptionAddress);
     if (exception->NumberParameters >= 2) {
-        record->fault.accessKind = exception->ExceptionInformation[0];
-        record->fault.accessAddress = exception->ExceptionInformation[1];
+        record->accessKind = exception->ExceptionInformation[0];
+        record->accessAddress = exception->ExceptionInformation[1];
     }
     // Remove every record linked in after ours, running their unwind handlers.
     RtlUnwind(frame, nullptr, exception, nullptr);
-    context->Esp = static_cast<DWORD>(record->resumeStack);
-    context->Eax = static_cast<DWORD>(reinterpret_cast<uintptr_t>(record));
-    context->Eip = static_cast<DWORD>(reinterpret_cast<uintptr_t>(&qav_fault_rescue));
+    // Back into the routine's own frame, past the call, with our record on top of the stack.
+    context->Esp = static_cast<DWORD>(registration);
+    context->Ebp = static_cast<DWORD>(registration + RecordToFrame);
+    context->Eip = static_cast<DWORD>(reinterpret_cast<uintptr_t>(&qav_guard_resume));
+    context->Eax = 1;
     return ExceptionContinueExecution;
 }
 
@@ -82,21 +101,9 @@ void RestoreStackGuard()
 
 void Run(void (*body)(void*) noexcept, void* context)
 {
-    GuardRecord record{};
-    volatile GuardRecord* seen = &record;
-    record.handler = reinterpret_cast<void*>(&qav_fault_handler);
-
-    if (__builtin_setjmp(record.jump) == 0) {
-        record.next = ChainHead();
-        SetChainHead(&record);
-        asm volatile("movl %%esp, %0" : "=m"(record.resumeStack) : : "memory");
-        body(context);
-        SetChainHead(record.next);
-        return;
-    }
-
-    SetChainHead(seen->next);
-    Raise(const_cast<GuardRecord*>(seen)->fault);
+    FaultRecord record{};
+    if (qav_guard_call(body, context, &record) != 0)
+        Raise(record);
 }
 
 } // namespace fault_guard_detail

@@ -48,9 +48,71 @@ void* ThreadGuardState()
     asm volatile("movl %%fs:0, %0" : "=r"(head));
     return head;
 }
+
+// What the guard must also give back after a fault: the caller's registers.
+// Calls call() with markers in every register the calling convention
+// preserves (ebx, esi, edi, ebp) and returns a bit for each one that changed.
+extern "C" unsigned qav_test_changed_registers(void (*call)());
+asm(R"(
+    .text
+    .globl _qav_test_changed_registers
+_qav_test_changed_registers:
+    pushl %ebp
+    movl %esp, %ebp
+    pushl %ebx
+    pushl %esi
+    pushl %edi
+    movl 8(%ebp), %eax
+    pushl %ebp
+    movl $0x101, %ebx
+    movl $0x102, %ebp
+    movl $0x103, %edi
+    movl $0x104, %esi
+    call *%eax
+    xorl %eax, %eax
+    cmpl $0x101, %ebx
+    je 1f
+    orl $0x1, %eax
+1:  cmpl $0x102, %ebp
+    je 1f
+    orl $0x2, %eax
+1:  cmpl $0x103, %edi
+    je 1f
+    orl $0x4, %eax
+1:  cmpl $0x104, %esi
+    je 1f
+    orl $0x8, %eax
+1:  popl %ebp
+    popl %edi
+    popl %esi
+    popl %ebx
+    popl %ebp
+    ret
+)");
+
+// Fills the callee-saved registers with values of its own, the frame pointer
+// among them, before it faults, as any real function would.
+__attribute__((noinline)) int ClobberThenReadNull()
+{
+    int value;
+    asm volatile("pushl %%ebp\n movl $-1, %%ebp\n movl $-1, %%ebx\n movl $-1, %%esi\n movl $-1, %%edi\n"
+                 "movl 0, %%eax\n popl %%ebp\n"
+                 : "=a"(value)
+                 :
+                 : "ebx", "esi", "edi", "memory");
+    return value;
+}
+
+void FaultInsideTheGuard()
+{
+    try {
+        CallGuarded(ClobberThenReadNull);
+    } catch (const HardwareFault&) {
+    }
+}
 #else
-// x64 registers nothing per thread; what the guard must give back after a fault
-// is the caller's registers. Calls call() with markers in every register the
+// x64 registers nothing per thread. What the guard must give back after a fault
+// is the caller's registers: calls call() with markers in every register the
 // calling convention preserves (rbx, rbp, rdi, rsi, r12-r15, xmm6-xmm15) and
 // returns a bit for each one that changed.
 extern "C" unsigned qav_test_changed_registers(void (*call)());
@@ -325,11 +387,9 @@ TEST(FaultGuard, ReportsTheAccessedAddressAndKind)
     }
 }
 
-#if !defined(__i386__)
 TEST(FaultGuard, GivesTheCallerItsRegistersBackAfterAFault)
 {
     EXPECT_EQ(qav_test_changed_registers(FaultInsideTheGuard), 0u);
 }
-#endif
 
 } // namespace
