@@ -5,6 +5,7 @@
 
 #include "binding/QAVInterface.h"
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -79,13 +80,28 @@ void Report(Session& session, const std::u16string& message) noexcept
     }
 }
 
-const QAV_CHAR* QAV_CALL Execute(QAV_INTERFACE* self, const QAV_CHAR* program, const QAV_CHAR*, int32_t) noexcept
+// Execute's second argument: words apart by spaces. "clock=off" runs without the
+// clock, so that only steps, depth and memory stop a run: for tests and tools
+// that must not depend on the machine's speed. The workbench passes an empty text.
+qav::Limits LimitsFrom(const QAV_CHAR* options)
+{
+    qav::Limits limits;
+    std::u16string words(1, u' ');
+    words += In(options);
+    words += u' ';
+    if (words.find(u" clock=off ") != std::u16string::npos)
+        limits.time = std::chrono::hours(24);
+    return limits;
+}
+
+const QAV_CHAR* QAV_CALL Execute(QAV_INTERFACE* self, const QAV_CHAR* program, const QAV_CHAR* options,
+                                 int32_t) noexcept
 {
     Session* session = Live(self);
     if (session == nullptr)
         return nullptr;
     try {
-        const qav::RunReport report = qav::Run(std::u16string_view(In(program)));
+        const qav::RunReport report = qav::Run(std::u16string_view(In(program)), LimitsFrom(options));
         session->result = Out(qav::Utf8ToUtf16(report.result));
         session->log = Out(qav::JoinLines(report.log));
         session->variables = Out(qav::JoinLines(report.variables));

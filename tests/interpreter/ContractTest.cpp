@@ -113,6 +113,20 @@ TEST(Contract, EveryRunStartsFromAFreshState)
     EXPECT_EQ(Text(s.Get(QAV_POS_GET_LOG)), u"");
 }
 
+// The workbench's empty options keep the clock; "clock=off" leaves the steps alone to stop a run.
+TEST(Contract, OptionsCanTurnTheClockOff)
+{
+    Session s;
+    const auto execute = At<QAV_EXECUTE_FN>(s.iface(), QAV_POS_EXECUTE);
+    const std::u16string runaway = u"var o = {}; var i = 0; while (true) { o[\"k\" + i] = i; i = i + 1; }";
+    const auto program = reinterpret_cast<const QAV_CHAR*>(runaway.c_str());
+    const std::u16string withClock = Text(execute(s.iface(), program, kEmpty, 1));
+    EXPECT_NE(withClock.find(u" limit reached: "), std::u16string::npos) << ToUtf8(withClock);
+    const std::u16string off = u"clock=off";
+    const std::u16string untimed = Text(execute(s.iface(), program, reinterpret_cast<const QAV_CHAR*>(off.c_str()), 1));
+    EXPECT_NE(untimed.find(u": step limit reached: "), std::u16string::npos) << ToUtf8(untimed);
+}
+
 TEST(Contract, TwoInterfacesKeepTheirOwnTexts)
 {
     Session a;

@@ -19,7 +19,10 @@ std::string Join(const std::vector<std::string>& lines)
 
 Outcome RunProgram(std::string_view program)
 {
-    const qav::RunReport r = qav::Run(program);
+    // Without the clock, what the cases check does not depend on the machine's speed.
+    qav::Limits untimed;
+    untimed.time = std::chrono::hours(24);
+    const qav::RunReport r = qav::Run(program, untimed);
     return Outcome{r.result, Join(r.log), Join(r.variables), Join(r.parameters), Join(r.objects),
                    Join(r.functions)};
 }
