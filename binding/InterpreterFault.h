@@ -22,8 +22,6 @@ auto CallInterpreter(Body&& body) -> decltype(body())
 {
     try {
         return CallGuarded(body);
-    } catch (const InterpreterFault&) {
-        throw;
     } catch (const HardwareFault& fault) {
         throw InterpreterFault(fault);
     }

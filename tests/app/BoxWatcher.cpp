@@ -1,37 +1,19 @@
 #include "tests/app/BoxWatcher.h"
 
+#include "tests/e2e/driver/AppDriver.h"
+
 #include <chrono>
 #include <vector>
 
 namespace {
 
-struct Search {
-    const wchar_t* className;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK Collect(HWND window, LPARAM p) noexcept
-{
-    auto* search = reinterpret_cast<Search*>(p);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    if (process == GetCurrentProcessId() && std::wstring(name) == search->className) {
-        try {
-            search->found.push_back(window);
-        } catch (...) {
-            return FALSE;
-        }
-    }
-    return TRUE;
-}
-
 std::vector<HWND> OwnTopLevelWindows(const wchar_t* className)
 {
-    Search search{className, {}};
-    EnumWindows(Collect, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    std::vector<HWND> found;
+    for (HWND window : e2e::TopLevelWindows(GetCurrentProcessId()))
+        if (e2e::ClassName(window) == className)
+            found.push_back(window);
+    return found;
 }
 
 std::wstring TextOf(HWND window)

@@ -11,6 +11,8 @@
 
 #include <objbase.h>
 
+#include <optional>
+
 namespace {
 
 // A window whose creation fails after its controls exist, with what it throws.
@@ -32,35 +34,37 @@ void DropQuitRequest()
     PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 }
 
-TEST(Startup, AFailureWhileTheWindowIsCreatedIsShownAndNoWindowStays)
+// Starts an application whose main window fails with Thrown while it is created:
+// the box it showed; afterwards no window may stay and the form variable is null.
+template <class Thrown>
+std::optional<SeenBox> StartWithAFailingWindow(TApplication& application)
 {
     NoLibrary none;
-    TApplication application;
-    TFailingForm<CannotCreate>* form = nullptr;
+    TFailingForm<Thrown>* form = nullptr;
     BoxWatcher watcher;
     EXPECT_EQ(StartApplication(application, form), 0);
-    const auto box = watcher.Seen();
+    EXPECT_EQ(form, nullptr);
+    EXPECT_EQ(CountOwnWindows(L"TIDEForm"), 0);
+    DropQuitRequest();
+    return watcher.Seen();
+}
+
+TEST(Startup, AFailureWhileTheWindowIsCreatedIsShownAndNoWindowStays)
+{
+    TApplication application;
+    const auto box = StartWithAFailingWindow<CannotCreate>(application);
     ASSERT_TRUE(box.has_value());
     // The innermost message, with its full stop.
     EXPECT_EQ(box->text, L"No room for it.");
     EXPECT_EQ(box->caption, application.Title);
-    EXPECT_EQ(form, nullptr);
-    EXPECT_EQ(CountOwnWindows(L"TIDEForm"), 0);
-    DropQuitRequest();
 }
 
 TEST(Startup, AForeignExceptionGivesABoxThatSaysSomething)
 {
-    NoLibrary none;
     TApplication application;
-    TFailingForm<int>* form = nullptr;
-    BoxWatcher watcher;
-    EXPECT_EQ(StartApplication(application, form), 0);
-    const auto box = watcher.Seen();
+    const auto box = StartWithAFailingWindow<int>(application);
     ASSERT_TRUE(box.has_value());
     EXPECT_EQ(box->text, L"An exception of an unknown kind was raised.");
-    EXPECT_EQ(CountOwnWindows(L"TIDEForm"), 0);
-    DropQuitRequest();
 }
 
 TEST(Startup, InitializeMakesTheThreadASingleThreadedApartment)

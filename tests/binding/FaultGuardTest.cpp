@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <iterator>
 #include <thread>
 #include <vector>
 
@@ -51,38 +52,34 @@ void* ThreadGuardState()
 
 // What the guard must also give back after a fault: the caller's registers.
 // Calls call() with markers in every register the calling convention
-// preserves (ebx, esi, edi, ebp) and returns a bit for each one that changed.
-extern "C" unsigned qav_test_changed_registers(void (*call)());
+// preserves and writes what they hold afterwards to after[]: ebx, ebp, esi, edi.
+constexpr uintptr_t RegisterMarkers[] = {0x101, 0x102, 0x103, 0x104};
+extern "C" void qav_test_registers_after(void (*call)(), uintptr_t* after);
 asm(R"(
     .text
-    .globl _qav_test_changed_registers
-_qav_test_changed_registers:
+    .globl _qav_test_registers_after
+_qav_test_registers_after:
     pushl %ebp
     movl %esp, %ebp
     pushl %ebx
     pushl %esi
     pushl %edi
-    movl 8(%ebp), %eax
+    pushl 12(%ebp)
     pushl %ebp
+    movl 8(%ebp), %eax
     movl $0x101, %ebx
     movl $0x102, %ebp
-    movl $0x103, %edi
-    movl $0x104, %esi
+    movl $0x103, %esi
+    movl $0x104, %edi
     call *%eax
-    xorl %eax, %eax
-    cmpl $0x101, %ebx
-    je 1f
-    orl $0x1, %eax
-1:  cmpl $0x102, %ebp
-    je 1f
-    orl $0x2, %eax
-1:  cmpl $0x103, %edi
-    je 1f
-    orl $0x4, %eax
-1:  cmpl $0x104, %esi
-    je 1f
-    orl $0x8, %eax
-1:  popl %ebp
+    movl %ebp, %eax
+    popl %ebp
+    movl -16(%ebp), %ecx
+    movl %ebx, 0(%ecx)
+    movl %eax, 4(%ecx)
+    movl %esi, 8(%ecx)
+    movl %edi, 12(%ecx)
+    leal -12(%ebp), %esp
     popl %edi
     popl %esi
     popl %ebx
@@ -113,15 +110,17 @@ void FaultInsideTheGuard()
 #else
 // x64 registers nothing per thread. What the guard must give back after a fault
 // is the caller's registers: calls call() with markers in every register the
-// calling convention preserves (rbx, rbp, rdi, rsi, r12-r15, xmm6-xmm15) and
-// returns a bit for each one that changed.
-extern "C" unsigned qav_test_changed_registers(void (*call)());
+// calling convention preserves and writes what they hold afterwards to after[]:
+// rbx, rbp, rdi, rsi, r12-r15, then the low halves of xmm6-xmm15.
+constexpr uintptr_t RegisterMarkers[] = {0x101, 0x102, 0x103, 0x104, 0x105, 0x106, 0x107, 0x108, 0x109,
+                                         0x10A, 0x10B, 0x10C, 0x10D, 0x10E, 0x10F, 0x110, 0x111, 0x112};
+extern "C" void qav_test_registers_after(void (*call)(), uintptr_t* after);
 asm(R"(
     .text
-    .globl qav_test_changed_registers
-    .def qav_test_changed_registers; .scl 2; .type 32; .endef
-    .seh_proc qav_test_changed_registers
-qav_test_changed_registers:
+    .globl qav_test_registers_after
+    .def qav_test_registers_after; .scl 2; .type 32; .endef
+    .seh_proc qav_test_registers_after
+qav_test_registers_after:
     pushq %rbp
     .seh_pushreg %rbp
     pushq %rbx
@@ -161,91 +160,56 @@ qav_test_changed_registers:
     movaps %xmm15, 176(%rsp)
     .seh_savexmm %xmm15, 176
     .seh_endprologue
-    movq $0x101, %rbx
-    movq $0x102, %rbp
-    movq $0x103, %rdi
-    movq $0x104, %rsi
-    movq $0x105, %r12
-    movq $0x106, %r13
-    movq $0x107, %r14
-    movq $0x108, %r15
-    movq %rbx, %xmm6
-    movq %rbp, %xmm7
-    movq %rdi, %xmm8
-    movq %rsi, %xmm9
-    movq %r12, %xmm10
-    movq %r13, %xmm11
-    movq %r14, %xmm12
-    movq %r15, %xmm13
-    movq %rbx, %xmm14
-    movq %rbp, %xmm15
+    movq %rdx, 192(%rsp)
+    movl $0x101, %ebx
+    movl $0x102, %ebp
+    movl $0x103, %edi
+    movl $0x104, %esi
+    movl $0x105, %r12d
+    movl $0x106, %r13d
+    movl $0x107, %r14d
+    movl $0x108, %r15d
+    movl $0x109, %eax
+    movq %rax, %xmm6
+    movl $0x10A, %eax
+    movq %rax, %xmm7
+    movl $0x10B, %eax
+    movq %rax, %xmm8
+    movl $0x10C, %eax
+    movq %rax, %xmm9
+    movl $0x10D, %eax
+    movq %rax, %xmm10
+    movl $0x10E, %eax
+    movq %rax, %xmm11
+    movl $0x10F, %eax
+    movq %rax, %xmm12
+    movl $0x110, %eax
+    movq %rax, %xmm13
+    movl $0x111, %eax
+    movq %rax, %xmm14
+    movl $0x112, %eax
+    movq %rax, %xmm15
     callq *%rcx
-    xorl %eax, %eax
-    cmpq $0x101, %rbx
-    je 1f
-    orl $0x1, %eax
-1:  cmpq $0x102, %rbp
-    je 1f
-    orl $0x2, %eax
-1:  cmpq $0x103, %rdi
-    je 1f
-    orl $0x4, %eax
-1:  cmpq $0x104, %rsi
-    je 1f
-    orl $0x8, %eax
-1:  cmpq $0x105, %r12
-    je 1f
-    orl $0x10, %eax
-1:  cmpq $0x106, %r13
-    je 1f
-    orl $0x20, %eax
-1:  cmpq $0x107, %r14
-    je 1f
-    orl $0x40, %eax
-1:  cmpq $0x108, %r15
-    je 1f
-    orl $0x80, %eax
-1:  movq %xmm6, %rdx
-    cmpq $0x101, %rdx
-    je 1f
-    orl $0x100, %eax
-1:  movq %xmm7, %rdx
-    cmpq $0x102, %rdx
-    je 1f
-    orl $0x200, %eax
-1:  movq %xmm8, %rdx
-    cmpq $0x103, %rdx
-    je 1f
-    orl $0x400, %eax
-1:  movq %xmm9, %rdx
-    cmpq $0x104, %rdx
-    je 1f
-    orl $0x800, %eax
-1:  movq %xmm10, %rdx
-    cmpq $0x105, %rdx
-    je 1f
-    orl $0x1000, %eax
-1:  movq %xmm11, %rdx
-    cmpq $0x106, %rdx
-    je 1f
-    orl $0x2000, %eax
-1:  movq %xmm12, %rdx
-    cmpq $0x107, %rdx
-    je 1f
-    orl $0x4000, %eax
-1:  movq %xmm13, %rdx
-    cmpq $0x108, %rdx
-    je 1f
-    orl $0x8000, %eax
-1:  movq %xmm14, %rdx
-    cmpq $0x101, %rdx
-    je 1f
-    orl $0x10000, %eax
-1:  movq %xmm15, %rdx
-    cmpq $0x102, %rdx
-    je 1f
-    orl $0x20000, %eax
-1:  movaps 32(%rsp), %xmm6
+    movq 192(%rsp), %rax
+    movq %rbx, 0(%rax)
+    movq %rbp, 8(%rax)
+    movq %rdi, 16(%rax)
+    movq %rsi, 24(%rax)
+    movq %r12, 32(%rax)
+    movq %r13, 40(%rax)
+    movq %r14, 48(%rax)
+    movq %r15, 56(%rax)
+    movq %xmm6, 64(%rax)
+    movq %xmm7, 72(%rax)
+    movq %xmm8, 80(%rax)
+    movq %xmm9, 88(%rax)
+    movq %xmm10, 96(%rax)
+    movq %xmm11, 104(%rax)
+    movq %xmm12, 112(%rax)
+    movq %xmm13, 120(%rax)
+    movq %xmm14, 128(%rax)
+    movq %xmm15, 136(%rax)
+    movaps 32(%rsp), %xmm6
     movaps 48(%rsp), %xmm7
     movaps 64(%rsp), %xmm8
     movaps 80(%rsp), %xmm9
@@ -389,7 +353,11 @@ TEST(FaultGuard, ReportsTheAccessedAddressAndKind)
 
 TEST(FaultGuard, GivesTheCallerItsRegistersBackAfterAFault)
 {
-    EXPECT_EQ(qav_test_changed_registers(FaultInsideTheGuard), 0u);
+    constexpr size_t count = std::size(RegisterMarkers);
+    uintptr_t after[count] = {};
+    qav_test_registers_after(FaultInsideTheGuard, after);
+    for (size_t i = 0; i < count; ++i)
+        EXPECT_EQ(after[i], RegisterMarkers[i]) << "register " << i;
 }
 
 } // namespace
