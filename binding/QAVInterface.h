@@ -16,6 +16,20 @@
  *   FreeQAVInterface(slot) gives the interface back; nonzero means success.
  *                          It may clear the slot.
  *
+ * and may export a third, optional one:
+ *
+ *   StopQAVInterface(slot) asks the call now running on the interface in *slot
+ *                          to stop. The workbench calls it from a thread of its
+ *                          own when the user presses Stop in the window it shows
+ *                          for a call that runs longer than a second. It must do
+ *                          nothing but set a flag that the running call polls,
+ *                          then return at once: nonzero when it took note. The
+ *                          call then returns by itself, with a text of the
+ *                          library's own saying it was stopped. A library
+ *                          without it is stopped by force, which may leave its
+ *                          state unreliable. It may be called while nothing runs,
+ *                          and must then do no harm.
+ *
  * On x86 stdcall decorates the names (GetQAVInterface@4, or _GetQAVInterface@4
  * with Microsoft's compiler), so export them through a module-definition file
  * given to the linker:
@@ -24,6 +38,7 @@
  *   EXPORTS
  *       GetQAVInterface = GetQAVInterface@4      (MinGW; _GetQAVInterface@4 with MSVC)
  *       FreeQAVInterface = FreeQAVInterface@4
+ *       StopQAVInterface = StopQAVInterface@4    (only if the library has it)
  *
  * or, with MinGW, link with -Wl,--kill-at. On x64 the names are not decorated;
  * a .def file that simply lists them does no harm.
@@ -115,14 +130,17 @@ enum QAV_POSITION {
 
 typedef int32_t(QAV_CALL* QAV_GET_INTERFACE_FN)(QAV_INTERFACE** slot);
 typedef int32_t(QAV_CALL* QAV_FREE_INTERFACE_FN)(QAV_INTERFACE** slot);
+typedef int32_t(QAV_CALL* QAV_STOP_INTERFACE_FN)(QAV_INTERFACE** slot);
 
 #define QAV_GET_INTERFACE_NAME "GetQAVInterface"
 #define QAV_FREE_INTERFACE_NAME "FreeQAVInterface"
+#define QAV_STOP_INTERFACE_NAME "StopQAVInterface" /* optional */
 #define QAV_LIBRARY_NAME L"QAV.dll"
 
 #if defined(_WIN32) && defined(QAV_BUILDING_LIBRARY)
 __declspec(dllexport) int32_t QAV_CALL GetQAVInterface(QAV_INTERFACE** slot);
 __declspec(dllexport) int32_t QAV_CALL FreeQAVInterface(QAV_INTERFACE** slot);
+__declspec(dllexport) int32_t QAV_CALL StopQAVInterface(QAV_INTERFACE** slot);
 #endif
 
 #ifdef __cplusplus
