@@ -1,6 +1,8 @@
 #include "app/Main.h"
 
+#include "app/CallWatcher.h"
 #include "binding/Binding.h"
+#include "binding/CallWatch.h"
 
 #include <memory>
 
@@ -28,10 +30,15 @@ TIDEForm::TIDEForm(TApplication* Owner)
 {
     Run->OnClick = [this](TObject* sender) { RunClick(sender); };
     OnClose = [this](TObject* sender, TCloseAction& action) { FormClose(sender, action); };
+    watcher_ = std::make_unique<CallWatcher>(Handle());
     BindInterpreter(Log->Lines());
 }
 
+TIDEForm::~TIDEForm() = default;
+
 void TIDEForm::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/)
 {
+    // What the user typed, for the watch: saved if the release hangs and they quit.
+    WatchProgram(std::make_shared<const UnicodeString>(Text->Text()));
     ReleaseInterpreter(Log->Lines());
 }

@@ -5,7 +5,10 @@
 #include "framework/Controls.h"
 #include "framework/Form.h"
 
+#include <memory>
+
 class TApplication;
+class CallWatcher;
 
 // The class, its controls (named by their role: Text is the program editor, Run
 // the button) and its handlers keep the names the program has always used.
@@ -14,7 +17,7 @@ public:
     // Builds the window and its controls, then binds the interpreter library,
     // which writes one line into Log.
     explicit TIDEForm(TApplication* Owner);
-    ~TIDEForm() override = default;
+    ~TIDEForm() override;
 
     TMemo* Text;
     TButton* Run;
@@ -26,6 +29,10 @@ public:
     void RunClick(TObject* Sender);
     // Gives the interpreter back and unloads it, while the window still exists.
     void FormClose(TObject* Sender, TCloseAction& Action);
+
+private:
+    // Watches every library call from start-up to close, on a thread of its own.
+    std::unique_ptr<CallWatcher> watcher_;
 };
 
 // The main window, set by the application's CreateForm before the window's

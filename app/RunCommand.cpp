@@ -1,5 +1,6 @@
 #include "app/Main.h"
 #include "binding/Binding.h"
+#include "binding/CallWatch.h"
 #include "binding/InterpreterCalls.h"
 #include "framework/CaughtException.h"
 #include "util/Myfunc.h"
@@ -11,15 +12,15 @@ namespace {
 const UnicodeString NotBoundMessage = L"Run: no interpreter is bound, so nothing was run.";
 
 struct StackSection {
-    TextOperation operation;
+    const TextOperation& operation;
     const wchar_t* header;
 };
 
 constexpr StackSection StackSections[] = {
-    {&QAV_VTABLE::GetVarStack, L"Var stack:"},
-    {&QAV_VTABLE::GetParamStack, L"Param stack:"},
-    {&QAV_VTABLE::GetObjectStack, L"Object stack:"},
-    {&QAV_VTABLE::GetFunctionStack, L"Function stack:"},
+    {GetVarStackOperation, L"Var stack:"},
+    {GetParamStackOperation, L"Param stack:"},
+    {GetObjectStackOperation, L"Object stack:"},
+    {GetFunctionStackOperation, L"Function stack:"},
 };
 
 } // namespace
@@ -34,12 +35,15 @@ void TIDEForm::RunClick(TObject* /*Sender*/)
             Log->Lines().Add(NotBoundMessage);
             return;
         }
-        Result->SetText(CallExecute(intf, Text->Text()));
+        // Shared with the call watch: the text saved if the user quits during a call.
+        const auto program = std::make_shared<const UnicodeString>(Text->Text());
+        WatchProgram(program);
+        Result->SetText(CallExecute(intf, *program));
         Log->Lines().Clear();
         Stacks->Lines().Clear();
 
         lines = std::make_unique<TStringList>();
-        StrToList(*lines, CallText(intf, &QAV_VTABLE::GetLog), DefaultDelimiterMarker);
+        StrToList(*lines, CallText(intf, GetLogOperation), DefaultDelimiterMarker);
         Log->Lines().AddStrings(*lines);
         lines->Clear();
 

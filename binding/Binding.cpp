@@ -1,6 +1,7 @@
 #include "binding/Binding.h"
 
 #include "binding/BindingMessages.h"
+#include "binding/CallWatch.h"
 #include "binding/InterpreterCalls.h"
 #include "binding/InterpreterFault.h"
 #include "framework/win32/ProcAddress.h"
@@ -34,6 +35,10 @@ void BindInterpreter(TStrings& log)
     }
     GetInterfaceFunc = ProcAddress<QAV_GET_INTERFACE_FN>(InterpreterLibrary, QAV_GET_INTERFACE_NAME);
     FreeInterfaceFunc = ProcAddress<QAV_FREE_INTERFACE_FN>(InterpreterLibrary, QAV_FREE_INTERFACE_NAME);
+    if (CallWatch* watch = CallWatch::Active())
+        watch->SetLibrary(InterpreterLibrary,
+                          ProcAddress<QAV_STOP_INTERFACE_FN>(InterpreterLibrary, QAV_STOP_INTERFACE_NAME),
+                          &InterpreterInterface);
     InterpreterState = BindingState::NoEntryPoints;
     if (!GetInterfaceFunc) {
         log.Add(NoGetInterfaceMessage);
@@ -45,16 +50,19 @@ void BindInterpreter(TStrings& log)
     }
     InterpreterState = BindingState::NoInterface;
     try {
-        const int32_t acquired = CallInterpreter([] { return GetInterfaceFunc(&InterpreterInterface); });
+        const int32_t acquired =
+            CallInterpreter(L"GetQAVInterface", [] { return GetInterfaceFunc(&InterpreterInterface); });
         // A success that left the slot empty gives nothing to call: a failure too.
         if (!acquired || !InterpreterInterface) {
             log.Add(NoInterfaceMessage);
             return;
         }
         InterpreterState = BindingState::Bound;
-        log.Add(VersionPrefix + CallText(InterpreterInterface, &QAV_VTABLE::GetVersion));
+        log.Add(VersionPrefix + CallText(InterpreterInterface, GetVersionOperation));
     } catch (const HardwareFault& fault) {
         log.Add(fault.Message());
+    } catch (const InterpreterStopped& stopped) {
+        log.Add(stopped.Message());
     }
 }
 
@@ -70,12 +78,16 @@ void ReleaseInterpreter(TStrings& log)
     InterpreterState = BindingState::Released;
     if (InterpreterInterface && FreeInterfaceFunc) {
         try {
-            if (!CallInterpreter([] { return FreeInterfaceFunc(&InterpreterInterface); }))
+            if (!CallInterpreter(L"FreeQAVInterface", [] { return FreeInterfaceFunc(&InterpreterInterface); }))
                 log.Add(FreeFailedMessage);
         } catch (const HardwareFault& fault) {
             log.Add(fault.Message());
+        } catch (const InterpreterStopped& stopped) {
+            log.Add(stopped.Message());
         }
     }
+    if (CallWatch* watch = CallWatch::Active())
+        watch->ForgetLibrary();
     heldLibrary.Reset();
 }
 

@@ -9,6 +9,15 @@
 //   system's table-based dispatch reaches it like any frame's handler. It saves
 //   every register the caller relies on and puts them back after a fault.
 //
+// The handler unwinds to the guard's frame as a compiler's __except does (x86
+// RtlUnwind, x64 RtlUnwindEx) and never tells the system to go on, so an
+// exception flagged non-continuable (a C++ throw of Microsoft's compiler,
+// 0xE06D7363) is caught like a fault.
+//
+// Another thread may stop a guarded call (StopGuardedCall): with the calling
+// thread suspended inside the call, it sends it down the same resume path, and
+// the guard throws GuardedCallStopped.
+//
 // Limits, on both:
 // - Frames between the guard and the fault are abandoned, not unwound: keep the
 //   guarded body to the foreign call itself, with no objects that need
@@ -26,23 +35,57 @@
 #pragma once
 
 #include "framework/HardwareFault.h"
+#include "framework/Win.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <type_traits>
+
+// Thrown by the guard when another thread stopped the call (StopGuardedCall).
+struct GuardedCallStopped {};
 
 namespace fault_guard_detail {
 
 // What the handler saw, kept until the guard throws it.
 struct FaultRecord {
+    uintptr_t frame;         // written by the call routine before the call: where its resume path takes up
     uint32_t code;
     uintptr_t address;
     uintptr_t accessKind;    // for an access violation: 0 read, 1 write, 8 execute
     uintptr_t accessAddress; // for an access violation: the address touched
+    bool stopped;            // set by StopGuardedCall
 };
 
-// Runs body(context); throws HardwareFault if a fault leaves it.
-void Run(void (*body)(void*) noexcept, void* context);
+} // namespace fault_guard_detail
+
+// Told on the calling thread when a guarded call begins and when it has ended,
+// however it ended. The record lives as long as the call; its frame is written
+// once the call routine has set up its frame, before the body runs.
+class GuardedCallHooks {
+public:
+    virtual void Entering(fault_guard_detail::FaultRecord& record) noexcept = 0;
+    virtual void Left() noexcept = 0;
+
+protected:
+    ~GuardedCallHooks() = default;
+};
+
+// For a thread other than the caller: sends the caller, suspended (SuspendThread)
+// and with its context read (GetThreadContext with CONTEXT_CONTROL and
+// CONTEXT_INTEGER), down the resume path of the guarded call of record, as after
+// a fault. Write the context back with SetThreadContext before resuming it.
+// Only safe where the thread runs code that holds no lock of the system: the
+// frames between the guard and that point are abandoned.
+void StopGuardedCall(CONTEXT& context, fault_guard_detail::FaultRecord& record) noexcept;
+
+// The instruction pointer of a thread's context.
+uintptr_t InstructionPointer(const CONTEXT& context) noexcept;
+
+namespace fault_guard_detail {
+
+// Runs body(context); throws HardwareFault if a fault leaves it, GuardedCallStopped if it was stopped.
+void Run(void (*body)(void*) noexcept, void* context, GuardedCallHooks* hooks);
 
 // After a fault: makes the thread's stack usable again if it overflowed, then
 // throws the fault as HardwareFault.
@@ -61,7 +104,7 @@ constexpr bool IsInformational(uint32_t code)
 } // namespace fault_guard_detail
 
 template <class Body>
-auto CallGuarded(Body&& body) -> decltype(body())
+auto CallGuarded(Body&& body, GuardedCallHooks* hooks = nullptr) -> decltype(body())
 {
     using Result = decltype(body());
     using Stored = std::conditional_t<std::is_void_v<Result>, int, Result>;
@@ -83,7 +126,7 @@ auto CallGuarded(Body&& body) -> decltype(body())
                 c->error = std::current_exception();
             }
         },
-        &context);
+        &context, hooks);
     if (context.error)
         std::rethrow_exception(context.error);
     if constexpr (!std::is_void_v<Result>)

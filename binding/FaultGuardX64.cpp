@@ -1,8 +1,11 @@
 // The guard on x64: exceptions are dispatched by the unwind data of the frames
 // they pass, so the call goes through a routine whose unwind data names our
 // handler. The handler sees only what the frames below it (the foreign code)
-// left unhandled; on a fault it resumes that routine's frame, which puts back
-// every register the caller relies on and reports the fault.
+// left unhandled; on a fault it unwinds to that routine's frame (RtlUnwindEx),
+// as a compiler's __except does, and the routine puts back every register the
+// caller relies on and reports the fault. The handler never answers
+// "continue": an exception flagged non-continuable (a C++ throw) would then
+// come back as another one.
 #include "binding/FaultGuard.h"
 
 #include "framework/Win.h"
@@ -17,17 +20,20 @@ constexpr DWORD GccUnwind = 0x21474343u;
 
 // Where the routine keeps the record's address, from its frame (the establisher frame).
 constexpr uintptr_t RecordSlot = 192;
+static_assert(offsetof(FaultRecord, frame) == 0, "the call routine writes the frame at the record's start");
 
 } // namespace
 
 extern "C" {
 
 // body(context) with our handler in front; returns 0, or 1 after a fault, which
-// the handler has written to *record.
+// the handler has written to *record. Before the call it writes its frame, where
+// the resume path takes up, to record->frame.
 int qav_guard_call(void (*body)(void*) noexcept, void* context, FaultRecord* record);
 void qav_guard_resume();
 
-EXCEPTION_DISPOSITION qav_guard_handler(EXCEPTION_RECORD* exception, void* frame, CONTEXT* context, void*);
+EXCEPTION_DISPOSITION qav_guard_handler(EXCEPTION_RECORD* exception, void* frame, CONTEXT* context,
+                                        DISPATCHER_CONTEXT* dispatch);
 
 // Saves rbx, rbp, rdi, rsi, r12-r15, xmm6-xmm15, MXCSR and the x87 control word,
 // all of which the foreign code may leave changed when it faults. The frame, from
@@ -82,6 +88,7 @@ qav_guard_call:
     .seh_savexmm %xmm15, 176
     .seh_endprologue
     movq %r8, 192(%rsp)
+    movq %rsp, (%r8)
     stmxcsr 200(%rsp)
     fnstcw 204(%rsp)
     movq %rcx, %rax
@@ -115,7 +122,8 @@ qav_guard_resume:
     .seh_endproc
 )");
 
-EXCEPTION_DISPOSITION qav_guard_handler(EXCEPTION_RECORD* exception, void* frame, CONTEXT* context, void*)
+EXCEPTION_DISPOSITION qav_guard_handler(EXCEPTION_RECORD* exception, void* frame, CONTEXT*,
+                                        DISPATCHER_CONTEXT* dispatch)
 {
     if (exception->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND))
         return ExceptionContinueSearch;
@@ -131,14 +139,27 @@ EXCEPTION_DISPOSITION qav_guard_handler(EXCEPTION_RECORD* exception, void* frame
         record->accessKind = exception->ExceptionInformation[0];
         record->accessAddress = exception->ExceptionInformation[1];
     }
-    // Back into the routine's own frame, past the call, reporting the fault.
-    context->Rsp = establisher;
-    context->Rip = reinterpret_cast<DWORD64>(&qav_guard_resume);
-    context->Rax = 1;
-    return ExceptionContinueExecution;
+    // Unwinds the frames below ours, running their handlers, and continues past
+    // the call in the routine's own frame with 1 in rax: it does not return.
+    RtlUnwindEx(frame, reinterpret_cast<void*>(&qav_guard_resume), exception, reinterpret_cast<void*>(1),
+                dispatch->ContextRecord, dispatch->HistoryTable);
+    return ExceptionContinueSearch;
 }
 
 } // extern "C"
+
+void StopGuardedCall(CONTEXT& context, FaultRecord& record) noexcept
+{
+    record.stopped = true;
+    context.Rsp = record.frame;
+    context.Rip = reinterpret_cast<DWORD64>(&qav_guard_resume);
+    context.Rax = 1;
+}
+
+uintptr_t InstructionPointer(const CONTEXT& context) noexcept
+{
+    return context.Rip;
+}
 
 namespace fault_guard_detail {
 
@@ -178,12 +199,20 @@ void RestoreStackGuard()
     VirtualProtect(reinterpret_cast<void*>(guard), page, PAGE_READWRITE | PAGE_GUARD, &previous);
 }
 
-void Run(void (*body)(void*) noexcept, void* context)
+void Run(void (*body)(void*) noexcept, void* context, GuardedCallHooks* hooks)
 {
     RestoreStackGuard();
     FaultRecord record{};
-    if (qav_guard_call(body, context, &record) != 0)
-        Raise(record);
+    if (hooks)
+        hooks->Entering(record);
+    const int faulted = qav_guard_call(body, context, &record);
+    if (hooks)
+        hooks->Left();
+    if (faulted == 0)
+        return;
+    if (record.stopped)
+        throw GuardedCallStopped{};
+    Raise(record);
 }
 
 } // namespace fault_guard_detail

@@ -1,7 +1,10 @@
 // The guard on 32-bit x86: a small call routine links a structured exception
 // record of its own into the fs:0 chain in front of the call. On a fault the
-// handler resumes that routine's frame, which unlinks the record, puts back
-// every register the caller relies on and reports the fault.
+// handler unwinds the chain to that record and jumps back into the routine's
+// frame, as a compiler's __except does; the routine unlinks the record, puts
+// back every register the caller relies on and reports the fault. The handler
+// never answers "continue": an exception flagged non-continuable (a C++ throw)
+// would then come back as another one.
 #include "binding/FaultGuard.h"
 
 #include "framework/Win.h"
@@ -17,15 +20,19 @@ using fault_guard_detail::FaultRecord;
 // -28 the handler, -32 the next record: the registration record starts at -32.
 constexpr uintptr_t RecordToFrame = 32;
 constexpr uintptr_t FaultRecordSlot = 8; // from the registration record
+static_assert(offsetof(FaultRecord, frame) == 0, "the call routine writes the frame at the record's start");
 
 } // namespace
 
 extern "C" {
 
 // body(context) with our record in front; returns 0, or 1 after a fault, which
-// the handler has written to *record.
+// the handler has written to *record. Before the call it writes the record's
+// address, where the resume path takes up, to record->frame.
 int qav_guard_call(void (*body)(void*) noexcept, void* context, FaultRecord* record);
 void qav_guard_resume();
+// Continues at qav_guard_resume in the frame of the routine whose record is at registration, reporting a fault.
+[[noreturn]] void qav_guard_jump(uintptr_t registration);
 
 EXCEPTION_DISPOSITION __cdecl qav_guard_handler(EXCEPTION_RECORD* exception, void* frame, CONTEXT* context, void*);
 
@@ -47,6 +54,8 @@ _qav_guard_call:
     pushl $_qav_guard_handler
     pushl %fs:0
     movl %esp, %fs:0
+    movl 16(%ebp), %eax
+    movl %esp, (%eax)
     pushl 12(%ebp)
     call *8(%ebp)
     addl $4, %esp
@@ -63,9 +72,18 @@ _qav_guard_resume:
     popl %ebx
     popl %ebp
     ret
+
+    .globl _qav_guard_jump
+    .def _qav_guard_jump; .scl 2; .type 32; .endef
+_qav_guard_jump:
+    movl 4(%esp), %eax
+    movl %eax, %esp
+    leal 32(%eax), %ebp
+    movl $1, %eax
+    jmp _qav_guard_resume
 )");
 
-EXCEPTION_DISPOSITION __cdecl qav_guard_handler(EXCEPTION_RECORD* exception, void* frame, CONTEXT* context, void*)
+EXCEPTION_DISPOSITION __cdecl qav_guard_handler(EXCEPTION_RECORD* exception, void* frame, CONTEXT*, void*)
 {
     if (exception->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND))
         return ExceptionContinueSearch;
@@ -80,17 +98,28 @@ EXCEPTION_DISPOSITION __cdecl qav_guard_handler(EXCEPTION_RECORD* exception, voi
         record->accessKind = exception->ExceptionInformation[0];
         record->accessAddress = exception->ExceptionInformation[1];
     }
-    // Remove every record linked in after ours, running their unwind handlers.
+    // Remove every record linked in after ours, running their unwind handlers,
+    // then back into the routine's own frame, past the call, with our record on
+    // top of the stack. The dispatcher's frames below it are abandoned.
     RtlUnwind(frame, nullptr, exception, nullptr);
-    // Back into the routine's own frame, past the call, with our record on top of the stack.
-    context->Esp = static_cast<DWORD>(registration);
-    context->Ebp = static_cast<DWORD>(registration + RecordToFrame);
-    context->Eip = static_cast<DWORD>(reinterpret_cast<uintptr_t>(&qav_guard_resume));
-    context->Eax = 1;
-    return ExceptionContinueExecution;
+    qav_guard_jump(registration);
 }
 
 } // extern "C"
+
+void StopGuardedCall(CONTEXT& context, FaultRecord& record) noexcept
+{
+    record.stopped = true;
+    context.Esp = static_cast<DWORD>(record.frame);
+    context.Ebp = static_cast<DWORD>(record.frame + RecordToFrame);
+    context.Eip = static_cast<DWORD>(reinterpret_cast<uintptr_t>(&qav_guard_resume));
+    context.Eax = 1;
+}
+
+uintptr_t InstructionPointer(const CONTEXT& context) noexcept
+{
+    return context.Eip;
+}
 
 namespace fault_guard_detail {
 
@@ -99,11 +128,19 @@ void RestoreStackGuard()
     _resetstkoflw();
 }
 
-void Run(void (*body)(void*) noexcept, void* context)
+void Run(void (*body)(void*) noexcept, void* context, GuardedCallHooks* hooks)
 {
     FaultRecord record{};
-    if (qav_guard_call(body, context, &record) != 0)
-        Raise(record);
+    if (hooks)
+        hooks->Entering(record);
+    const int faulted = qav_guard_call(body, context, &record);
+    if (hooks)
+        hooks->Left();
+    if (faulted == 0)
+        return;
+    if (record.stopped)
+        throw GuardedCallStopped{};
+    Raise(record);
 }
 
 } // namespace fault_guard_detail

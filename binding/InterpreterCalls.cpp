@@ -2,6 +2,7 @@
 
 #include "binding/InterpreterFault.h"
 
+#include <cstdio>
 #include <cwchar>
 
 namespace {
@@ -24,13 +25,23 @@ UnicodeString Copy(const ForeignText& t)
 
 } // namespace
 
-UnicodeString CallText(QAV_INTERFACE* intf, TextOperation operation)
+UnicodeString CallText(QAV_INTERFACE* intf, const TextOperation& operation)
 {
-    return Copy(CallInterpreter([&] { return Measure((intf->Table->*operation)(intf)); }));
+    return Copy(CallInterpreter(operation.name, [&] { return Measure((intf->Table->*operation.member)(intf)); }));
 }
 
 UnicodeString CallExecute(QAV_INTERFACE* intf, const UnicodeString& program)
 {
     static const QAV_CHAR empty[1] = {0};
-    return Copy(CallInterpreter([&] { return Measure(intf->Table->Execute(intf, program.c_str(), empty, 1)); }));
+    return Copy(
+        CallInterpreter(L"Execute", [&] { return Measure(intf->Table->Execute(intf, program.c_str(), empty, 1)); }));
+}
+
+InterpreterStopped::InterpreterStopped(const wchar_t* operation, double seconds)
+    : Exception([&] {
+          wchar_t text[96];
+          std::swprintf(text, 96, L"%ls stopped after %.1f s.", operation, seconds);
+          return UnicodeString(text);
+      }())
+{
 }

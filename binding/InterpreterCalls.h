@@ -1,14 +1,25 @@
 // Calls into the interpreter's operation table, guarded against faults in the
-// library. Every returned text is copied at once; a null result reads as empty.
+// library and watched (CallWatch). Every returned text is copied at once; a
+// null result reads as empty.
 #pragma once
 
 #include "binding/QAVInterface.h"
 #include "framework/UnicodeString.h"
 
-// A text-returning operation of the table, named by its member.
-using TextOperation = QAV_TEXT_FN QAV_VTABLE::*;
+// A text-returning operation of the table: its member and its name.
+struct TextOperation {
+    QAV_TEXT_FN QAV_VTABLE::*member;
+    const wchar_t* name;
+};
 
-UnicodeString CallText(QAV_INTERFACE* intf, TextOperation operation);
+inline constexpr TextOperation GetVersionOperation{&QAV_VTABLE::GetVersion, L"GetVersion"};
+inline constexpr TextOperation GetLogOperation{&QAV_VTABLE::GetLog, L"GetLog"};
+inline constexpr TextOperation GetVarStackOperation{&QAV_VTABLE::GetVarStack, L"GetVarStack"};
+inline constexpr TextOperation GetParamStackOperation{&QAV_VTABLE::GetParamStack, L"GetParamStack"};
+inline constexpr TextOperation GetObjectStackOperation{&QAV_VTABLE::GetObjectStack, L"GetObjectStack"};
+inline constexpr TextOperation GetFunctionStackOperation{&QAV_VTABLE::GetFunctionStack, L"GetFunctionStack"};
+
+UnicodeString CallText(QAV_INTERFACE* intf, const TextOperation& operation);
 
 // Execute with the program text, an empty text and the integer 1.
 UnicodeString CallExecute(QAV_INTERFACE* intf, const UnicodeString& program);

@@ -1,8 +1,10 @@
-// A hardware fault inside the interpreter library, and the guarded call that
-// reports one as such.
+// A hardware fault inside the interpreter library, a call stopped by the user,
+// and the guarded, watched call that reports them as such.
 #pragma once
 
+#include "binding/CallWatch.h"
 #include "binding/FaultGuard.h"
+#include "framework/Exception.h"
 #include "framework/HardwareFault.h"
 
 class InterpreterFault : public HardwareFault {
@@ -16,13 +18,23 @@ public:
     }
 };
 
-// Calls into the library under the fault guard; a fault leaves as InterpreterFault.
+// A library call that the user stopped: "Execute stopped after 3.2 s."
+class InterpreterStopped : public Exception {
+public:
+    InterpreterStopped(const wchar_t* operation, double seconds);
+};
+
+// Calls into the library under the fault guard, watched by the active call
+// watch; a fault leaves as InterpreterFault, a stop as InterpreterStopped.
 template <class Body>
-auto CallInterpreter(Body&& body) -> decltype(body())
+auto CallInterpreter(const wchar_t* operation, Body&& body) -> decltype(body())
 {
+    WatchedCall watched(operation);
     try {
-        return CallGuarded(body);
+        return CallGuarded(body, watched.Hooks());
     } catch (const HardwareFault& fault) {
         throw InterpreterFault(fault);
+    } catch (const GuardedCallStopped&) {
+        throw InterpreterStopped(operation, watched.Seconds());
     }
 }

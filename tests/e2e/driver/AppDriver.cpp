@@ -121,8 +121,9 @@ AppProcess AppProcess::Start(const std::filesystem::path& folder, const LaunchOp
     }
     PROCESS_INFORMATION info{};
     const auto startedAt = Clock::now();
+    const std::wstring directory = options.currentDirectory.empty() ? folder.wstring() : options.currentDirectory;
     if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.c_str(), &startup, &info))
+                        directory.c_str(), &startup, &info))
         Fail("cannot start " + exe.string());
     const UniqueHandle<HANDLE, CloseHandle> thread(info.hThread);
 
@@ -130,16 +131,65 @@ AppProcess AppProcess::Start(const std::filesystem::path& folder, const LaunchOp
     app.process_.Reset(info.hProcess);
     app.processId_ = info.dwProcessId;
     app.startedAt_ = startedAt;
-    WaitForInputIdle(info.hProcess, static_cast<DWORD>(kDefaultTimeout.count()));
-    const auto deadline = Clock::now() + kDefaultTimeout;
-    while ((app.window_ = FindMainWindow(app.processId_)) == nullptr) {
-        if (!app.IsRunning())
+    if (options.waitForMainWindow) {
+        WaitForInputIdle(info.hProcess, static_cast<DWORD>(kDefaultTimeout.count()));
+        app.WaitForMainWindow();
+    }
+    return app;
+}
+
+void AppProcess::WaitForMainWindow(std::chrono::milliseconds timeout)
+{
+    const auto deadline = Clock::now() + timeout;
+    while ((window_ = FindMainWindow(processId_)) == nullptr) {
+        if (!IsRunning())
             Fail("QAVDemo.exe ended before showing its window");
         if (Clock::now() > deadline)
             Fail("QAVDemo.exe showed no window");
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    return app;
+}
+
+std::optional<StopWindowView> AppProcess::WaitForStopWindow(std::chrono::milliseconds timeout) const
+{
+    const auto deadline = Clock::now() + timeout;
+    for (;;) {
+        for (HWND window : TopLevelWindows(processId_)) {
+            if (!IsWindowVisible(window) || window == window_ || ClassName(window) == L"TIDEForm" ||
+                ClassName(window) == L"#32770" || WindowText(window) != L"QAV Demo")
+                continue;
+            StopWindowView view;
+            view.window = window;
+            for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+                const std::wstring kind = ClassName(child);
+                if (_wcsicmp(kind.c_str(), L"Static") == 0) {
+                    view.text = child;
+                } else if (_wcsicmp(kind.c_str(), L"Button") == 0) {
+                    const std::wstring caption = WindowText(child);
+                    (caption == L"Save and quit" ? view.save : view.stop) = child;
+                }
+            }
+            return view;
+        }
+        if (Clock::now() > deadline || !IsRunning())
+            return std::nullopt;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+void AppProcess::Click(HWND button) const
+{
+    Send(button, BM_CLICK, 0, 0);
+}
+
+bool AppProcess::WaitUntilGone(HWND window, std::chrono::milliseconds timeout) const
+{
+    return WaitUntil([window] { return !IsWindow(window) || !IsWindowVisible(window); }, timeout);
+}
+
+void AppProcess::RequestClose() const
+{
+    PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 
 AppProcess::~AppProcess()

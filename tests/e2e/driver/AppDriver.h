@@ -40,6 +40,19 @@ struct LaunchOptions {
     std::optional<WORD> showCommand;
     // The name the program is copied under.
     std::wstring exeName = L"QAVDemo.exe";
+    // The process's current directory; empty: the folder it is copied to.
+    std::wstring currentDirectory;
+    // False: Start returns once the process runs, before its window shows
+    // (WaitForMainWindow waits for it).
+    bool waitForMainWindow = true;
+};
+
+// The window the program shows for a library call that runs long.
+struct StopWindowView {
+    HWND window = nullptr;
+    HWND text = nullptr; // the static text naming the call
+    HWND stop = nullptr; // "Stop", or "Quit" once the program is saved
+    HWND save = nullptr; // "Save and quit", shown only where a stop is not safe
 };
 
 struct ErrorBox {
@@ -103,6 +116,18 @@ public:
     std::optional<ErrorBox> WaitForErrorBox(std::chrono::milliseconds timeout = std::chrono::milliseconds{10000}) const;
     // Presses OK on the box and waits until it is gone.
     void Dismiss(const ErrorBox& box) const;
+
+    // Waits for the main window to show, after a start that did not.
+    void WaitForMainWindow(std::chrono::milliseconds timeout = kDefaultTimeout);
+    // The stop window, found as a user would: a visible top-level window
+    // captioned "QAV Demo" other than the main window; waits up to timeout.
+    std::optional<StopWindowView> WaitForStopWindow(std::chrono::milliseconds timeout = std::chrono::milliseconds{10000}) const;
+    // BM_CLICK on a button of a window that answers; returns when it was handled.
+    void Click(HWND button) const;
+    // Waits until the window is gone; false when it is still there after timeout.
+    bool WaitUntilGone(HWND window, std::chrono::milliseconds timeout = std::chrono::milliseconds{10000}) const;
+    // WM_CLOSE to the main window; returns at once.
+    void RequestClose() const;
 
     // WM_CLOSE, then waits for the exit and returns the exit code; a process
     // still running after the timeout is killed and a runtime_error thrown.

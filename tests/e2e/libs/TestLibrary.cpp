@@ -2,7 +2,12 @@
 // recorded beside it (Recorder.h); the table operations answer what script.txt
 // says (a text, null, N generated lines, or a hardware fault of a given kind),
 // or a defect: "unterminated" (a text without its NUL), "stack" (a text in a
-// returned frame), "hang" (the call never returns).
+// returned frame), "hang" (the call never returns). Calls that do not return,
+// or not soon: "spin" (in the library's own code, for ever), "spin-ms N" (then
+// the default answer), "sleep" (in Sleep, for ever), "wait" (in a wait that is
+// never signalled); and "raise CODE" raises that exception (hex) flagged
+// non-continuable, as a C++ throw of Microsoft's compiler does. The entry
+// points take the same lines, but not the answers.
 // "Execute floor <text>" serves the big-run benchmark: see PutFinalTexts.
 // The binding behaviour is chosen at build time:
 //   QAV_TESTLIB_GET      0 succeeds, 1 fails leaving the slot zero, 2 fails with the slot set,
@@ -11,6 +16,11 @@
 //   QAV_TESTLIB_VERSION  0 "1.2.3-test", 1 an empty text, 2 null
 //   QAV_TESTLIB_CDECL    1: every entry point and operation is cdecl, the wrong
 //                        convention on x86 (optional, 0 by default)
+//   QAV_TESTLIB_STOP     what StopQAVInterface does, where the .def file exports
+//                        it (optional, 0 by default): 1 a spin returns "stopped
+//                        by the library" at once, 2 nothing, 3 as 1 but the flag
+//                        is kept from call to call, so a stop asked while nothing
+//                        runs ends the next Execute
 // Which entry points exist, and under which names, is chosen by the library's .def file.
 #include "binding/QAVInterface.h"
 #include "tests/e2e/libs/RecordFormat.h"
@@ -24,6 +34,9 @@
 
 #ifndef QAV_TESTLIB_CDECL
 #define QAV_TESTLIB_CDECL 0
+#endif
+#ifndef QAV_TESTLIB_STOP
+#define QAV_TESTLIB_STOP 0
 #endif
 #if QAV_TESTLIB_CDECL
 #define TESTLIB_CALL __cdecl
@@ -48,6 +61,69 @@ volatile int g_zero = 0;
 volatile int g_dividend = 7;
 int* volatile g_nowhere = nullptr;
 volatile unsigned g_depthLimit = 0xFFFFFFFFu;
+
+// Set by StopQAVInterface from the workbench's watcher thread.
+volatile LONG g_stopAsked = 0;
+volatile unsigned g_spins = 0;
+constexpr const wchar_t* kStoppedText = L"stopped by the library";
+
+// A new call forgets a stop asked before it, unless the build keeps it.
+void ForgetStop()
+{
+    if (QAV_TESTLIB_STOP != 3)
+        g_stopAsked = 0;
+}
+
+// True when a stop was asked and this build honours it.
+bool StopHonoured()
+{
+    return (QAV_TESTLIB_STOP == 1 || QAV_TESTLIB_STOP == 3) && g_stopAsked != 0;
+}
+
+// Spins in this library's own code, without a call out, until it is stopped or
+// the time is up (a negative time: for ever). True when it was stopped.
+__attribute__((noinline)) bool Spin(long long milliseconds)
+{
+    LARGE_INTEGER frequency, start, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    const long long ticks = milliseconds * frequency.QuadPart / 1000;
+    for (;;) {
+        for (unsigned i = 0; i < 1000000; ++i) {
+            if (StopHonoured())
+                return true;
+            g_spins = g_spins + 1;
+        }
+        if (milliseconds < 0)
+            continue;
+        QueryPerformanceCounter(&now);
+        if (now.QuadPart - start.QuadPart >= ticks)
+            return false;
+    }
+}
+
+// A call that never returns or not soon, or an exception raised; true when the
+// line named one of them and it returned. *stopped: it ended by the library's stop.
+bool Misbehave(const std::string& line, bool* stopped)
+{
+    *stopped = false;
+    if (line == "spin") {
+        *stopped = Spin(-1);
+    } else if (line.rfind("spin-ms ", 0) == 0) {
+        *stopped = Spin(std::atoll(line.substr(8).c_str()));
+    } else if (line == "sleep") {
+        Sleep(INFINITE);
+    } else if (line == "wait") {
+        const HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        WaitForSingleObject(never, INFINITE);
+    } else if (line.rfind("raise ", 0) == 0) {
+        RaiseException(static_cast<DWORD>(std::strtoul(line.substr(6).c_str(), nullptr, 16)),
+                       EXCEPTION_NONCONTINUABLE, 0, nullptr);
+    } else {
+        return false;
+    }
+    return true;
+}
 
 __attribute__((noinline)) unsigned Recurse(unsigned depth)
 {
@@ -141,6 +217,9 @@ const wchar_t* Answer(Operation op)
         RaiseFault(line.substr(6));
         return DefaultAnswer(op);
     }
+    bool stopped = false;
+    if (Misbehave(line, &stopped))
+        return stopped ? kStoppedText : DefaultAnswer(op);
     try {
         if (line == "text") {
             slot.clear();
@@ -209,6 +288,7 @@ const char* Self(QAV_INTERFACE* self)
 
 const QAV_CHAR* TextOperation(Operation op, QAV_INTERFACE* self)
 {
+    ForgetStop();
     RecordCall(std::string(kOperationNames[op]) + " " + Self(self));
     return Answer(op);
 }
@@ -231,6 +311,9 @@ const QAV_CHAR* TESTLIB_CALL Execute(QAV_INTERFACE* self, const QAV_CHAR* progra
     } catch (...) {
         line = "Execute unrecorded";
     }
+    if (QAV_TESTLIB_STOP == 3 && g_stopAsked != 0)
+        return kStoppedText;
+    ForgetStop();
     RecordCall(line);
     try {
         const std::string line = ScriptLine("Execute");
@@ -258,7 +341,7 @@ const QAV_VTABLE kTable = {
     As<QAV_TEXT_FN>(GetLog), As<QAV_EXECUTE_FN>(Execute), nullptr,
     As<QAV_TEXT_FN>(GetFunctionStack), As<QAV_TEXT_FN>(GetParamStack)};
 
-// An entry point raises the fault script.txt names for it, e.g. "FreeQAVInterface fault stack-overflow".
+// An entry point misbehaves as script.txt says for it, e.g. "FreeQAVInterface fault stack-overflow".
 void ScriptedFault(const char* entryPoint)
 {
     std::string line;
@@ -267,8 +350,11 @@ void ScriptedFault(const char* entryPoint)
     } catch (...) {
         return;
     }
+    bool stopped = false;
     if (line.rfind("fault ", 0) == 0)
         RaiseFault(line.substr(6));
+    else
+        Misbehave(line, &stopped);
 }
 
 const char* SlotState(QAV_INTERFACE** slot)
@@ -292,6 +378,14 @@ extern "C" int32_t TESTLIB_CALL GetQAVInterface(QAV_INTERFACE** slot)
     if (QAV_TESTLIB_GET == 0 || QAV_TESTLIB_GET == 2)
         *slot = &g_interface;
     return QAV_TESTLIB_GET == 0 || QAV_TESTLIB_GET == 3 ? 1 : 0;
+}
+
+extern "C" int32_t TESTLIB_CALL StopQAVInterface(QAV_INTERFACE** slot)
+{
+    if (QAV_TESTLIB_STOP != 2)
+        g_stopAsked = 1;
+    RecordCall(std::string("StopQAVInterface ") + SlotState(slot));
+    return QAV_TESTLIB_STOP != 2;
 }
 
 extern "C" int32_t TESTLIB_CALL FreeQAVInterface(QAV_INTERFACE** slot)

@@ -1,0 +1,52 @@
+#include "app/ProgramRescue.h"
+
+#include "framework/Exception.h"
+#include "framework/Win.h"
+#include "framework/win32/SizedString.h"
+#include "util/Myfunc.h"
+
+#include <cstdio>
+
+namespace {
+
+bool Exists(const UnicodeString& name)
+{
+    return GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+UnicodeString FullPath(const UnicodeString& name)
+{
+    const UnicodeString full = SizedString([&name](wchar_t* buffer, DWORD capacity) {
+        return GetFullPathNameW(name.c_str(), capacity, buffer, nullptr);
+    });
+    return full.empty() ? name : full;
+}
+
+} // namespace
+
+UnicodeString ProgramCopyName(int year, int month, int day, int hour, int minute, int second, int number)
+{
+    wchar_t name[64];
+    std::swprintf(name, 64, L"QAVDemo-program-%04d%02d%02d-%02d%02d%02d", year, month, day, hour, minute, second);
+    UnicodeString text = name;
+    if (number > 1)
+        text += L"-" + std::to_wstring(number);
+    return text + L".txt";
+}
+
+UnicodeString SaveProgramCopy(const UnicodeString& program)
+{
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    // A copy saved earlier in the same second is kept.
+    UnicodeString name;
+    for (int number = 1; name.empty() || Exists(name); ++number)
+        name = ProgramCopyName(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, number);
+    const UnicodeString path = FullPath(name);
+    try {
+        StrToFile(path, program);
+    } catch (const Exception& e) {
+        throw Exception(L"Could not save the program to " + path + L": " + e.Message());
+    }
+    return path;
+}
