@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <iterator>
 #include <thread>
@@ -30,6 +31,24 @@ __attribute__((noinline)) int IllegalInstruction()
     return 0;
 }
 
+// Raised as a C++ throw of Microsoft's compiler or a Pascal library raises: flagged non-continuable.
+template <DWORD Code>
+__attribute__((noinline)) int RaiseNonContinuable()
+{
+    RaiseException(Code, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+    return 0;
+}
+
+// Spins until another thread stops the call.
+volatile int keepSpinning = 1;
+
+__attribute__((noinline)) int Spin()
+{
+    while (keepSpinning) {
+    }
+    return 0;
+}
+
 volatile int recursionLimit = 1 << 30;
 
 __attribute__((noinline)) int Recurse(int depth)
@@ -42,6 +61,9 @@ __attribute__((noinline)) int Recurse(int depth)
 }
 
 #if defined(__i386__)
+// RaiseException, called from assembly with the registers clobbered.
+void(WINAPI* volatile raiseException)(DWORD, DWORD, DWORD, const ULONG_PTR*) = RaiseException;
+
 // The guard links a record into the thread's fs:0 chain and must unlink it on every path.
 void* ThreadGuardState()
 {
@@ -106,6 +128,26 @@ void FaultInsideTheGuard()
         CallGuarded(ClobberThenReadNull);
     } catch (const HardwareFault&) {
     }
+}
+
+__attribute__((noinline)) int ClobberThenRaise()
+{
+    asm volatile("pushl %%ebp\n movl $-1, %%ebp\n movl $-1, %%ebx\n movl $-1, %%esi\n movl $-1, %%edi\n"
+                 "pushl $0\n pushl $0\n pushl $1\n pushl $0xE06D7363\n call *%0\n popl %%ebp\n"
+                 :
+                 : "m"(raiseException)
+                 : "eax", "ecx", "edx", "ebx", "esi", "edi", "memory");
+    return 0;
+}
+
+__attribute__((noinline)) int ClobberThenSpin()
+{
+    asm volatile("pushl %%ebp\n movl $-1, %%ebp\n movl $-1, %%ebx\n movl $-1, %%esi\n movl $-1, %%edi\n"
+                 "1: cmpl $0, %0\n jne 1b\n popl %%ebp\n"
+                 :
+                 : "m"(keepSpinning)
+                 : "ebx", "esi", "edi", "memory");
+    return 0;
 }
 #else
 // x64 registers nothing per thread. What the guard must give back after a fault
@@ -252,7 +294,79 @@ void FaultInsideTheGuard()
     } catch (const HardwareFault&) {
     }
 }
+
+__attribute__((noinline)) int ClobberThenRaise()
+{
+    asm volatile("movq $-1, %%rbx\n movq $-1, %%rdi\n movq $-1, %%rsi\n movq $-1, %%r12\n"
+                 "movq $-1, %%r13\n movq $-1, %%r14\n movq $-1, %%r15\n pcmpeqd %%xmm6, %%xmm6\n"
+                 "pcmpeqd %%xmm9, %%xmm9\n pcmpeqd %%xmm15, %%xmm15\n"
+                 :
+                 :
+                 : "rbx", "rdi", "rsi", "r12", "r13", "r14", "r15", "xmm6", "xmm9", "xmm15");
+    return RaiseNonContinuable<0xE06D7363>();
+}
+
+__attribute__((noinline)) int ClobberThenSpin()
+{
+    asm volatile("movq $-1, %%rbx\n movq $-1, %%rdi\n movq $-1, %%rsi\n movq $-1, %%r12\n"
+                 "movq $-1, %%r13\n movq $-1, %%r14\n movq $-1, %%r15\n pcmpeqd %%xmm6, %%xmm6\n"
+                 "pcmpeqd %%xmm9, %%xmm9\n pcmpeqd %%xmm15, %%xmm15\n"
+                 "1: cmpl $0, %0\n jne 1b\n"
+                 :
+                 : "m"(keepSpinning)
+                 : "rbx", "rdi", "rsi", "r12", "r13", "r14", "r15", "xmm6", "xmm9", "xmm15", "memory");
+    return 0;
+}
 #endif
+
+void RaiseInsideTheGuard()
+{
+    try {
+        CallGuarded(ClobberThenRaise);
+    } catch (const HardwareFault&) {
+    }
+}
+
+// Publishes the record of the guarded call, as a watch does.
+class RecordingHooks final : public GuardedCallHooks {
+public:
+    void Entering(fault_guard_detail::FaultRecord& record) noexcept override { entered = &record; }
+    void Left() noexcept override { left = true; }
+
+    std::atomic<fault_guard_detail::FaultRecord*> entered{nullptr};
+    bool left = false;
+};
+
+// Another thread stops the calling thread's guarded call once it has begun.
+std::thread StopperOf(RecordingHooks& hooks)
+{
+    const HANDLE caller =
+        OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_SET_CONTEXT, FALSE, GetCurrentThreadId());
+    return std::thread([&hooks, caller] {
+        while (!hooks.entered)
+            Sleep(1);
+        Sleep(50);
+        SuspendThread(caller);
+        CONTEXT context{};
+        context.ContextFlags = CONTEXT_CONTROL | CONTEXT_INTEGER;
+        GetThreadContext(caller, &context);
+        StopGuardedCall(context, *hooks.entered);
+        SetThreadContext(caller, &context);
+        ResumeThread(caller);
+        CloseHandle(caller);
+    });
+}
+
+void StopInsideTheGuard()
+{
+    RecordingHooks hooks;
+    std::thread stopper = StopperOf(hooks);
+    try {
+        CallGuarded(ClobberThenSpin, &hooks);
+    } catch (const GuardedCallStopped&) {
+    }
+    stopper.join();
+}
 
 struct FaultCase {
     const char* name;
@@ -289,6 +403,87 @@ INSTANTIATE_TEST_SUITE_P(
                     FaultCase{"IllegalInstruction", IllegalInstruction, 0xC000001Du},
                     FaultCase{"StackOverflow", [] { return Recurse(0); }, 0xC00000FDu}),
     [](const testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
+
+struct RaisedCase {
+    const char* name;
+    int (*body)();
+    uint32_t code;
+};
+
+class NonContinuable : public testing::TestWithParam<RaisedCase> {};
+
+// Never answered with "continue", which would raise 0xC0000025 in its place.
+TEST_P(NonContinuable, IsCaughtWithItsOwnCodeTwiceInARow)
+{
+#if defined(__i386__)
+    void* const before = ThreadGuardState();
+#endif
+    for (int round = 0; round < 2; ++round) {
+        try {
+            CallGuarded(GetParam().body);
+            FAIL() << "no exception";
+        } catch (const HardwareFault& fault) {
+            EXPECT_EQ(fault.Code(), GetParam().code);
+        }
+#if defined(__i386__)
+        EXPECT_EQ(ThreadGuardState(), before);
+#endif
+    }
+    EXPECT_EQ(CallGuarded([] { return 5; }), 5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, NonContinuable,
+                         testing::Values(RaisedCase{"Cpp", RaiseNonContinuable<0xE06D7363>, 0xE06D7363u},
+                                         RaisedCase{"Pascal", RaiseNonContinuable<0x0EEDFADE>, 0x0EEDFADEu},
+                                         RaisedCase{"Other", RaiseNonContinuable<0xE0000001>, 0xE0000001u}),
+                         [](const testing::TestParamInfo<RaisedCase>& info) { return info.param.name; });
+
+TEST(FaultGuard, NamesACppExceptionAsSuch)
+{
+    try {
+        CallGuarded(RaiseNonContinuable<0xE06D7363>);
+        FAIL() << "no exception";
+    } catch (const HardwareFault& fault) {
+        EXPECT_EQ(fault.Message().rfind(L"Unhandled C++ exception at address 0x", 0), 0u);
+    }
+}
+
+TEST(FaultGuard, GivesTheCallerItsRegistersBackAfterANonContinuableException)
+{
+    constexpr size_t count = std::size(RegisterMarkers);
+    uintptr_t after[count] = {};
+    qav_test_registers_after(RaiseInsideTheGuard, after);
+    for (size_t i = 0; i < count; ++i)
+        EXPECT_EQ(after[i], RegisterMarkers[i]) << "register " << i;
+}
+
+// Another thread sends the caller down the resume path: the call ends with GuardedCallStopped.
+TEST(FaultGuard, StopsACallFromAnotherThread)
+{
+#if defined(__i386__)
+    void* const before = ThreadGuardState();
+#endif
+    for (int round = 0; round < 2; ++round) {
+        RecordingHooks hooks;
+        std::thread stopper = StopperOf(hooks);
+        EXPECT_THROW(CallGuarded(Spin, &hooks), GuardedCallStopped);
+        stopper.join();
+        EXPECT_TRUE(hooks.left);
+#if defined(__i386__)
+        EXPECT_EQ(ThreadGuardState(), before);
+#endif
+    }
+    EXPECT_EQ(CallGuarded([] { return 5; }), 5);
+}
+
+TEST(FaultGuard, GivesTheCallerItsRegistersBackAfterAStop)
+{
+    constexpr size_t count = std::size(RegisterMarkers);
+    uintptr_t after[count] = {};
+    qav_test_registers_after(StopInsideTheGuard, after);
+    for (size_t i = 0; i < count; ++i)
+        EXPECT_EQ(after[i], RegisterMarkers[i]) << "register " << i;
+}
 
 // Threads other than the main one get their stacks set up apart from it.
 TEST(FaultGuard, CatchesStackOverflowsOnAnotherThread)

@@ -88,6 +88,88 @@ TEST(FaultInFreeQAVInterface, StillUnloadsAndExitsZero)
     EXPECT_EQ(calls.back(), "Detach unload");
 }
 
+struct RaisedCase {
+    const char* operation;
+    const char* code;          // hexadecimal, raised non-continuable
+    const wchar_t* words;      // how the report begins
+};
+
+void PrintTo(const RaisedCase& c, std::ostream* out)
+{
+    *out << c.operation << " " << c.code;
+}
+
+std::string RaisedName(const testing::TestParamInfo<RaisedCase>& info)
+{
+    return std::string(info.param.operation) + "_" + info.param.code;
+}
+
+constexpr const wchar_t* kCppWords = L"Unhandled C++ exception at address 0x";
+constexpr const wchar_t* kPascalWords = L"System exception 0x0EEDFADE at address 0x";
+
+class RaisedDuringARun : public testing::TestWithParam<RaisedCase> {};
+
+// An exception that must not be continued is reported like a fault, in a box;
+// the window stays usable and the next Run calls the library again.
+TEST_P(RaisedDuringARun, IsReportedInABoxAndTheNextRunWorks)
+{
+    const auto& c = GetParam();
+    auto app = StartWithScript({std::string(c.operation) + " raise " + c.code, "Execute text R"});
+    app.SetText(ControlId::Text, L"typed");
+    app.PressRun();
+    const auto box = app.WaitForErrorBox();
+    ASSERT_TRUE(box.has_value()) << "no error box";
+    EXPECT_EQ(box->text.rfind(c.words, 0), 0u) << qavrec::Escape(box->text);
+    app.Dismiss(*box);
+    ASSERT_TRUE(app.IsRunning());
+    EXPECT_EQ(app.Text(ControlId::Text), L"typed");
+    WriteScript(TestDir(), {"Execute text R2"});
+    app.PressRun();
+    EXPECT_EQ(app.Text(ControlId::Result), L"R2");
+    EXPECT_EQ(app.Close(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Operations, RaisedDuringARun,
+                         testing::Values(RaisedCase{"Execute", "E06D7363", kCppWords},
+                                         RaisedCase{"Execute", "0EEDFADE", kPascalWords},
+                                         RaisedCase{"GetLog", "E06D7363", kCppWords},
+                                         RaisedCase{"GetVarStack", "E06D7363", kCppWords},
+                                         RaisedCase{"GetParamStack", "E06D7363", kCppWords},
+                                         RaisedCase{"GetObjectStack", "E06D7363", kCppWords},
+                                         RaisedCase{"GetFunctionStack", "0EEDFADE", kPascalWords}),
+                         RaisedName);
+
+class RaisedWhileBinding : public testing::TestWithParam<RaisedCase> {};
+
+// At start-up it is the binding's line, without a box, and the window shows.
+TEST_P(RaisedWhileBinding, IsTheBindingLine)
+{
+    const auto& c = GetParam();
+    auto app = StartWithScript({std::string(c.operation) + " raise " + c.code, "Execute text R"});
+    const auto log = app.Lines(ControlId::Log);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].rfind(c.words, 0), 0u) << qavrec::Escape(log[0]);
+    EXPECT_FALSE(app.WaitForErrorBox(std::chrono::milliseconds(300)).has_value());
+    app.PressRun();
+    EXPECT_EQ(app.Close(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Entries, RaisedWhileBinding,
+                         testing::Values(RaisedCase{"GetQAVInterface", "E06D7363", kCppWords},
+                                         RaisedCase{"GetVersion", "E06D7363", kCppWords},
+                                         RaisedCase{"GetVersion", "0EEDFADE", kPascalWords}),
+                         RaisedName);
+
+TEST(RaisedInFreeQAVInterface, StillUnloadsAndExitsZero)
+{
+    auto app = StartWithScript({"FreeQAVInterface raise E06D7363"});
+    EXPECT_EQ(app.Close(), 0u);
+    const auto calls = RecordedCalls(TestDir());
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls[calls.size() - 2], "FreeQAVInterface slot=ours");
+    EXPECT_EQ(calls.back(), "Detach unload");
+}
+
 struct TitleCase {
     const wchar_t* exeName;
     const wchar_t* caption;

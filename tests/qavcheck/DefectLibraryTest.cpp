@@ -65,6 +65,24 @@ const std::vector<DefectCase>& Cases()
         {"TextOnTheStack", L"qavtest_bound", {"GetParamStack stack"}, 1,
          {{L"error: GetParamStack: returned a pointer into the stack", L"Fix: return a NUL-terminated text"}}},
         {"NullVersion", L"qavtest_null_version", {}, 1, {{L"error: GetVersion: returned null", L""}}},
+        // Exceptions raised non-continuable, as a C++ throw of Microsoft's compiler or of a Pascal library.
+        {"CppExceptionInExecute", L"qavtest_bound", {"Execute raise E06D7363"}, 1,
+         {{L"error: Execute: Unhandled C++ exception at address 0x", L"catch (...)"}}},
+        {"CppExceptionInGetQAVInterface", L"qavtest_bound", {"GetQAVInterface raise E06D7363"}, 1,
+         {{L"error: GetQAVInterface: Unhandled C++ exception", L"binds nothing"}}},
+        {"PascalExceptionInGetVersion", L"qavtest_bound", {"GetVersion raise 0EEDFADE"}, 1,
+         {{L"error: GetVersion: System exception 0x0EEDFADE at address 0x", L"nothing there caught it"}}},
+        {"CppExceptionInGetFunctionStack", L"qavtest_bound", {"GetFunctionStack raise E06D7363"}, 1,
+         {{L"error: GetFunctionStack: Unhandled C++ exception", L"error box"}}},
+        {"CppExceptionInFreeQAVInterface", L"qavtest_bound", {"FreeQAVInterface raise E06D7363"}, 1,
+         {{L"error: FreeQAVInterface: Unhandled C++ exception", L"at close"}}},
+        // The optional stop entry point.
+        {"StopExport", L"qavtest_stoppable", {}, 0, {}},
+        {"StopExportKeepsItsFlag", L"qavtest_stop_sticks", {"Execute text R"}, 1,
+         {{L"warning: StopQAVInterface: called while nothing ran, it changed the next Execute's result from \"R\"",
+           L"clear the stop flag when a call begins"}}},
+        {"StopExportFaults", L"qavtest_stoppable", {"StopQAVInterface raise E06D7363"}, 1,
+         {{L"error: StopQAVInterface (while nothing runs): Unhandled C++ exception", L"presses Stop"}}},
     };
     return cases;
 }
@@ -163,6 +181,38 @@ TEST(Cdecl, EveryOperationIsNamedOnX86)
     for (size_t i = 0; i < expected.size(); ++i)
         EXPECT_EQ(findings[i].rfind(expected[i], 0), 0u) << "finding " << i;
     EXPECT_EQ(run.out.back().rfind(L"summary: 9 errors, 0 warnings", 0), 0u);
+}
+
+} // namespace
+
+namespace {
+
+// Whether a library has StopQAVInterface is said; where it has, it is called
+// once while nothing runs, then Execute once more, before the release.
+TEST(StopExport, IsNotedAndCalledWhileNothingRuns)
+{
+    for (const wchar_t* library : {L"qavtest_bound", L"qavtest_stoppable"}) {
+        const bool has = std::wstring(library) == L"qavtest_stoppable";
+        SCOPED_TRACE(has ? "with" : "without");
+        std::filesystem::remove(TestDir() / L"calls.txt");
+        std::filesystem::copy_file(e2e::LibraryPath(library), TestDir() / L"QAV.dll",
+                                   std::filesystem::copy_options::overwrite_existing);
+        const CheckerRun run = RunChecker({L"QAV.dll"});
+        SCOPED_TRACE(run.Transcript());
+        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(run.Starting(has ? L"note: StopQAVInterface is exported" : L"note: StopQAVInterface is not exported").size(),
+                  1u);
+        EXPECT_EQ(run.Starting(L"call: StopQAVInterface (while nothing runs): ").size(), has ? 1u : 0u);
+        auto calls = e2e::RecordedCalls(TestDir());
+        const std::vector<std::string> expectedEnd =
+            has ? std::vector<std::string>{"GetFunctionStack self=ok", "StopQAVInterface slot=ours",
+                                           "Execute self=ok options=empty mode=1 program=1 + 2",
+                                           "FreeQAVInterface slot=ours", "Detach unload"}
+                : std::vector<std::string>{"GetFunctionStack self=ok", "FreeQAVInterface slot=ours", "Detach unload"};
+        ASSERT_GE(calls.size(), expectedEnd.size());
+        EXPECT_EQ(std::vector<std::string>(calls.end() - static_cast<std::ptrdiff_t>(expectedEnd.size()), calls.end()),
+                  expectedEnd);
+    }
 }
 
 } // namespace

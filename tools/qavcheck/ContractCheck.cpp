@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cwctype>
 #include <map>
+#include <optional>
 
 namespace {
 
@@ -42,6 +43,17 @@ constexpr Operation RunOps[] = {
 
 const wchar_t* const GetName = L"GetQAVInterface";
 const wchar_t* const FreeName = L"FreeQAVInterface";
+const wchar_t* const StopName = L"StopQAVInterface";
+
+// Exceptions a language raises to throw its own: they are not faults of the
+// processor, and their address is the system's raising routine.
+bool IsLanguageException(uint32_t code)
+{
+    constexpr uint32_t MsvcCpp = 0xE06D7363u;
+    constexpr uint32_t Pascal = 0x0EEDFADEu;
+    constexpr uint32_t CustomerBit = 0x20000000u;
+    return code == MsvcCpp || code == Pascal || (code & CustomerBit) != 0;
+}
 
 std::wstring Widen(const std::string& ascii)
 {
@@ -97,6 +109,8 @@ public:
                 for (const Operation& op : RunOps)
                     if (!hung_)
                         CallOperation(op);
+                if (!hung_)
+                    StopWhileNothingRuns();
             }
         }
         Release();
@@ -202,7 +216,8 @@ private:
 
     // Both entry points by their plain names. A decorated or miscased one is
     // reported and used in the plain one's place, so the checks can go on.
-    const void* EntryPoint(const wchar_t* name, const wchar_t* bindingLine)
+    // missing: what the workbench does without it.
+    const void* EntryPoint(const wchar_t* name, const std::wstring& missing)
     {
         const std::string plain(name, name + wcslen(name));
         if (const auto found = GetProcAddress(library_.Get(), plain.c_str()))
@@ -211,8 +226,8 @@ private:
         for (const auto& exported : file_.exports)
             if (Undecorated(exported) == Undecorated(plain))
                 similar.push_back(exported);
-        const std::wstring problem = L"not exported by this name: the workbench looks it up by exactly this name and "
-                                     L"reports " + Quoted(bindingLine) + L".";
+        const std::wstring problem =
+            L"not exported by this name: the workbench looks it up by exactly this name and " + missing + L".";
         if (similar.empty()) {
             std::wstring exports;
             for (size_t i = 0; i < file_.exports.size() && i < 8; ++i)
@@ -244,9 +259,74 @@ private:
 
     bool ResolveEntryPoints()
     {
-        get_ = EntryPoint(GetName, NoGetInterfaceMessage);
-        free_ = EntryPoint(FreeName, NoFreeInterfaceMessage);
+        get_ = EntryPoint(GetName, L"reports " + Quoted(NoGetInterfaceMessage));
+        free_ = EntryPoint(FreeName, L"reports " + Quoted(NoFreeInterfaceMessage));
+        ResolveStopEntry();
         return get_ != nullptr;
+    }
+
+    // The optional StopQAVInterface: said whether it is there; a decorated or
+    // miscased one is an error, since the workbench would not find it.
+    void ResolveStopEntry()
+    {
+        if (const auto found = GetProcAddress(library_.Get(), QAV_STOP_INTERFACE_NAME)) {
+            stop_ = reinterpret_cast<const void*>(found);
+            report_.Heading(L"note: StopQAVInterface is exported: when the user stops a slow call, the workbench "
+                            L"asks the library to end it through it.");
+            return;
+        }
+        for (const auto& exported : file_.exports)
+            if (Undecorated(exported) == Undecorated(QAV_STOP_INTERFACE_NAME)) {
+                stop_ = EntryPoint(StopName, L"stops a slow call by force instead");
+                return;
+            }
+        report_.Heading(L"note: StopQAVInterface is not exported (it is optional): the workbench stops a slow call "
+                        L"by force, which may leave the library's state unreliable.");
+    }
+
+    // StopQAVInterface called while no call runs must return at once and change
+    // nothing: the next Execute gives what the first one gave.
+    void StopWhileNothingRuns()
+    {
+        if (!stop_ || !*slot_)
+            return;
+        const wchar_t* const operation = L"StopQAVInterface (while nothing runs)";
+        const CallResult call =
+            caller_.Call(stop_, {reinterpret_cast<uintptr_t>(slot_.get())}, Returns::Status, slot_);
+        if (!call.finished) {
+            Hung(operation);
+            return;
+        }
+        report_.Call(operation, call.milliseconds, StatusOutcome(call));
+        if (call.fault) {
+            CheckFault(operation, call, L"The workbench calls it when the user presses Stop.");
+            return;
+        }
+        CheckStack(StopName, call, 1);
+        const auto execute = operations_.find(QAV_POS_EXECUTE);
+        if (execute == operations_.end() || !firstResult_)
+            return;
+        static const QAV_CHAR empty[1] = {0};
+        const CallResult again = caller_.Call(
+            execute->second,
+            {reinterpret_cast<uintptr_t>(*slot_), reinterpret_cast<uintptr_t>(program_->c_str()),
+             reinterpret_cast<uintptr_t>(empty), 1},
+            Returns::Text, program_);
+        if (!again.finished) {
+            Hung(L"Execute (after StopQAVInterface)");
+            return;
+        }
+        report_.Call(L"Execute (after StopQAVInterface)", again.milliseconds, TextOutcome(again));
+        if (again.fault) {
+            CheckFault(L"Execute", again, FaultEndsRun);
+            return;
+        }
+        if (again.text.state == ForeignText::State::Read && again.text.text != *firstResult_)
+            report_.Finding(Severity::Warning, StopName,
+                            L"called while nothing ran, it changed the next Execute's result from " +
+                                Preview(*firstResult_) + L" to " + Preview(again.text.text) +
+                                L". The workbench may call it just as a call returns by itself.",
+                            L"clear the stop flag when a call begins, so a stop asked between calls does nothing.");
     }
 
     // On x86: each call takes its own arguments off the stack, as stdcall does.
@@ -269,6 +349,12 @@ private:
     void CheckFault(const wchar_t* operation, const CallResult& call, const wchar_t* onFault)
     {
         const HardwareFault& fault = *call.fault;
+        if (IsLanguageException(fault.Code())) {
+            Error(operation, fault.Message() + L" It was thrown inside the library and nothing there caught it. " + onFault,
+                  L"catch every exception inside each function the workbench calls (in C++, a try block with "
+                  L"catch (...) around the body) and report the failure in the texts it returns.");
+            return;
+        }
         std::wstring fix = L"make the operation not fault";
         HMODULE at = nullptr; // borrowed
         if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
@@ -453,6 +539,8 @@ private:
         }
         CheckStack(op.name, call, op.arguments);
         CheckText(op.name, call.text);
+        if (op.position == QAV_POS_EXECUTE && call.text.state == ForeignText::State::Read)
+            firstResult_ = call.text.text;
     }
 
     // FreeQAVInterface, called as the workbench does at close: when the slot is set.
@@ -504,6 +592,8 @@ private:
     UniqueModule library_;
     const void* get_ = nullptr;
     const void* free_ = nullptr;
+    const void* stop_ = nullptr;
+    std::optional<std::wstring> firstResult_; // what the Run's Execute returned
     std::map<int, const void*> operations_;
     bool hung_ = false;
 };

@@ -385,6 +385,7 @@ extern "C" int32_t TESTLIB_CALL StopQAVInterface(QAV_INTERFACE** slot)
     if (QAV_TESTLIB_STOP != 2)
         g_stopAsked = 1;
     RecordCall(std::string("StopQAVInterface ") + SlotState(slot));
+    ScriptedFault("StopQAVInterface");
     return QAV_TESTLIB_STOP != 2;
 }
 
