@@ -98,6 +98,7 @@ qav_guard_call:
 qav_guard_resume:
     cld
     ldmxcsr 200(%rsp)
+    fninit
     fldcw 204(%rsp)
     movaps 32(%rsp), %xmm6
     movaps 48(%rsp), %xmm7

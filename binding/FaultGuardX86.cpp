@@ -64,6 +64,7 @@ _qav_guard_resume:
     movl (%esp), %ecx
     movl %ecx, %fs:0
     cld
+    fninit
     fldcw -16(%ebp)
     ldmxcsr -20(%ebp)
     leal -12(%ebp), %esp

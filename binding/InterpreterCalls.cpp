@@ -2,7 +2,6 @@
 
 #include "binding/InterpreterFault.h"
 
-#include <cstdio>
 #include <cwchar>
 
 namespace {
@@ -35,13 +34,4 @@ UnicodeString CallExecute(QAV_INTERFACE* intf, const UnicodeString& program)
     static const QAV_CHAR empty[1] = {0};
     return Copy(
         CallInterpreter(L"Execute", [&] { return Measure(intf->Table->Execute(intf, program.c_str(), empty, 1)); }));
-}
-
-InterpreterStopped::InterpreterStopped(const wchar_t* operation, double seconds)
-    : Exception([&] {
-          wchar_t text[96];
-          std::swprintf(text, 96, L"%ls stopped after %.1f s.", operation, seconds);
-          return UnicodeString(text);
-      }())
-{
 }

@@ -25,10 +25,14 @@
  *                          nothing but set a flag that the running call polls,
  *                          then return at once: nonzero when it took note. The
  *                          call then returns by itself, with a text of the
- *                          library's own saying it was stopped. A library
- *                          without it is stopped by force, which may leave its
- *                          state unreliable. It may be called while nothing runs,
- *                          and must then do no harm.
+ *                          library's own saying it was stopped; the workbench
+ *                          gives it half a second. A library without it, or whose
+ *                          call goes on, is stopped by force while it runs its
+ *                          own code: its frames are abandoned without unwinding,
+ *                          which may leave its locks taken and its state
+ *                          unreliable. It may be called while nothing runs, or
+ *                          just as a call returns, and must then do no harm:
+ *                          clear the flag when a call begins.
  *
  * On x86 stdcall decorates the names (GetQAVInterface@4, or _GetQAVInterface@4
  * with Microsoft's compiler), so export them through a module-definition file
@@ -61,7 +65,9 @@
  * Calls come from one thread, in this order: GetQAVInterface once and, if it
  * returned nonzero, GetVersion once; on each Run Execute, GetLog, GetVarStack,
  * GetParamStack, GetObjectStack, GetFunctionStack; at close, if the slot is
- * nonzero, FreeQAVInterface once, after which nothing is called.
+ * nonzero, FreeQAVInterface once, after which nothing is called. Only
+ * StopQAVInterface comes from another thread, while one of these runs or
+ * between them.
  */
 #ifndef QAV_INTERFACE_H
 #define QAV_INTERFACE_H

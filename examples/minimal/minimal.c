@@ -4,7 +4,8 @@
  * parentheses over 32-bit integers. The result is the last line's value, the
  * log has a line per expression, and each stack pane shows something.
  * One interface, one thread: every text lives in a buffer here until the
- * operation that returned it is called again.
+ * operation that returned it is called again. StopQAVInterface, optional,
+ * lets the workbench's Stop end a long Execute cleanly.
  */
 #include "QAVInterface.h"
 
@@ -15,6 +16,7 @@ typedef struct Text { QAV_CHAR s[TEXT_UNITS]; int n; } Text;
 
 static Text result, logText, vars, params, objects, funcs;
 static long long lines, evaluations;
+static volatile int stopAsked; /* set by StopQAVInterface, from another thread */
 static const QAV_CHAR *at;   /* the expression being read */
 static const QAV_CHAR *fail; /* the line's first error, or 0 */
 
@@ -96,9 +98,10 @@ static const QAV_CHAR *QAV_CALL Execute(QAV_INTERFACE *self, const QAV_CHAR *pro
     long long v = 0;
     (void)self;
     Clear(&result); Clear(&logText); Clear(&vars); Clear(&params); Clear(&objects); Clear(&funcs);
-    lines = 0; fail = 0;
+    lines = 0; fail = 0; stopAsked = 0;
     Put(&objects, L"values:");
     for (at = program ? program : L""; *at; ) {
+        if (stopAsked) { Fail(L"stopped"); break; }
         Skip();
         if (!AtLineEnd()) {
             fail = 0; ++lines; ++evaluations;
@@ -128,6 +131,14 @@ int32_t QAV_CALL GetQAVInterface(QAV_INTERFACE **slot)
 {
     if (!slot) return 0;
     *slot = &theInterface;
+    return 1;
+}
+
+/* Only sets the flag that Execute polls: the workbench calls it from another thread. */
+int32_t QAV_CALL StopQAVInterface(QAV_INTERFACE **slot)
+{
+    (void)slot;
+    stopAsked = 1;
     return 1;
 }
 

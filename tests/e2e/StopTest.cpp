@@ -246,7 +246,7 @@ TEST(StopWindow, WorksForManyStopsInARow)
 // Stop pressed as the call returns by itself: either outcome, told consistently, and the window works.
 TEST(StopWindow, PressedAsTheCallReturnsLeavesAUsableWindow)
 {
-    auto app = Start(L"qavtest_bound", With("Execute spin-ms 1150"));
+    auto app = Start(L"qavtest_bound", With("Execute spin-ms 1300"));
     app.SetText(ControlId::Result, L"old result");
     app.PostRunClick();
     const auto stop = app.WaitForStopWindow();

@@ -159,7 +159,14 @@ TEST_P(ShippedLibrary, IsClean)
     SCOPED_TRACE(run.Transcript());
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_TRUE(run.Findings().empty());
-    EXPECT_EQ(run.out.back().rfind(L"summary: clean; 0 errors, 0 warnings, 11 calls in ", 0), 0u);
+    // A library with StopQAVInterface gets two calls more: the stop while nothing runs, and Execute again.
+    const bool stops = !run.Starting(L"note: StopQAVInterface is exported").empty();
+    EXPECT_EQ(run.out.back().rfind(stops ? L"summary: clean; 0 errors, 0 warnings, 13 calls in "
+                                         : L"summary: clean; 0 errors, 0 warnings, 11 calls in ",
+                                   0),
+              0u);
+    if (std::wstring(GetParam()) == L"QAVMinimal.dll")
+        EXPECT_TRUE(stops) << "the template shows the optional StopQAVInterface";
 }
 
 INSTANTIATE_TEST_SUITE_P(Project, ShippedLibrary, testing::Values(L"QAV.dll", L"QAVMinimal.dll"),

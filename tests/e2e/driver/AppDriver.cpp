@@ -156,20 +156,26 @@ std::optional<StopWindowView> AppProcess::WaitForStopWindow(std::chrono::millise
     for (;;) {
         for (HWND window : TopLevelWindows(processId_)) {
             if (!IsWindowVisible(window) || window == window_ || ClassName(window) == L"TIDEForm" ||
-                ClassName(window) == L"#32770" || WindowText(window) != L"QAV Demo")
+                ClassName(window) == L"#32770")
                 continue;
-            StopWindowView view;
-            view.window = window;
-            for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-                const std::wstring kind = ClassName(child);
-                if (_wcsicmp(kind.c_str(), L"Static") == 0) {
-                    view.text = child;
-                } else if (_wcsicmp(kind.c_str(), L"Button") == 0) {
-                    const std::wstring caption = WindowText(child);
-                    (caption == L"Save and quit" ? view.save : view.stop) = child;
+            // The window goes away by itself when its call returns, maybe while it is read.
+            try {
+                if (WindowText(window) != L"QAV Demo")
+                    continue;
+                StopWindowView view;
+                view.window = window;
+                for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+                    const std::wstring kind = ClassName(child);
+                    if (_wcsicmp(kind.c_str(), L"Static") == 0)
+                        view.text = child;
+                    else if (_wcsicmp(kind.c_str(), L"Button") == 0)
+                        (WindowText(child) == L"Save and quit" ? view.save : view.stop) = child;
                 }
+                return view;
+            } catch (const std::runtime_error&) {
+                if (IsWindow(window))
+                    throw;
             }
-            return view;
         }
         if (Clock::now() > deadline || !IsRunning())
             return std::nullopt;
