@@ -165,8 +165,9 @@ TEST_P(ShippedLibrary, IsClean)
                                          : L"summary: clean; 0 errors, 0 warnings, 11 calls in ",
                                    0),
               0u);
-    if (std::wstring(GetParam()) == L"QAVMinimal.dll")
+    if (std::wstring(GetParam()) == L"QAVMinimal.dll") {
         EXPECT_TRUE(stops) << "the template shows the optional StopQAVInterface";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Project, ShippedLibrary, testing::Values(L"QAV.dll", L"QAVMinimal.dll"),
