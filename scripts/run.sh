@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
 # Starts the workbench under Wine with the sample interpreter beside it: the
-# 32-bit build where this machine runs 32-bit code, the 64-bit one otherwise.
-# Without a display it runs on a virtual one and saves a screenshot of the window.
+# 32-bit build where this machine runs 32-bit programs, the 64-bit one otherwise,
+# saying why. Without a display it runs on a virtual one and saves a screenshot
+# of the window. With QAV_DRY_RUN=1 it only says which workbench it would start.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=scripts/wine-env.sh
 . "$root/scripts/wine-env.sh"
 
 case " $("$root/scripts/arch.sh") " in
-    *" x86 "*) arch=x86; build="$root/build" ;;
-    *) arch=x64; build="$root/build-x64"
-       echo "32-bit programs cannot run here ($("$root/scripts/arch.sh" --why))." ;;
+    *" x86 "*) arch=x86 ;;
+    *) arch=x64
+       echo "32-bit programs cannot run here ($("$root/scripts/arch.sh" --why)), so the 64-bit workbench starts." ;;
 esac
+build=$(qav_build_dir "$arch")
 echo "Starting the $arch workbench: $build/bin/QAVDemo.exe"
+[ -z "${QAV_DRY_RUN:-}" ] || exit 0
 
 headless=0
 [ -n "${DISPLAY:-}" ] || headless=1

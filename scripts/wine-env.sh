@@ -1,9 +1,21 @@
+# shellcheck shell=bash
 # Sourced: Wine prefixes of the project's own, a display, and a warm wineserver.
 #   qav_wine_env ARCH PREFIX_DIR DPI [own-display]
 # ARCH is x86 or x64: each has its own prefixes and its own loader, which
 # scripts/wine-exec picks. With "own-display", or when there is no DISPLAY,
 # starts Xvfb and exports its DISPLAY. Afterwards "$QAV_WINE" runs a program of
 # that architecture.
+
+# The build folder of an architecture: build/ for x86, build-x64/ for x64.
+qav_build_dir() {
+    local root
+    root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+    case "$1" in
+        x86) echo "$root/build" ;;
+        x64) echo "$root/build-x64" ;;
+        *) echo "unknown architecture $1" >&2; return 1 ;;
+    esac
+}
 
 qav_start_xvfb() {
     # The server picks a free display itself and writes its number to fd 3.
