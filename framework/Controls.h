@@ -71,6 +71,7 @@ public:
 
 private:
     void Append(const UnicodeString& block);
+    bool EndsWithLineBreak() const;
 
     TMemo& memo_;
 };

@@ -7,9 +7,8 @@ set -euo pipefail
 root=$(cd "${1:?repository}" && pwd)
 cd "$root"
 mapfile -t files < <(
-    git ls-files -co --exclude-standard scripts .ci tests bench |
+    find scripts .ci tests bench -type f | LC_ALL=C sort |
         while read -r f; do
-            [ -f "$f" ] || continue
             case "$f" in
                 *.sh) echo "$f" ;;
                 *) head -n 1 "$f" | grep -qE '^#!.*\b(ba)?sh\b' && echo "$f" ;;
