@@ -18,7 +18,7 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 pause=${QAV_APT_RETRY_SECONDS:-10}
 
-pkgs=(cmake make gcc g++ g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 xvfb xauth x11-utils
+pkgs=(cmake make gcc g++ g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 fonts-wine xvfb xauth x11-utils
       googletest libgtest-dev imagemagick lua5.4 clang libclang-rt-14-dev python3 python3-pefile zip unzip
       shellcheck)
 wine32=wine32:i386

@@ -44,6 +44,19 @@ qav_stop() {
     fi
 }
 
+# Wine draws caption buttons with its own Marlett font and dialogs in its own
+# Tahoma. Debian's fonts-wine puts them in /usr/share/wine/fonts, where Wine
+# run through its loader directly does not look (the buttons then show as
+# "0 1 r"): the prefix's Fonts folder gets links to them.
+qav_link_wine_fonts() {
+    local fonts=$1/drive_c/windows/Fonts font
+    [ -d "$fonts" ] || return 0
+    for font in /usr/share/wine/fonts/*.ttf; do
+        [ -e "$font" ] || continue
+        [ -e "$fonts/$(basename "$font")" ] || ln -s "$font" "$fonts/"
+    done
+}
+
 qav_wine_env() {
     local arch=$1 prefix=$2 dpi=$3 display=${4:-}
     local root
@@ -72,6 +85,7 @@ qav_wine_env() {
             wineserver -w
             touch "$prefix/.qav-ready"
         fi
+        qav_link_wine_fonts "$prefix"
     ) 9>"$prefix.lock"
     # One persistent server, prewarmed, its output away from the caller's pipes.
     wineserver -p </dev/null >/dev/null 2>&1
