@@ -46,7 +46,13 @@ UnicodeString SaveProgramCopy(const UnicodeString& program)
     try {
         StrToFile(path, program);
     } catch (const Exception& e) {
-        throw Exception(L"Could not save the program to " + path + L": " + e.Message());
+        // A file error names the path already, a write error does not.
+        UnicodeString why = e.Message().find(path) == UnicodeString::npos
+                                ? L"Could not save the program to " + path + L": " + e.Message()
+                                : L"Could not save the program: " + e.Message();
+        if (!why.ends_with(L'.'))
+            why += L'.';
+        throw Exception(why);
     }
     return path;
 }

@@ -157,7 +157,7 @@ void StopWindow::ShowCannotStop(int seconds)
 
 void StopWindow::ShowSaveFailed(const UnicodeString& why)
 {
-    SetMessage(why + L" QAV Demo goes on running: nothing was lost.");
+    SetMessage(why + L" QAV Demo goes on running, with the program still in its editor.");
 }
 
 void StopWindow::ShowSaved(const UnicodeString& path)
