@@ -2,6 +2,7 @@
 
 #include "framework/Dpi.h"
 #include "framework/Exception.h"
+#include "framework/WindowClass.h"
 
 #include <string>
 
@@ -29,26 +30,6 @@ UnicodeString Seconds(int seconds)
     return std::to_wstring(seconds) + L" s";
 }
 
-void Register(WNDPROC procedure)
-{
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof existing;
-    if (GetClassInfoExW(instance, ClassName, &existing))
-        return;
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = procedure;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = ClassName;
-    wc.hIcon = static_cast<HICON>(LoadImageW(instance, L"MAINICON", IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                             GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR | LR_SHARED));
-    if (!RegisterClassExW(&wc))
-        throw Exception(L"Cannot register the window class " + UnicodeString(ClassName));
-}
-
 HWND Child(HWND parent, const wchar_t* windowClass, const wchar_t* text, DWORD style, int id)
 {
     return CreateWindowExW(0, windowClass, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
@@ -59,7 +40,7 @@ HWND Child(HWND parent, const wchar_t* windowClass, const wchar_t* text, DWORD s
 
 StopWindow::StopWindow(const wchar_t* operation, HWND centreOn) : operation_(operation)
 {
-    Register(&StopWindow::WindowProc);
+    RegisterWindowClass(ClassName, &StopWindow::WindowProc);
     window_ = CreateWindowExW(ExStyle, ClassName, Caption, Style, CW_USEDEFAULT, CW_USEDEFAULT, ClientWidth,
                               ClientHeight, nullptr, nullptr, GetModuleHandleW(nullptr), this);
     if (!window_)

@@ -87,6 +87,9 @@ namespace fault_guard_detail {
 // Runs body(context); throws HardwareFault if a fault leaves it, GuardedCallStopped if it was stopped.
 void Run(void (*body)(void*) noexcept, void* context, GuardedCallHooks* hooks);
 
+// What the architecture needs done before each guarded call.
+void BeforeCall();
+
 // After a fault: makes the thread's stack usable again if it overflowed, then
 // throws the fault as HardwareFault.
 [[noreturn]] void Raise(const FaultRecord& fault);

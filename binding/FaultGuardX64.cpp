@@ -26,10 +26,6 @@ static_assert(offsetof(FaultRecord, frame) == 0, "the call routine writes the fr
 
 extern "C" {
 
-// body(context) with our handler in front; returns 0, or 1 after a fault, which
-// the handler has written to *record. Before the call it writes its frame, where
-// the resume path takes up, to record->frame.
-int qav_guard_call(void (*body)(void*) noexcept, void* context, FaultRecord* record);
 void qav_guard_resume();
 
 EXCEPTION_DISPOSITION qav_guard_handler(EXCEPTION_RECORD* exception, void* frame, CONTEXT* context,
@@ -200,20 +196,9 @@ void RestoreStackGuard()
     VirtualProtect(reinterpret_cast<void*>(guard), page, PAGE_READWRITE | PAGE_GUARD, &previous);
 }
 
-void Run(void (*body)(void*) noexcept, void* context, GuardedCallHooks* hooks)
+void BeforeCall()
 {
     RestoreStackGuard();
-    FaultRecord record{};
-    if (hooks)
-        hooks->Entering(record);
-    const int faulted = qav_guard_call(body, context, &record);
-    if (hooks)
-        hooks->Left();
-    if (faulted == 0)
-        return;
-    if (record.stopped)
-        throw GuardedCallStopped{};
-    Raise(record);
 }
 
 } // namespace fault_guard_detail

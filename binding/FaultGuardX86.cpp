@@ -26,10 +26,6 @@ static_assert(offsetof(FaultRecord, frame) == 0, "the call routine writes the fr
 
 extern "C" {
 
-// body(context) with our record in front; returns 0, or 1 after a fault, which
-// the handler has written to *record. Before the call it writes the record's
-// address, where the resume path takes up, to record->frame.
-int qav_guard_call(void (*body)(void*) noexcept, void* context, FaultRecord* record);
 void qav_guard_resume();
 // Continues at qav_guard_resume in the frame of the routine whose record is at registration, reporting a fault.
 [[noreturn]] void qav_guard_jump(uintptr_t registration);
@@ -129,19 +125,8 @@ void RestoreStackGuard()
     _resetstkoflw();
 }
 
-void Run(void (*body)(void*) noexcept, void* context, GuardedCallHooks* hooks)
+void BeforeCall()
 {
-    FaultRecord record{};
-    if (hooks)
-        hooks->Entering(record);
-    const int faulted = qav_guard_call(body, context, &record);
-    if (hooks)
-        hooks->Left();
-    if (faulted == 0)
-        return;
-    if (record.stopped)
-        throw GuardedCallStopped{};
-    Raise(record);
 }
 
 } // namespace fault_guard_detail

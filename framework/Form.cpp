@@ -3,6 +3,7 @@
 #include "framework/Application.h"
 #include "framework/Controls.h"
 #include "framework/Dpi.h"
+#include "framework/WindowClass.h"
 
 #include <stdexcept>
 #include <utility>
@@ -12,34 +13,11 @@ namespace {
 constexpr DWORD FormStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 constexpr DWORD FormExStyle = 0;
 
-void RegisterFormClass(const wchar_t* className, WNDPROC procedure)
-{
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof existing;
-    if (GetClassInfoExW(instance, className, &existing))
-        return;
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = procedure;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = className;
-    // The executable's main icon, when it carries one, is the window's icon.
-    wc.hIcon = static_cast<HICON>(LoadImageW(instance, L"MAINICON", IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                             GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR | LR_SHARED));
-    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, L"MAINICON", IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                               GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR | LR_SHARED));
-    if (!RegisterClassExW(&wc))
-        throw Exception(L"Cannot register the window class " + UnicodeString(className));
-}
-
 } // namespace
 
 TForm::TForm(TApplication* owner, const FormDesign& design) : owner_(owner), design_(design)
 {
-    RegisterFormClass(design.className, &TForm::WindowProc);
+    RegisterWindowClass(design.className, &TForm::WindowProc);
     // WM_NCCREATE hands the window to window_, which destroys it if anything below throws.
     CreateWindowExW(FormExStyle, design.className, design.caption, FormStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                     design.clientWidth, design.clientHeight, nullptr, nullptr, GetModuleHandleW(nullptr), this);

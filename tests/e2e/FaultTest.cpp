@@ -78,15 +78,23 @@ TEST(FaultInExecute, LeavesResultLogAndStacksAsTheyWere)
     EXPECT_EQ(app.Close(), 0u);
 }
 
-TEST(FaultInFreeQAVInterface, StillUnloadsAndExitsZero)
+class FaultInFreeQAVInterface : public testing::TestWithParam<const char*> {};
+
+// A fault, or an exception that must not be continued.
+TEST_P(FaultInFreeQAVInterface, StillUnloadsAndExitsZero)
 {
-    auto app = StartWithScript({"FreeQAVInterface fault stack-overflow"});
+    auto app = StartWithScript({std::string("FreeQAVInterface ") + GetParam()});
     EXPECT_EQ(app.Close(), 0u);
     const auto calls = RecordedCalls(TestDir());
     ASSERT_GE(calls.size(), 2u);
     EXPECT_EQ(calls[calls.size() - 2], "FreeQAVInterface slot=ours");
     EXPECT_EQ(calls.back(), "Detach unload");
 }
+
+INSTANTIATE_TEST_SUITE_P(Kinds, FaultInFreeQAVInterface, testing::Values("fault stack-overflow", "raise E06D7363"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param).substr(0, 5);
+                         });
 
 struct RaisedCase {
     const char* operation;
@@ -159,16 +167,6 @@ INSTANTIATE_TEST_SUITE_P(Entries, RaisedWhileBinding,
                                          RaisedCase{"GetVersion", "E06D7363", kCppWords},
                                          RaisedCase{"GetVersion", "0EEDFADE", kPascalWords}),
                          RaisedName);
-
-TEST(RaisedInFreeQAVInterface, StillUnloadsAndExitsZero)
-{
-    auto app = StartWithScript({"FreeQAVInterface raise E06D7363"});
-    EXPECT_EQ(app.Close(), 0u);
-    const auto calls = RecordedCalls(TestDir());
-    ASSERT_GE(calls.size(), 2u);
-    EXPECT_EQ(calls[calls.size() - 2], "FreeQAVInterface slot=ours");
-    EXPECT_EQ(calls.back(), "Detach unload");
-}
 
 struct TitleCase {
     const wchar_t* exeName;

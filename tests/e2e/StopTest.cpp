@@ -55,6 +55,27 @@ std::wstring TextOf(const AppProcess& app, HWND control)
     return app.WindowText(control);
 }
 
+// Presses Run and waits for the stop window of a call that does not return.
+StopWindowView RunUntilStopWindow(const AppProcess& app)
+{
+    app.PostRunClick();
+    const auto stop = app.WaitForStopWindow();
+    if (!stop)
+        throw std::runtime_error("no stop window");
+    return *stop;
+}
+
+// The next Run calls the library again and shows its answers; then the window closes with exit code 0.
+void ExpectANormalRunThenClose(AppProcess& app)
+{
+    WriteScript(TestDir(), kNormalRun);
+    app.PressRun();
+    EXPECT_EQ(app.Text(ControlId::Result), L"R");
+    EXPECT_EQ(app.Text(ControlId::Log), L"l1");
+    EXPECT_EQ(app.Text(ControlId::Stacks), kNormalStacks);
+    EXPECT_EQ(app.Close(), 0u);
+}
+
 // Waits for the stop window, checks what it says, presses Stop and waits for it to close.
 void StopTheCall(const AppProcess& app, const std::wstring& operation)
 {
@@ -94,12 +115,10 @@ TEST_P(SpinningOperation, IsStoppedAndTheNextRunCallsTheLibraryAgain)
     app.SetText(ControlId::Result, L"old result");
     app.SetText(ControlId::Stacks, L"old stacks");
     const auto pressed = std::chrono::steady_clock::now();
-    app.PostRunClick();
-    const auto stop = app.WaitForStopWindow();
-    ASSERT_TRUE(stop.has_value());
+    const StopWindowView stop = RunUntilStopWindow(app);
     EXPECT_GE(std::chrono::steady_clock::now() - pressed, milliseconds(900)) << "shown before a second had passed";
-    app.Click(stop->stop);
-    ASSERT_TRUE(app.WaitUntilGone(stop->window));
+    app.Click(stop.stop);
+    ASSERT_TRUE(app.WaitUntilGone(stop.window));
     app.Settle(ControlId::Log);
 
     auto log = app.Lines(ControlId::Log);
@@ -113,12 +132,7 @@ TEST_P(SpinningOperation, IsStoppedAndTheNextRunCallsTheLibraryAgain)
     EXPECT_EQ(app.Text(ControlId::Text), L"program\r\ntext");
     EXPECT_FALSE(app.WaitForErrorBox(milliseconds(200)).has_value()) << "a stop shows no box";
 
-    WriteScript(TestDir(), kNormalRun);
-    app.PressRun();
-    EXPECT_EQ(app.Text(ControlId::Result), L"R");
-    EXPECT_EQ(app.Text(ControlId::Log), L"l1");
-    EXPECT_EQ(app.Text(ControlId::Stacks), kNormalStacks);
-    EXPECT_EQ(app.Close(), 0u);
+    ExpectANormalRunThenClose(app);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -180,16 +194,14 @@ TEST(SpinningAtClose, IsStoppedAndTheWindowStillCloses)
 TEST(StopWindow, TakesTheFocusAndEscPressesStop)
 {
     auto app = Start(L"qavtest_bound", With("Execute spin"));
-    app.PostRunClick();
-    const auto stop = app.WaitForStopWindow();
-    ASSERT_TRUE(stop.has_value());
+    const StopWindowView stop = RunUntilStopWindow(app);
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
-    ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(stop->window, nullptr), &info));
-    EXPECT_EQ(info.hwndFocus, stop->stop);
-    EXPECT_EQ(info.hwndActive, stop->window);
-    app.PostKey(stop->stop, VK_ESCAPE);
-    ASSERT_TRUE(app.WaitUntilGone(stop->window));
+    ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(stop.window, nullptr), &info));
+    EXPECT_EQ(info.hwndFocus, stop.stop);
+    EXPECT_EQ(info.hwndActive, stop.window);
+    app.PostKey(stop.stop, VK_ESCAPE);
+    ASSERT_TRUE(app.WaitUntilGone(stop.window));
     EXPECT_TRUE(IsStopLine(app.Lines(ControlId::Log).back(), L"Execute"));
     EXPECT_EQ(app.Close(), 0u);
 }
@@ -198,13 +210,11 @@ TEST(StopWindow, TakesTheFocusAndEscPressesStop)
 TEST(StopWindow, CountsTheSeconds)
 {
     auto app = Start(L"qavtest_bound", With("Execute spin"));
-    app.PostRunClick();
-    const auto stop = app.WaitForStopWindow();
-    ASSERT_TRUE(stop.has_value());
-    EXPECT_TRUE(WaitUntil([&] { return TextOf(app, stop->text).find(L" 2 s") != std::wstring::npos; }, milliseconds(4000)))
-        << qavrec::Escape(TextOf(app, stop->text));
-    app.Click(stop->stop);
-    EXPECT_TRUE(app.WaitUntilGone(stop->window));
+    const StopWindowView stop = RunUntilStopWindow(app);
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(app, stop.text).find(L" 2 s") != std::wstring::npos; }, milliseconds(4000)))
+        << qavrec::Escape(TextOf(app, stop.text));
+    app.Click(stop.stop);
+    EXPECT_TRUE(app.WaitUntilGone(stop.window));
     EXPECT_EQ(app.Close(), 0u);
 }
 
@@ -212,11 +222,9 @@ TEST(StopWindow, CountsTheSeconds)
 TEST(StopWindow, ClosesWhenTheCallReturnsAndComesBackForTheNextSlowOne)
 {
     auto app = Start(L"qavtest_bound", {"Execute spin-ms 1800", "GetLog spin"});
-    app.PostRunClick();
-    const auto first = app.WaitForStopWindow();
-    ASSERT_TRUE(first.has_value());
-    EXPECT_NE(TextOf(app, first->text).find(L"Execute"), std::wstring::npos);
-    EXPECT_TRUE(app.WaitUntilGone(first->window)) << "the window stayed after Execute returned";
+    const StopWindowView first = RunUntilStopWindow(app);
+    EXPECT_NE(TextOf(app, first.text).find(L"Execute"), std::wstring::npos);
+    EXPECT_TRUE(app.WaitUntilGone(first.window)) << "the window stayed after Execute returned";
     StopTheCall(app, L"GetLog");
     app.Settle(ControlId::Log);
     const auto log = app.Lines(ControlId::Log);
@@ -237,10 +245,7 @@ TEST(StopWindow, WorksForManyStopsInARow)
     }
     const auto calls = RecordedCalls(TestDir());
     EXPECT_EQ(std::count_if(calls.begin(), calls.end(), [](const std::string& c) { return c.rfind("Execute ", 0) == 0; }), 4);
-    WriteScript(TestDir(), kNormalRun);
-    app.PressRun();
-    EXPECT_EQ(app.Text(ControlId::Result), L"R");
-    EXPECT_EQ(app.Close(), 0u);
+    ExpectANormalRunThenClose(app);
 }
 
 // Stop pressed as the call returns by itself: either outcome, told consistently, and the window works.
@@ -248,11 +253,9 @@ TEST(StopWindow, PressedAsTheCallReturnsLeavesAUsableWindow)
 {
     auto app = Start(L"qavtest_bound", With("Execute spin-ms 1300"));
     app.SetText(ControlId::Result, L"old result");
-    app.PostRunClick();
-    const auto stop = app.WaitForStopWindow();
-    ASSERT_TRUE(stop.has_value());
-    PostMessageW(stop->stop, BM_CLICK, 0, 0);
-    EXPECT_TRUE(app.WaitUntilGone(stop->window));
+    const StopWindowView stop = RunUntilStopWindow(app);
+    PostMessageW(stop.stop, BM_CLICK, 0, 0);
+    EXPECT_TRUE(app.WaitUntilGone(stop.window));
     app.Settle(ControlId::Log);
     const auto log = app.Lines(ControlId::Log);
     ASSERT_FALSE(log.empty());
@@ -260,21 +263,16 @@ TEST(StopWindow, PressedAsTheCallReturnsLeavesAUsableWindow)
         EXPECT_EQ(app.Text(ControlId::Result), L"old result");
     else
         EXPECT_EQ(app.Text(ControlId::Log), L"l1") << "returned by itself: the Run went on";
-    WriteScript(TestDir(), kNormalRun);
-    app.PressRun();
-    EXPECT_EQ(app.Text(ControlId::Result), L"R");
-    EXPECT_EQ(app.Close(), 0u);
+    ExpectANormalRunThenClose(app);
 }
 
 TEST(StopExport, LetsTheLibraryEndTheCallWithItsOwnMessage)
 {
     auto app = Start(L"qavtest_stoppable", With("Execute spin"));
-    app.PostRunClick();
-    const auto stop = app.WaitForStopWindow();
-    ASSERT_TRUE(stop.has_value());
+    const StopWindowView stop = RunUntilStopWindow(app);
     const auto pressed = std::chrono::steady_clock::now();
-    app.Click(stop->stop);
-    ASSERT_TRUE(app.WaitUntilGone(stop->window));
+    app.Click(stop.stop);
+    ASSERT_TRUE(app.WaitUntilGone(stop.window));
     EXPECT_LT(std::chrono::steady_clock::now() - pressed, milliseconds(400)) << "not the library's own stop";
     app.Settle(ControlId::Log);
     EXPECT_EQ(app.Text(ControlId::Result), L"stopped by the library");
@@ -336,15 +334,13 @@ TEST_P(WaitingInTheSystem, CannotBeStoppedAndSaveAndQuitKeepsTheProgram)
     const std::wstring program = L"x = \"\U0001F600 \U0001D11E é\"\r\n\r\nprint x\r\n  last line";
     auto app = Start(L"qavtest_bound", With(std::string("Execute ") + GetParam()));
     app.SetText(ControlId::Text, program);
-    app.PostRunClick();
-    const auto stop = app.WaitForStopWindow();
-    ASSERT_TRUE(stop.has_value());
-    ExpectCannotStop(app, *stop);
+    const StopWindowView stop = RunUntilStopWindow(app);
+    ExpectCannotStop(app, stop);
     EXPECT_TRUE(app.IsRunning()) << "a call that cannot be stopped is not stopped";
-    app.Click(stop->save);
-    EXPECT_TRUE(WaitUntil([&] { return TextOf(app, stop->text).find(L"saved to") != std::wstring::npos; },
+    app.Click(stop.save);
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(app, stop.text).find(L"saved to") != std::wstring::npos; },
                           milliseconds(5000)));
-    const std::wstring said = TextOf(app, stop->text);
+    const std::wstring said = TextOf(app, stop.text);
     EXPECT_EQ(app.WaitForExit(), 0u);
 
     const auto copies = SavedCopies(TestDir());
@@ -367,19 +363,17 @@ TEST(SaveAndQuit, WhereTheFolderCannotBeWrittenSaysSoAndDoesNotEnd)
     // A folder of a file system that nobody, not even root, can write in.
     options.currentDirectory = L"Z:\\proc";
     auto app = AppProcess::Start(TestDir(), options);
-    app.PostRunClick();
-    const auto stop = app.WaitForStopWindow();
-    ASSERT_TRUE(stop.has_value());
-    ExpectCannotStop(app, *stop);
-    app.Click(stop->save);
-    EXPECT_TRUE(WaitUntil([&] { return TextOf(app, stop->text).find(L"Could not save") != std::wstring::npos; },
+    const StopWindowView stop = RunUntilStopWindow(app);
+    ExpectCannotStop(app, stop);
+    app.Click(stop.save);
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(app, stop.text).find(L"Could not save") != std::wstring::npos; },
                           milliseconds(5000)));
-    const std::wstring said = TextOf(app, stop->text);
+    const std::wstring said = TextOf(app, stop.text);
     EXPECT_TRUE(std::regex_search(said, std::wregex(L"Cannot create file \"Z:\\\\proc\\\\QAVDemo-program-[0-9]{8}-[0-9]{6}\\.txt\"\\. .+\\. QAV Demo goes on running")))
         << qavrec::Escape(said);
     std::this_thread::sleep_for(milliseconds(3500));
     EXPECT_TRUE(app.IsRunning()) << "ended without saving";
-    EXPECT_TRUE(IsWindowVisible(stop->save)) << "Save and quit is no longer offered";
+    EXPECT_TRUE(IsWindowVisible(stop.save)) << "Save and quit is no longer offered";
 }
 
 } // namespace

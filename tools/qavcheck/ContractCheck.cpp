@@ -284,25 +284,34 @@ private:
                         L"by force, which may leave the library's state unreliable.");
     }
 
+    // An entry point called with the slot, as the workbench calls it; what it
+    // returned, unless it hung or faulted, after the checks of every call.
+    std::optional<CallResult> CallWithSlot(const void* entry, const wchar_t* operation, const wchar_t* onFault)
+    {
+        const CallResult call =
+            caller_.Call(entry, {reinterpret_cast<uintptr_t>(slot_.get())}, Returns::Status, slot_);
+        if (!call.finished) {
+            Hung(operation);
+            return std::nullopt;
+        }
+        report_.Call(operation, call.milliseconds, StatusOutcome(call));
+        if (call.fault) {
+            CheckFault(operation, call, onFault);
+            return std::nullopt;
+        }
+        CheckStack(operation, call, 1);
+        return call;
+    }
+
     // StopQAVInterface called while no call runs must return at once and change
     // nothing: the next Execute gives what the first one gave.
     void StopWhileNothingRuns()
     {
         if (!stop_ || !*slot_)
             return;
-        const wchar_t* const operation = L"StopQAVInterface (while nothing runs)";
-        const CallResult call =
-            caller_.Call(stop_, {reinterpret_cast<uintptr_t>(slot_.get())}, Returns::Status, slot_);
-        if (!call.finished) {
-            Hung(operation);
+        if (!CallWithSlot(stop_, L"StopQAVInterface (while nothing runs)",
+                          L"The workbench calls it when the user presses Stop."))
             return;
-        }
-        report_.Call(operation, call.milliseconds, StatusOutcome(call));
-        if (call.fault) {
-            CheckFault(operation, call, L"The workbench calls it when the user presses Stop.");
-            return;
-        }
-        CheckStack(StopName, call, 1);
         const auto execute = operations_.find(QAV_POS_EXECUTE);
         if (execute == operations_.end() || !firstResult_)
             return;
@@ -548,18 +557,8 @@ private:
     {
         if (hung_ || !free_ || !*slot_)
             return;
-        const CallResult call = caller_.Call(free_, {reinterpret_cast<uintptr_t>(slot_.get())}, Returns::Status, slot_);
-        if (!call.finished) {
-            Hung(FreeName);
-            return;
-        }
-        report_.Call(FreeName, call.milliseconds, StatusOutcome(call));
-        if (call.fault) {
-            CheckFault(FreeName, call, L"The workbench writes it in its log at close.");
-            return;
-        }
-        CheckStack(FreeName, call, 1);
-        if (static_cast<int32_t>(call.value) == 0)
+        const auto call = CallWithSlot(free_, FreeName, L"The workbench writes it in its log at close.");
+        if (call && static_cast<int32_t>(call->value) == 0)
             Error(FreeName, L"returned 0, failure. The workbench reports " + Quoted(FreeFailedMessage) + L" at close.",
                   L"return nonzero when the interface is given back.");
     }
