@@ -2,7 +2,8 @@
 // caption "QAV Demo", a text naming the operation and the seconds so far, and a
 // "Stop" button; where the call cannot be stopped safely, also "Save and quit".
 // It belongs to the watcher's thread and has no owner, so it answers while the
-// main window is frozen. Esc, Enter and the close box press Stop.
+// main window is frozen. Esc and the close box press Stop, Enter the focused
+// button.
 #pragma once
 
 #include "framework/UnicodeString.h"
