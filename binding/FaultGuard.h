@@ -19,10 +19,13 @@
 // the guard throws GuardedCallStopped.
 //
 // Limits, on both:
-// - Frames between the guard and the fault are abandoned, not unwound: keep the
-//   guarded body to the foreign call itself, with no objects that need
-//   destructors inside it. C++ exceptions thrown inside the body are carried out
-//   and rethrown after the guard, so they are fine.
+// - Between the guard and the fault, the system's unwinder runs the handlers the
+//   frames registered (a Microsoft-compiled library's destructors among them);
+//   frames it does not know, such as our own compiler's on x86, are abandoned:
+//   keep the guarded body to the foreign call itself, with no objects that need
+//   destructors inside it. A stop abandons every frame in between, unwinding
+//   none. C++ exceptions thrown inside the body are carried out and rethrown
+//   after the guard, so they are fine.
 // - Exceptions the foreign code handles itself never reach the guard; those
 //   that reach it are taken whatever their code, except informational ones (and,
 //   on x64, the exceptions our own compiler's runtime raises to throw C++
