@@ -59,34 +59,43 @@ DWORD WINAPI CallWatcher::ThreadMain(void* self) noexcept
 
 void CallWatcher::Watch()
 {
-    const HANDLE events[] = {quit_.Get(), watch_.Changed()};
+    Clock::time_point lastCall = Clock::now();
     for (;;) {
         const WatchedCallView call = watch_.Current();
-        DWORD timeout = INFINITE;
-        if (call.id != 0) {
-            const Clock::time_point due = call.began + ShowAfter;
-            if (Clock::now() >= due) {
-                if (!Attend(call))
-                    return;
-                continue;
-            }
-            timeout = Milliseconds(due - Clock::now());
+        const Clock::time_point now = Clock::now();
+        if (call.id == 0) {
+            // Between the calls of a Run the watcher stays awake, so they need not wake it.
+            const bool awake = now - lastCall < StayAwake;
+            if (awake ? WaitForSingleObject(quit_.Get(), Milliseconds(LookAgain)) == WAIT_OBJECT_0
+                      : !watch_.WaitForCall(quit_.Get()))
+                return;
+            if (!awake)
+                lastCall = Clock::now();
+            continue;
         }
-        if (WaitForMultipleObjects(2, events, FALSE, timeout) == WAIT_OBJECT_0)
+        lastCall = now;
+        const Clock::time_point due = call.began + ShowAfter;
+        if (now < due) {
+            if (WaitForSingleObject(quit_.Get(), Milliseconds(due - now)) == WAIT_OBJECT_0)
+                return;
+            continue;
+        }
+        if (!Attend(call))
             return;
+        lastCall = Clock::now();
     }
 }
 
 bool CallWatcher::Attend(const WatchedCallView& call)
 {
-    const HANDLE events[] = {quit_.Get(), watch_.Changed()};
+    const HANDLE quit = quit_.Get();
     std::unique_ptr<StopWindow> window;
     try {
         window = std::make_unique<StopWindow>(call.operation, centreOn_);
     } catch (const Exception&) {
         // No window, no way to stop: wait for the call like any other.
         while (watch_.RunningId() == call.id)
-            if (WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0)
+            if (WaitForSingleObject(quit, Milliseconds(LookAgain)) == WAIT_OBJECT_0)
                 return false;
         return true;
     }
@@ -101,7 +110,8 @@ bool CallWatcher::Attend(const WatchedCallView& call)
     };
     for (;;) {
         const bool trying = stage != Stage::Running && stage != Stage::Saved;
-        if (MsgWaitForMultipleObjects(2, events, FALSE, trying ? 20 : 100, QS_ALLINPUT) == WAIT_OBJECT_0)
+        if (MsgWaitForMultipleObjects(1, &quit, FALSE, trying ? 20 : Milliseconds(LookAgain), QS_ALLINPUT) ==
+            WAIT_OBJECT_0)
             return false;
         // Once the copy is saved the process ends, even if the call returns meanwhile.
         if (stage != Stage::Saved && watch_.RunningId() != call.id)

@@ -23,6 +23,10 @@ public:
     static constexpr std::chrono::milliseconds ForceTrial{300};
     // How long the window names the saved file before the process ends.
     static constexpr std::chrono::milliseconds SavedNotice{3000};
+    // How often a call's end is looked for, and how long after one the watcher
+    // goes on looking before it waits to be woken.
+    static constexpr std::chrono::milliseconds LookAgain{100};
+    static constexpr std::chrono::milliseconds StayAwake{1000};
 
     // On the GUI thread, whose calls it watches from now on; centreOn: the main
     // window, which the stop window is centred on (borrowed).

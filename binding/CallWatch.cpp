@@ -1,5 +1,7 @@
 #include "binding/CallWatch.h"
 
+#include <utility>
+
 namespace {
 
 std::atomic<CallWatch*> activeWatch{nullptr};
@@ -20,7 +22,7 @@ uintptr_t ImageSize(HMODULE library) noexcept
 CallWatch::CallWatch()
     : thread_(OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_SET_CONTEXT | SYNCHRONIZE, FALSE,
                          GetCurrentThreadId())),
-      changed_(CreateEventW(nullptr, FALSE, FALSE, nullptr)), program_(emptyProgram)
+      began_(CreateEventW(nullptr, FALSE, FALSE, nullptr)), program_(emptyProgram)
 {
 }
 
@@ -54,6 +56,7 @@ void CallWatch::ForgetLibrary() noexcept
 
 void CallWatch::Begin(const wchar_t* operation, fault_guard_detail::FaultRecord& record) noexcept
 {
+    bool wake = false;
     {
         const std::lock_guard lock(mutex_);
         view_.id = nextId_++;
@@ -64,19 +67,30 @@ void CallWatch::Begin(const wchar_t* operation, fault_guard_detail::FaultRecord&
         view_.program = program_;
         record_ = &record;
         runningId_ = view_.id;
+        wake = std::exchange(waiting_, false);
     }
-    SetEvent(changed_.Get());
+    if (wake)
+        SetEvent(began_.Get());
 }
 
 void CallWatch::End() noexcept
 {
+    const std::lock_guard lock(mutex_);
+    runningId_ = 0;
+    record_ = nullptr;
+    view_ = WatchedCallView{};
+}
+
+bool CallWatch::WaitForCall(HANDLE quit)
+{
     {
         const std::lock_guard lock(mutex_);
-        runningId_ = 0;
-        record_ = nullptr;
-        view_ = WatchedCallView{};
+        if (view_.id != 0)
+            return WaitForSingleObject(quit, 0) != WAIT_OBJECT_0;
+        waiting_ = true;
     }
-    SetEvent(changed_.Get());
+    const HANDLE events[] = {quit, began_.Get()};
+    return WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0;
 }
 
 WatchedCallView CallWatch::Current() const

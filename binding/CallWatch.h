@@ -53,8 +53,11 @@ public:
     void End() noexcept;
 
     // On the watching thread.
-    // Signalled whenever a call begins or ends.
-    HANDLE Changed() const noexcept { return changed_.Get(); }
+    // Returns at once while a call runs; otherwise waits until one begins (true)
+    // or quit is signalled (false). Only a call that begins while the watching
+    // thread waits here costs the calling thread an event; the watching thread
+    // sees every other change by looking again.
+    bool WaitForCall(HANDLE quit);
     WatchedCallView Current() const;
     // The id of the call running now; 0 when none runs.
     uint32_t RunningId() const noexcept { return runningId_.load(); }
@@ -66,11 +69,12 @@ public:
     bool StopByForce(uint32_t id) noexcept;
 
 private:
-    UniqueKernelObject thread_;  // the calling thread
-    UniqueKernelObject changed_; // auto-reset
+    UniqueKernelObject thread_; // the calling thread
+    UniqueKernelObject began_;  // auto-reset: a call began while the watching thread waited
 
-    mutable std::mutex mutex_; // guards view_ and program_
+    mutable std::mutex mutex_; // guards view_, program_ and waiting_
     WatchedCallView view_;
+    bool waiting_ = false; // the watching thread waits for began_
     std::shared_ptr<const UnicodeString> program_;
     uint32_t nextId_ = 1;
 

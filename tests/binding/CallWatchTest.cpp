@@ -139,4 +139,39 @@ TEST(CallWatch, AsksTheLibraryThroughItsStopEntryOnlyWhileTheCallRuns)
     EXPECT_EQ(call.Outcome(), L"returned");
 }
 
+// A watcher waiting for a call is woken by the next one that begins, and by quit.
+TEST(CallWatch, WakesAWaitingWatcherWhenACallBegins)
+{
+    const UniqueKernelObject quit(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::atomic<CallWatch*> watch{nullptr};
+    std::atomic<bool> go{false};
+    std::atomic<bool> stay{true};
+    std::thread caller([&] {
+        CallWatch own;
+        RegisteredCallWatch registered(own);
+        watch = &own;
+        while (!go)
+            Sleep(1);
+        CallInterpreter(L"GetLog", [] { return 1; });
+        while (stay)
+            Sleep(1);
+    });
+    while (!watch)
+        Sleep(1);
+    std::atomic<int> woke{-1};
+    std::thread watcher([&] { woke = watch.load()->WaitForCall(quit.Get()) ? 1 : 0; });
+    Sleep(100);
+    EXPECT_EQ(woke.load(), -1) << "woke with no call";
+    go = true;
+    watcher.join();
+    EXPECT_EQ(woke.load(), 1);
+
+    std::thread quitting([&] { woke = watch.load()->WaitForCall(quit.Get()) ? 1 : 0; });
+    SetEvent(quit.Get());
+    quitting.join();
+    EXPECT_EQ(woke.load(), 0);
+    stay = false;
+    caller.join();
+}
+
 } // namespace
