@@ -76,33 +76,29 @@ TControl::TControl(TForm& parent, const ControlDesign& design, const wchar_t* wi
                    DWORD exStyle)
     : design_(design)
 {
-    handle_ = CreateWindowExW(exStyle, windowClass, design.text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, 0, 0,
-                              0, 0, parent.Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)),
-                              GetModuleHandleW(nullptr), nullptr);
+    handle_.Reset(CreateWindowExW(exStyle, windowClass, design.text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, 0,
+                                  0, 0, 0, parent.Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)),
+                                  GetModuleHandleW(nullptr), nullptr));
     if (!handle_)
         throw Exception(L"Cannot create the control " + UnicodeString(windowClass));
     parent.PlaceControl(*this);
 }
 
-TControl::~TControl()
-{
-    if (handle_ && IsWindow(handle_))
-        DestroyWindow(handle_);
-}
+TControl::~TControl() = default;
 
 UnicodeString TControl::Text() const
 {
-    const auto length = static_cast<size_t>(SendMessageW(handle_, WM_GETTEXTLENGTH, 0, 0));
+    const auto length = static_cast<size_t>(SendMessageW(Handle(), WM_GETTEXTLENGTH, 0, 0));
     UnicodeString text(length + 1, L'\0');
     const auto copied = static_cast<size_t>(
-        SendMessageW(handle_, WM_GETTEXT, static_cast<WPARAM>(text.size()), reinterpret_cast<LPARAM>(text.data())));
+        SendMessageW(Handle(), WM_GETTEXT, static_cast<WPARAM>(text.size()), reinterpret_cast<LPARAM>(text.data())));
     text.resize(copied < length ? copied : length);
     return text;
 }
 
 void TControl::SetText(const UnicodeString& text)
 {
-    SendMessageW(handle_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 TButton::TButton(TForm& parent, const ControlDesign& design)
