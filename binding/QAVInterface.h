@@ -34,8 +34,9 @@
  *
  * Define QAV_BUILDING_LIBRARY before including this header in the library's
  * own sources: it declares the entry points extern "C" and
- * __declspec(dllexport), so that a definition in C or C++ is exported with no
- * further ado, and a C++ one is not name-mangled.
+ * __declspec(dllexport), so that their definitions, in C or C++, are exported
+ * without a .def file and without C++'s name mangling (on x86 still under the
+ * decorated names: see below).
  *
  * On x86 stdcall decorates the names (GetQAVInterface@4 with MinGW,
  * _GetQAVInterface@4 with Microsoft's compiler). With MinGW, link with

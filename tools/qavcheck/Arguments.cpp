@@ -12,7 +12,7 @@ const wchar_t* const UsageText =
     L"Checks an interpreter library against the workbench's contract.\r\n"
     L"  --program FILE     the program given to Execute (UTF-8 or UTF-16 with a byte-order mark)\r\n"
     L"  --timeout SECONDS  a call still running after this long is hung (default 10)\r\n"
-    L"  --full-texts       show each returned text whole, not cut at 60 characters\r\n"
+    L"  --full-texts       show each returned text whole, not cut at 60 UTF-16 units\r\n"
     L"Exit code: 0 clean, 1 something found, 2 the library could not be checked.";
 
 namespace {
