@@ -13,9 +13,11 @@ namespace qav {
 
 namespace {
 
+// In the order of Builtin.
 constexpr BuiltinInfo kBuiltins[] = {
-    {"len", 1},    {"push", 2}, {"pop", 1},   {"str", 1},  {"num", 1},  {"substr", 3},
-    {"find", 2},   {"floor", 1}, {"sqrt", 1}, {"abs", 1},  {"keys", 1}, {"has", 2}, {"type", 1},
+    {"len", 1, true},   {"push", 2, false}, {"pop", 1, false},  {"str", 1, true},  {"num", 1, true},
+    {"substr", 3, true}, {"find", 2, true}, {"floor", 1, true}, {"sqrt", 1, true}, {"abs", 1, true},
+    {"keys", 1, true},  {"has", 2, true},   {"type", 1, true},
 };
 
 std::string Needs(const char* function, const char* what, const Value& given)

@@ -56,24 +56,23 @@ Str* Heap::NewString(std::string text)
 
 Obj* Heap::NewObject()
 {
-    auto* o = new (objects_.Allocate()) Obj(this, nextId_);
-    ++nextId_;
-    o->prev = last_;
-    (last_ != nullptr ? last_->next : first_) = o;
-    last_ = o;
-    bytes_ += kObjectBytes;
-    return o;
+    return Link(new (objects_.Allocate()) Obj(this, nextId_), kObjectBytes);
 }
 
 Arr* Heap::NewArray()
 {
-    auto* a = new (arrays_.Allocate()) Arr(this, nextId_);
+    return Link(new (arrays_.Allocate()) Arr(this, nextId_), kArrayBytes);
+}
+
+template <typename T>
+T* Heap::Link(T* c, std::size_t bytes) noexcept
+{
     ++nextId_;
-    a->prev = last_;
-    (last_ != nullptr ? last_->next : first_) = a;
-    last_ = a;
-    bytes_ += kArrayBytes;
-    return a;
+    c->prev = last_;
+    (last_ != nullptr ? last_->next : first_) = c;
+    last_ = c;
+    bytes_ += bytes;
+    return c;
 }
 
 std::size_t Heap::Footprint(const Container* c) const noexcept

@@ -45,6 +45,9 @@ public:
     void Free(Cell* cell) noexcept;
 
 private:
+    // Numbers a new object or array and adds it at the end of the list.
+    template <typename T>
+    T* Link(T* c, std::size_t bytes) noexcept;
     void Unlink(Container* c) noexcept;
     void Delete(Container* c) noexcept;
     std::size_t Footprint(const Container* c) const noexcept;

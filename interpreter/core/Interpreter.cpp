@@ -1,7 +1,8 @@
 #include "interpreter/core/Interpreter.h"
 
+#include "interpreter/core/Compiler.h"
+#include "interpreter/core/Failure.h"
 #include "interpreter/core/Machine.h"
-#include "interpreter/core/Parser.h"
 #include "interpreter/core/Utf.h"
 
 #include <new>
@@ -15,11 +16,7 @@ namespace {
 RunReport Failed(const ScriptError& e)
 {
     RunReport report;
-    report.ok = false;
-    const std::string where =
-        e.line > 0 ? " at line " + std::to_string(e.line) + ", column " + std::to_string(e.column) : std::string();
-    report.result = "Run failed" + where + ": " + e.message;
-    report.log.push_back("Error" + where + ": " + e.message);
+    ReportFailure(report, e);
     return report;
 }
 

@@ -1,12 +1,22 @@
 // Runs a resolved program: a tree walker over slots, with a step budget that tracks the
 // work done, a clock as the last guard, a call depth limit, a guard on the machine stack
 // it uses and a memory limit that only live strings, objects and arrays count against.
+//
+// Its parts, each in a file of its own:
+//   Machine.cpp         statements, loops and calls
+//   MachineEval.cpp     expressions: operators, conditions and the fast paths
+//   MachineStrings.cpp  joining, appending and printing text
+//   MachineFields.cpp   fields, items and the literals that make them
+//   MachineMemory.cpp   memory: charged, counted, cycles collected, limit enforced
+//   MachineReport.cpp   failures, and the report of a run with its stacks
+//   Builtins.cpp        the built-in functions
 #pragma once
 
 #include "interpreter/core/Ast.h"
 #include "interpreter/core/Error.h"
 #include "interpreter/core/Heap.h"
-#include "interpreter/core/Interpreter.h"
+#include "interpreter/core/Limits.h"
+#include "interpreter/core/Operators.h"
 
 #include <chrono>
 #include <cstdint>
@@ -31,6 +41,11 @@ public:
     void Run(RunReport& report);
 
 private:
+    // Steps between looks at the clock: often enough to stop within a millisecond.
+    static constexpr std::uint64_t kStepsPerClockCheck = 1 << 15;
+    // Below this much memory in use, cycles are not worth looking for.
+    static constexpr std::size_t kMinCollectBytes = 4 * 1024 * 1024;
+
     enum class Flow { Normal, Return, Break, Continue };
 
     struct Frame {
@@ -38,12 +53,17 @@ private:
         Value* base;
     };
 
-    // Eval and Exec recurse into each other; everything off their fast paths stays out
-    // of line so that their frames, and so the stack per nested call, stay small.
-    Value Eval(const Node* n);
+    // Machine.cpp. Eval and Exec recurse into each other; everything off their fast
+    // paths stays out of line so that their frames, and so the stack per nested call,
+    // stay small.
     Flow Exec(const Node* n);
-    bool Test(const Node* n);
+    inline void Expression(const Node* s);
+    [[gnu::noinline]] Flow Loop(const Node* n);
+    [[gnu::noinline]] Value Call(const Node* n);
 
+    // MachineEval.cpp
+    Value Eval(const Node* n);
+    bool Test(const Node* n);
     // Both operands of a binary node; a variable or constant is read in place, the
     // left one only when the right cannot change it.
     struct Operands {
@@ -53,61 +73,81 @@ private:
         const Value* b;
         [[gnu::always_inline]] ~Operands() {}
     };
-    [[gnu::always_inline]] inline void Both(const Node* n, Operands& o);
+    [[gnu::always_inline]] inline void Both(const Node* left, const Node* right, Operands& o);
     const Value& Leaf(const Node* n) const
     {
         if (n->op == Op::Local)
             return fp_[n->slot];
         if (n->op == Op::Global)
             return globals_[static_cast<std::size_t>(n->slot)];
-        return n->value;
+        return n->constant;
     }
-    inline const Value* AddNumber(const Node* n);
-    inline void Expression(const Node* s);
-    Value FieldOf(const Node* n, const Value& target);
-    Value StoreField(const Node* n, const Value& target, Value value);
-    [[gnu::noinline]] Flow Loop(const Node* n);
-    [[gnu::noinline]] Value Call(const Node* n);
-    [[gnu::noinline]] Value CallBuiltin(const Node* n);
+    template <Op op>
+    inline Value Arithmetic(const Node* n);
+    template <Op op>
+    inline bool Order(const Node* n);
     [[gnu::noinline]] Value Chain(const Node* n);
+    // x = x + y for numbers x and y in variables or constants: the common counter step,
+    // done in place. Gives the variable, or null when n is not of that kind.
+    const Value* AddNumber(const Node* n)
+    {
+        if (n->op != Op::AppendLocal && n->op != Op::AppendGlobal)
+            return nullptr;
+        Value& target = n->op == Op::AppendLocal ? fp_[n->slot] : globals_[static_cast<std::size_t>(n->slot)];
+        const Node* add = n->list.front();
+        if (!target.IsNumber() || !IsLeaf(add->right()) || n->list.size() != 1)
+            return nullptr;
+        const Value& y = Leaf(add->right());
+        if (!y.IsNumber())
+            return nullptr;
+        target = Value(qav::Arithmetic<Op::Add>(target.number(), y.number()));
+        return &target;
+    }
     [[gnu::noinline]] Value Apply(const Node* link, const Value& a, const Value& b);
-    std::size_t Join(const Node* chain, std::size_t i, Value& acc);
+    [[gnu::noinline]] Value Compare(const Node* n, const Value& a, const Value& b);
+
+    // MachineStrings.cpp
     [[gnu::noinline]] Value Add(const Node* n, const Value& a, const Value& b);
     [[gnu::noinline]] Value Append(const Node* n, Value& target);
     [[gnu::noinline]] Value Concat(const Node* n, std::string_view left, std::string_view right);
+    std::size_t Join(const Node* chain, std::size_t i, Value& acc);
+    [[gnu::noinline]] void Print(const Node* n, const Value& v);
+    // The text of a value as print shows it, with its cost charged.
+    std::string Text(const Node* n, const Value& v);
+    Value MakeString(const Node* n, std::string text);
+
+    // MachineFields.cpp
+    Value FieldOf(const Node* n, const Value& target);
+    Value StoreField(const Node* n, const Value& target, Value value);
     [[gnu::noinline]] Value GetField(const Node* n, const Value& target);
     [[gnu::noinline]] Value SetField(const Node* n, const Value& target, Value value);
     [[gnu::noinline]] Value GetIndex(const Node* n, const Value& target, const Value& key);
     [[gnu::noinline]] Value SetIndex(const Node* n, const Value& target, const Value& key, Value value);
-    [[gnu::noinline]] Value MakeObject(const Node* n);
-    [[gnu::noinline]] Value MakeArray(const Node* n);
-    [[gnu::noinline]] Value Arithmetic(const Node* n, const Value& a, const Value& b);
-    [[gnu::noinline]] Value Compare(const Node* n, const Value& a, const Value& b);
-    [[gnu::noinline]] void Print(const Node* n, const Value& v);
+    Value Put(const Node* n, Obj* o, int atom, Value value);
+    [[gnu::noinline]] Value MakeLiteral(const Node* n);
+    // The position of an array item, or a failure naming the index.
+    std::size_t ItemIndex(const Node* n, const Arr* a, const Value& key);
+    // The atom of a field name made at run time; -1 when no field anywhere has it and
+    // add is false.
+    int AtomOf(const Node* n, const Str* name, bool add);
 
     // Builtins.cpp
+    [[gnu::noinline]] Value CallBuiltin(const Node* n);
     Value Substring(const Node* n, const Value& s, const Value& start, const Value& count);
     Value FindText(const Node* n, const Value& s, const Value& t);
     Value Keys(const Node* n, const Value& o);
     Value MathOf(const Node* n, const Value& x);
     std::size_t Count(const Node* n, const Value& v, const char* what);
 
-    // The position of an array item, or a failure naming the index.
-    std::size_t ItemIndex(const Node* n, const Arr* a, const Value& key);
-    // The atom of a field name made at run time; -1 when no field anywhere has it and
-    // add is false.
-    int AtomOf(const Node* n, const Str* name, bool add);
-    // The text of a value as print shows it, with its cost charged.
-    std::string Text(const Node* n, const Value& v);
-    Value MakeString(const Node* n, std::string text);
-
-    // Memory: charged, counted, cycles collected, limit enforced.
+    // MachineMemory.cpp
     std::size_t Room() const;
     void Reserve(const Node* n, std::size_t size, std::size_t growth);
     void Reserve(const Node* n, std::size_t size);
     void Allocated(const Node* n);
     void Collect(const Node* n);
+    [[noreturn, gnu::cold, gnu::noinline]] void FailMemory(const Node* n, std::size_t stringBytes);
 
+    // MachineReport.cpp
     void Charge(const Node* n, std::uint64_t steps)
     {
         steps_ += steps;
@@ -119,8 +159,7 @@ private:
     [[noreturn, gnu::cold, gnu::noinline]] void Fail(const Node* n, const char* message);
     [[noreturn, gnu::cold, gnu::noinline]] void FailDepth(const Node* n);
     [[noreturn, gnu::cold, gnu::noinline]] void FailNegate(const Node* n, const Value& v);
-    [[noreturn, gnu::cold, gnu::noinline]] void FailMemory(const Node* n, std::size_t stringBytes);
-
+    void Finish(RunReport& report, const ScriptError* error);
     void DumpStacks(RunReport& report, const Value& result);
 
     const Program& program_;

@@ -10,6 +10,15 @@ namespace {
 constexpr std::size_t kMaxShownParts = 100;
 constexpr std::size_t kMaxShownString = 200;
 
+// Each kind of value, in the order of Type: what type() gives, and how messages name it.
+constexpr struct {
+    const char* word;
+    const char* name;
+} kKinds[] = {
+    {"nil", "nil"},       {"boolean", "a boolean"}, {"number", "a number"},
+    {"string", "a string"}, {"object", "an object"},  {"array", "an array"},
+};
+
 std::string Quote(std::string_view s)
 {
     std::string out = "\"";
@@ -34,6 +43,27 @@ std::string ContainerName(const Container* c)
     std::string name(1, '#');
     name += std::to_string(c->id);
     return name;
+}
+
+// "#n", then count parts between the brackets, each added by part; past
+// kMaxShownParts the rest is only counted.
+template <typename Part>
+std::string Listed(const Container* c, const char* brackets, std::size_t count, const char* noun, Part part)
+{
+    std::string out = ContainerName(c);
+    out += ' ';
+    out += brackets[0];
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i == kMaxShownParts) {
+            out += ", ... (" + std::to_string(count) + " " + noun + ")";
+            break;
+        }
+        if (i > 0)
+            out += ", ";
+        part(out, i);
+    }
+    out += brackets[1];
+    return out;
 }
 
 } // namespace
@@ -79,66 +109,29 @@ std::string Display(const Value& v, const std::vector<std::string>& atoms)
     if (v.IsString())
         return v.str()->text;
     if (v.IsObject()) {
-        const Obj* o = v.obj();
-        std::string out = ContainerName(o);
-        out += " {";
-        for (std::size_t i = 0; i < o->fields.size(); ++i) {
-            if (i == kMaxShownParts) {
-                out += ", ... (" + std::to_string(o->fields.size()) + " fields)";
-                break;
-            }
-            if (i > 0)
-                out += ", ";
-            out += atoms[static_cast<std::size_t>(o->fields[i].atom)];
+        const auto& fields = v.obj()->fields;
+        return Listed(v.obj(), "{}", fields.size(), "fields", [&](std::string& out, std::size_t i) {
+            out += atoms[static_cast<std::size_t>(fields[i].atom)];
             out += ": ";
-            out += Repr(o->fields[i].value);
-        }
-        out += "}";
-        return out;
+            out += Repr(fields[i].value);
+        });
     }
     if (v.IsArray()) {
-        const Arr* a = v.arr();
-        std::string out = ContainerName(a);
-        out += " [";
-        for (std::size_t i = 0; i < a->items.size(); ++i) {
-            if (i == kMaxShownParts) {
-                out += ", ... (" + std::to_string(a->items.size()) + " items)";
-                break;
-            }
-            if (i > 0)
-                out += ", ";
-            out += Repr(a->items[i]);
-        }
-        out += "]";
-        return out;
+        const auto& items = v.arr()->items;
+        return Listed(v.arr(), "[]", items.size(), "items",
+                      [&](std::string& out, std::size_t i) { out += Repr(items[i]); });
     }
     return Repr(v);
 }
 
 const char* KindName(const Value& v)
 {
-    switch (v.type()) {
-    case Type::Nil: return "nil";
-    case Type::Bool: return "a boolean";
-    case Type::Number: return "a number";
-    case Type::String: return "a string";
-    case Type::Object: return "an object";
-    case Type::Array: return "an array";
-    }
-    return "a value";
+    return kKinds[static_cast<std::size_t>(v.type())].name;
 }
 
 const char* TypeWord(const Value& v)
 {
-    switch (v.type()) {
-    case Type::Nil: return "nil";
-    case Type::Bool: return "boolean";
-    case Type::Number: return "number";
-    case Type::String: return "string";
-    case Type::Object: return "object";
-    case Type::Array: return "array";
-    }
-    return "value";
+    return kKinds[static_cast<std::size_t>(v.type())].word;
 }
 
 } // namespace qav

@@ -1,5 +1,6 @@
 // The exported surface of QAV.dll: the two entry points and the interface object,
 // whose operations hand out UTF-16 texts that the library keeps until its next call.
+#include "interpreter/core/Failure.h"
 #include "interpreter/core/Interpreter.h"
 #include "interpreter/core/Utf.h"
 
@@ -67,15 +68,27 @@ const QAV_CHAR* QAV_CALL TextOf(QAV_INTERFACE* self) noexcept
     return session != nullptr ? (session->*Member).c_str() : nullptr;
 }
 
+// The texts of a run report, each stack's lines joined by CR LF.
+void Show(Session& session, const qav::RunReport& report)
+{
+    session.result = Out(qav::Utf8ToUtf16(report.result));
+    session.log = Out(qav::JoinLines(report.log));
+    session.variables = Out(qav::JoinLines(report.variables));
+    session.parameters = Out(qav::JoinLines(report.parameters));
+    session.objects = Out(qav::JoinLines(report.objects));
+    session.functions = Out(qav::JoinLines(report.functions));
+}
+
 // A run that failed outside the language: the texts say so, the stacks are empty.
-void Report(Session& session, const std::u16string& message) noexcept
+void Report(Session& session, const char* message) noexcept
 {
     for (Text* text : {&session.result, &session.log, &session.variables, &session.parameters,
                                  &session.objects, &session.functions})
         text->clear();
     try {
-        session.result = Out(u"Run failed: " + message);
-        session.log = Out(u"Error: " + message);
+        qav::RunReport report;
+        qav::ReportFailure(report, qav::ScriptError{message, 0, 0});
+        Show(session, report);
     } catch (...) {
     }
 }
@@ -101,17 +114,11 @@ const QAV_CHAR* QAV_CALL Execute(QAV_INTERFACE* self, const QAV_CHAR* program, c
     if (session == nullptr)
         return nullptr;
     try {
-        const qav::RunReport report = qav::Run(std::u16string_view(In(program)), LimitsFrom(options));
-        session->result = Out(qav::Utf8ToUtf16(report.result));
-        session->log = Out(qav::JoinLines(report.log));
-        session->variables = Out(qav::JoinLines(report.variables));
-        session->parameters = Out(qav::JoinLines(report.parameters));
-        session->objects = Out(qav::JoinLines(report.objects));
-        session->functions = Out(qav::JoinLines(report.functions));
+        Show(*session, qav::Run(std::u16string_view(In(program)), LimitsFrom(options)));
     } catch (const std::bad_alloc&) {
-        Report(*session, u"out of memory");
+        Report(*session, "out of memory");
     } catch (...) {
-        Report(*session, u"internal error in the interpreter");
+        Report(*session, "internal error in the interpreter");
     }
     return session->result.c_str();
 }
