@@ -4,7 +4,9 @@
 // process, and prints how long each took to stop and at which limit.
 #include "interpreter/core/Interpreter.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -13,16 +15,19 @@
 #include <sstream>
 #include <string>
 
+#include <sys/resource.h>
+
 namespace {
 
 constexpr int kRepeats = 5;
 
-struct Program {
+// A program's name and its text, or the answer it must give.
+struct Named {
     const char* name;
-    const char* answer;
+    const char* text;
 };
 
-constexpr Program kPrograms[] = {
+constexpr Named kPrograms[] = {
     {"fib", "196418"},
     {"loop", "49999995000000"},
     {"fields", "500000500000"},
@@ -32,6 +37,10 @@ constexpr Program kPrograms[] = {
     {"build", "2288890:1370362"},
     {"strings", "3432707"},
     {"words", "8:25020:25030"},
+    {"sort", "99999:5:999985"},
+    {"nbody", "-169075164:-169079860"},
+    {"recursion", "7:262136:4050450000"},
+    {"objects", "1000000"},
 };
 
 std::string Repeated(const char* part, int times, const char* separator)
@@ -76,6 +85,40 @@ std::string Runaway(const std::string& name)
     return "";
 }
 
+// Programs that each lean on one kind of work, for the time a step takes in each: the
+// step budget bounds time only as far as these agree.
+constexpr Named kCostProbes[] = {
+    {"loop", "var i = 0; while (i < 20000000) { i = i + 1; }"},
+    {"arith", "var x = 0; for (var i = 0; i < 5000000; i = i + 1) { x = (x * 3 + i) % 1000003 - i / 7; }"},
+    {"calls", "function f(a, b) { return a + b; } var x = 0; for (var i = 0; i < 3000000; i = i + 1) x = f(x, i);"},
+    {"array rw", "var a = []; for (var i = 0; i < 1000; i = i + 1) push(a, i);\n"
+                 "for (var k = 0; k < 3000; k = k + 1) for (var i = 1; i < 1000; i = i + 1) a[i] = a[i - 1] + 1;"},
+    {"fields", "var p = {x: 0, y: 0}; for (var i = 0; i < 5000000; i = i + 1) { p.x = p.x + p.y; p.y = i; }"},
+    {"objects", "for (var i = 0; i < 2000000; i = i + 1) { var o = {x: i, y: i, z: i}; }"},
+    {"cycles", "for (var i = 0; i < 1000000; i = i + 1) { var o = {n: i}; o.me = o; }"},
+    {"concat", "for (var i = 0; i < 1000000; i = i + 1) { var s = \"item \" + i + \";\"; }"},
+    {"append", "var s = \"\"; for (var i = 0; i < 3000000; i = i + 1) { s = s + \"ab\"; }"},
+    {"new names", "var o = {}; for (var i = 0; i < 300000; i = i + 1) { o[\"k\" + i] = i; }"},
+    {"long keys", "var pad = \"x\"; while (len(pad) < 1000) pad = pad + pad;\n"
+                  "for (var i = 0; i < 100000; i = i + 1) { var o = {}; o[pad + i] = i; }"},
+    {"substr end", "var s = \"\"; var t = \"\xC3\xA9\"; while (len(t) < 1000000) t = t + t;\n"
+                   "var n = len(t); for (var i = 0; i < 300; i = i + 1) { s = substr(t, n - 1 - i, 1); }"},
+    {"substr seq", "var t = \"\xC3\xA9" "a\"; while (len(t) < 1000000) t = t + t;\n"
+                   "var n = len(t); var c = 0; for (var i = 0; i < n; i = i + 1) { if (substr(t, i, 1) == \"a\") c = c + 1; }"},
+    {"find", "var t = \"x\"; while (len(t) < 1000000) t = t + t;\n"
+             "for (var i = 0; i < 100; i = i + 1) { var at = find(t, \"xy\"); }"},
+    {"find far", "var t = \"\xC3\xA9\"; while (len(t) < 1000000) t = t + t; t = t + \"z\";\n"
+                 "for (var i = 0; i < 300; i = i + 1) { var at = find(t, \"z\"); }"},
+    {"compare", "var t = \"ab\"; while (len(t) < 1000000) t = t + t; var u = t + \"\";\n"
+                "for (var i = 0; i < 300; i = i + 1) { var same = t == u; }"},
+    {"str/num", "for (var i = 0; i < 1000000; i = i + 1) { var n = num(str(i + 0.5)); }"},
+    {"keys", "var o = {}; for (var i = 0; i < 100; i = i + 1) o[\"k\" + i] = i;\n"
+             "for (var i = 0; i < 30000; i = i + 1) { var k = keys(o); }"},
+    {"show", "var a = []; for (var i = 0; i < 100; i = i + 1) push(a, {v: i});\n"
+             "for (var i = 0; i < 10000; i = i + 1) { var s = str(a); }"},
+    {"print", "for (var i = 0; i < 1000000; i = i + 1) { print \"line \" + i; }"},
+};
+
 constexpr const char* kRunaways[] = {"counter", "object3", "string4", "object16", "args10k",
                                      "cycles", "cycles-big", "new-names", "near-misses", "fill-objects",
                                      "fill-string", "print"};
@@ -88,8 +131,9 @@ std::string ReadFile(const std::string& path)
     return text.str();
 }
 
-// Reads "result seconds" from the first line a command prints.
-bool RunCommand(const std::string& command, std::string& result, double& seconds)
+// Reads "result seconds" from the first line a command prints, and the peak memory in
+// kilobytes after them where there is one.
+bool RunCommand(const std::string& command, std::string& result, double& seconds, long* peak = nullptr)
 {
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)
@@ -101,7 +145,11 @@ bool RunCommand(const std::string& command, std::string& result, double& seconds
         return false;
     std::istringstream fields(line);
     fields >> result >> seconds;
-    return !fields.fail();
+    if (fields.fail())
+        return false;
+    if (peak != nullptr && !(fields >> *peak))
+        *peak = 0;
+    return true;
 }
 
 // Child: one program by our core, timed as Lua times itself (CPU time of the work).
@@ -111,7 +159,9 @@ int RunOurs(const char* path)
     const std::clock_t start = std::clock();
     const qav::RunReport report = qav::Run(std::string_view(source));
     const double seconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
-    std::printf("%s %.6f\n", report.ok ? report.result.c_str() : "failed", seconds);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("%s %.6f %ld\n", report.ok ? report.result.c_str() : "failed", seconds, usage.ru_maxrss);
     return 0;
 }
 
@@ -132,12 +182,40 @@ int RunRunaway(const char* name)
     return 0;
 }
 
-double Best(const std::string& command, std::string& result)
+// The time a step takes in each probe, in nanoseconds, and the spread from fastest to slowest.
+void PrintStepCosts()
+{
+    std::printf("\n%-12s %14s %10s %8s\n", "step cost", "steps", "time (s)", "ns/step");
+    double fastest = 1e9;
+    double slowest = 0;
+    for (const Named& probe : kCostProbes) {
+        double best = 1e9;
+        std::uint64_t steps = 0;
+        for (int i = 0; i < 3; ++i) {
+            qav::Limits untimed;
+            untimed.time = std::chrono::hours(1);
+            const std::clock_t start = std::clock();
+            const qav::RunReport report = qav::Run(std::string_view(probe.text), untimed);
+            const double took = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+            if (!report.ok)
+                std::printf("%-12s failed: %s\n", probe.name, report.result.c_str());
+            steps = report.steps;
+            best = std::min(best, took);
+        }
+        const double ns = best * 1e9 / static_cast<double>(steps);
+        fastest = std::min(fastest, ns);
+        slowest = std::max(slowest, ns);
+        std::printf("%-12s %14llu %10.4f %8.2f\n", probe.name, static_cast<unsigned long long>(steps), best, ns);
+    }
+    std::printf("slowest step / fastest: %.2f\n", slowest / fastest);
+}
+
+double Best(const std::string& command, std::string& result, long* peak = nullptr)
 {
     double best = 1e9;
     for (int i = 0; i < kRepeats; ++i) {
         double seconds = 0;
-        if (!RunCommand(command, result, seconds))
+        if (!RunCommand(command, result, seconds, peak))
             return 0;
         if (seconds < best)
             best = seconds;
@@ -153,25 +231,30 @@ int main(int argc, char** argv)
         return RunOurs(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "--runaway") == 0)
         return RunRunaway(argv[2]);
+    if (argc == 2 && std::strcmp(argv[1], "--costs") == 0) {
+        PrintStepCosts();
+        return 0;
+    }
 
     const std::string self = std::filesystem::canonical("/proc/self/exe").string();
     const std::string dir = QAV_BENCH_DIR;
-    std::printf("%-8s %16s %10s %10s %7s\n", "program", "result", "ours (s)", "lua (s)", "ratio");
+    std::printf("%-10s %22s %10s %10s %7s %9s\n", "program", "result", "ours (s)", "lua (s)", "ratio", "ours MB");
     int failures = 0;
-    for (const Program& p : kPrograms) {
+    for (const Named& p : kPrograms) {
         std::string ours;
         std::string lua;
-        const double oursSeconds = Best("'" + self + "' --run '" + dir + "/" + p.name + ".qav'", ours);
+        long peak = 0;
+        const double oursSeconds = Best("'" + self + "' --run '" + dir + "/" + p.name + ".qav'", ours, &peak);
         const double luaSeconds = Best("lua5.4 '" + dir + "/" + p.name + ".lua'", lua);
-        const bool right = ours == p.answer && lua == p.answer;
+        const bool right = ours == p.text && lua == p.text;
         if (!right || oursSeconds <= 0 || luaSeconds <= 0) {
-            std::printf("%-8s %16s %10.4f %10.4f %7s  (ours gave %s, lua gave %s, the answer is %s)\n", p.name,
-                        ours.c_str(), oursSeconds, luaSeconds, "n/a", ours.c_str(), lua.c_str(), p.answer);
+            std::printf("%-10s %22s %10.4f %10.4f %7s  (ours gave %s, lua gave %s, the answer is %s)\n", p.name,
+                        ours.c_str(), oursSeconds, luaSeconds, "n/a", ours.c_str(), lua.c_str(), p.text);
             ++failures;
             continue;
         }
-        std::printf("%-8s %16s %10.4f %10.4f %7.2f\n", p.name, ours.c_str(), oursSeconds, luaSeconds,
-                    oursSeconds / luaSeconds);
+        std::printf("%-10s %22s %10.4f %10.4f %7.2f %9.1f\n", p.name, ours.c_str(), oursSeconds, luaSeconds,
+                    oursSeconds / luaSeconds, static_cast<double>(peak) / 1024);
     }
 
     std::printf("\n%-14s %10s  %s\n", "runaway", "stopped (s)", "at");

@@ -30,7 +30,6 @@ struct Node {
     Op op;
     int line = 0;
     int column = 0;
-    int height = 1;     // how deep the evaluator recurses into it, bounded to protect the stack
     bool pure = false;  // an expression that cannot change any variable, field or item
     int weight = 1;     // steps a statement (or a loop turn) costs: one for each part it runs
     int slot = -1;      // variable slot, function index, built-in or field atom

@@ -9,11 +9,15 @@ namespace {
 
 constexpr std::uint32_t kReached = std::numeric_limits<std::uint32_t>::max();
 
-// Empties a container's fields or items; what they held is released.
-void Clear(Container* c) noexcept
+} // namespace
+
+void Heap::Empty(Container* c) noexcept
 {
     if (c->kind == Type::Object) {
         auto* o = static_cast<Obj*>(c);
+        if (!tearingDown_)
+            for (const Field& f : o->fields)
+                names_.Drop(*this, f.atom);
         o->fields.clear();
         o->index.clear();
     } else {
@@ -21,14 +25,12 @@ void Clear(Container* c) noexcept
     }
 }
 
-} // namespace
-
 Heap::~Heap()
 {
     // Containers still here are held only by cycles: empty them all first, then delete.
     tearingDown_ = true;
     for (Container* c = first_; c != nullptr; c = c->next)
-        Clear(c);
+        Empty(c);
     while (first_ != nullptr) {
         Container* c = first_;
         first_ = c->next;
@@ -39,6 +41,9 @@ Heap::~Heap()
 void Heap::Delete(Container* c) noexcept
 {
     if (c->kind == Type::Object) {
+        if (!tearingDown_)
+            for (const Field& f : static_cast<Obj*>(c)->fields)
+                names_.Drop(*this, f.atom);
         static_cast<Obj*>(c)->~Obj();
         objects_.Free(c);
     } else {
@@ -158,7 +163,7 @@ std::size_t Heap::Collect()
     }
     for (Container* c : dead) {
         bytes_ -= Footprint(c) - (c->kind == Type::Object ? kObjectBytes : kArrayBytes);
-        Clear(c);
+        Empty(c);
     }
     for (Container* c : dead) {
         Unlink(c);

@@ -3,6 +3,7 @@
 #include "interpreter/core/Compiler.h"
 #include "interpreter/core/Failure.h"
 #include "interpreter/core/Machine.h"
+#include "interpreter/core/OwnStack.h"
 #include "interpreter/core/Utf.h"
 
 #include <new>
@@ -12,6 +13,11 @@
 namespace qav {
 
 namespace {
+
+// Stack kept free below the evaluator's deepest call, for what it calls there.
+constexpr std::size_t kStackMargin = 256 * 1024;
+// Stack the evaluator may use on a caller's thread, which has at least 1 MB.
+constexpr std::size_t kCallerStackBytes = 512 * 1024;
 
 RunReport Failed(const ScriptError& e)
 {
@@ -38,22 +44,10 @@ ScriptError At(Text text, std::size_t pos, std::string message)
     return e;
 }
 
-} // namespace
-
-RunReport Run(std::string_view source, const Limits& limits)
+// Compiles and runs valid UTF-8 text on the thread it is called on.
+RunReport RunHere(std::string_view source, const Limits& limits, Machine::Clock::time_point start)
 {
-    const auto start = Machine::Clock::now();
     try {
-        if (source.size() > limits.sourceBytes)
-            return Failed(ScriptError{"program too long: " + std::to_string(source.size()) + " bytes, at most " +
-                                          std::to_string(limits.sourceBytes) + " are accepted",
-                                      0, 0});
-        // A byte-order mark is not part of the program; positions count from after it.
-        if (source.starts_with("\xEF\xBB\xBF"))
-            source.remove_prefix(3);
-        const std::size_t valid = ValidUtf8Prefix(source);
-        if (valid != source.size())
-            return Failed(At(source, valid, "the text is not valid UTF-8"));
         Program program;
         Compile(source, program);
         RunReport report;
@@ -67,6 +61,32 @@ RunReport Run(std::string_view source, const Limits& limits)
     } catch (const std::length_error&) {
         return Failed(ScriptError{"out of memory", 0, 0});
     }
+}
+
+} // namespace
+
+RunReport Run(std::string_view source, const Limits& limits)
+{
+    const auto start = Machine::Clock::now();
+    if (source.size() > limits.sourceBytes)
+        return Failed(ScriptError{"program too long: " + std::to_string(source.size()) + " bytes, at most " +
+                                      std::to_string(limits.sourceBytes) + " are accepted",
+                                  0, 0});
+    // A byte-order mark is not part of the program; positions count from after it.
+    if (source.starts_with("\xEF\xBB\xBF"))
+        source.remove_prefix(3);
+    const std::size_t valid = ValidUtf8Prefix(source);
+    if (valid != source.size())
+        return Failed(At(source, valid, "the text is not valid UTF-8"));
+    // The evaluator may use the stack the limits give it; the thread has a margin more
+    // for the library calls it makes at its deepest.
+    RunReport report;
+    if (RunOnOwnStack(limits.stackBytes + kStackMargin, [&] { report = RunHere(source, limits, start); }))
+        return report;
+    // No thread to be had: the caller's stack, with what it can surely spare.
+    Limits own = limits;
+    own.stackBytes = std::min(limits.stackBytes, kCallerStackBytes);
+    return RunHere(source, own, start);
 }
 
 RunReport Run(std::u16string_view source, const Limits& limits)

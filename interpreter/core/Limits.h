@@ -1,4 +1,6 @@
 // What a run may use, and what it reports: the contract between the core and its hosts.
+// Every limit names itself in the message of a run it stops; docs/language.md lists
+// them with their reasons, and a host changes them through Execute's options.
 #pragma once
 
 #include <chrono>
@@ -9,14 +11,27 @@
 
 namespace qav {
 
+// A 32-bit process has 2 GB of address space for everything; a 64-bit one has room.
+inline constexpr bool kSmallAddressSpace = sizeof(void*) == 4;
+
+// The deepest calls a host may allow: each takes machine stack, which a run's thread
+// reserves at stackBytes.
+inline constexpr int kMaxCallDepth = 1'000'000;
+
 struct Limits {
-    std::uint64_t steps = 500'000'000;         // parts of statements and expressions run, and their work
-    std::chrono::milliseconds time{600};       // run time: the last guard, where steps misjudge the work
-    int callDepth = 400;                       // nested function calls
-    std::size_t stackBytes = 640 * 1024;       // machine stack the evaluator may use
+    // Parts of statements and expressions run, and their work: about 10 seconds on a
+    // typical machine, the most a host without a stop control should wait.
+    std::uint64_t steps = 10'000'000'000;
+    // Run time: the last guard, where steps misjudge the work.
+    std::chrono::milliseconds time{600};
+    // Nested function calls: deep enough for recursive code over big data.
+    int callDepth = 10'000;
+    // Machine stack the evaluator may use; reserved, and taken only as it is used.
+    std::size_t stackBytes = kSmallAddressSpace ? std::size_t{256} << 20 : std::size_t{1} << 30;
     std::size_t sourceBytes = 4 * 1024 * 1024; // program text, in UTF-8
-    std::size_t heapBytes = 64 * 1024 * 1024;  // strings, objects and arrays alive at once
-    std::size_t logBytes = 1024 * 1024;        // printed text kept in the log
+    // Strings, objects, arrays, field names and variables alive at once.
+    std::size_t heapBytes = kSmallAddressSpace ? std::size_t{256} << 20 : std::size_t{1} << 30;
+    std::size_t logBytes = 1024 * 1024; // printed text kept in the log
     // x = x + ... grows x's string in place when nothing else holds it. Off, every
     // such '+' makes a new string: for tests that the shortcut changes no result.
     bool appendInPlace = true;

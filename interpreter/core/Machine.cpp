@@ -7,34 +7,28 @@ namespace qav {
 
 namespace {
 
-// The value stack never takes more than this many values, whatever the limits say.
-constexpr std::size_t kMaxStackValues = 1 << 20;
+// Values in a segment of the value stack, unless a call needs more at once.
+constexpr std::size_t kSegmentValues = 4 * 1024;
 
 } // namespace
 
 Machine::Machine(const Program& program, const Limits& limits, Clock::time_point start)
-    : program_(program), limits_(limits), globals_(program.globals.size()), calls_(program.functions.size()),
-      atoms_(program.atoms)
+    : program_(program), limits_(limits), globals_(program.globals.size()), calls_(program.functions.size())
 {
-    std::size_t maxLocals = 1;
-    for (const Function& f : program.functions)
-        maxLocals = std::max(maxLocals, static_cast<std::size_t>(f.locals));
-    const std::size_t depth = static_cast<std::size_t>(std::max(limits.callDepth, 0)) + 2;
-    const std::size_t size = maxLocals > kMaxStackValues / depth ? kMaxStackValues : depth * maxLocals;
-    stack_.reset(new Value[size]);
-    stackEnd_ = stack_.get() + size;
-    sp_ = stack_.get();
-    fp_ = stack_.get();
-    frames_.reserve(depth);
-    for (std::size_t i = 0; i < atoms_.size(); ++i)
-        atomIds_.emplace(atoms_[i], static_cast<int>(i));
-    atomStrings_.resize(atoms_.size());
+    segments_.push_back(Segment{std::make_unique<Value[]>(kSegmentValues), nullptr, nullptr});
+    segmentEnd_ = segments_[0].end = segments_[0].values.get() + kSegmentValues;
+    sp_ = fp_ = segments_[0].values.get();
+    heap_.Grew(kSegmentValues * Heap::kValueBytes);
+    heap_.names().Start(heap_, program.atoms);
     checkAt_ = std::min(limits_.steps, kStepsPerClockCheck);
     deadline_ = start + std::min(limits_.time, std::chrono::milliseconds(std::chrono::hours(24)));
     collectAt_ = std::min(kMinCollectBytes, limits_.heapBytes);
 }
 
-Machine::~Machine() = default;
+Machine::~Machine()
+{
+    heap_.Close();
+}
 
 void Machine::Run(RunReport& report)
 {
@@ -58,8 +52,7 @@ void Machine::Run(RunReport& report)
         failedFrames_.clear();
         failedRoots_.clear();
     }
-    for (Value* p = stack_.get(); p != stackEnd_; ++p)
-        *p = Value();
+    ForEachStacked([](Value& v) { v.Reset(); });
     frames_.clear();
     retval_ = Value();
     Finish(report, failed ? &error : nullptr);
@@ -176,6 +169,12 @@ Machine::Flow Machine::Exec(const Node* n)
         return Flow::Continue;
     case Op::Block:
         for (const Node* s : n->list) {
+            // Expression statements, the most common, run here without a call of their own.
+            if (s->op == Op::ExprStmt || s->op == Op::TopExprStmt) {
+                Charge(s, static_cast<std::uint64_t>(s->weight));
+                Expression(s);
+                continue;
+            }
             const Flow flow = Exec(s);
             if (flow != Flow::Normal)
                 return flow;
@@ -206,9 +205,9 @@ Value Machine::Call(const Node* n)
         Fail(n, "program nested too deeply for the machine stack");
     // The body block's own step, and one for each variable to set up and clear.
     Charge(n, 1 + static_cast<std::uint64_t>(f.locals));
-    Value* base = sp_;
-    if (stackEnd_ - base < f.locals)
-        Fail(n, "call stack full: too many local variables in nested calls");
+    const std::size_t savedSegment = segment_;
+    Value* const savedSp = sp_;
+    Value* base = segmentEnd_ - sp_ >= f.locals ? sp_ : Grow(n, static_cast<std::size_t>(f.locals));
     const std::size_t argc = n->list.size();
     for (std::size_t i = 0; i < argc; ++i) {
         const Node* arg = n->list[i];
@@ -243,10 +242,38 @@ Value Machine::Call(const Node* n)
     }
     for (Value* p = base; p != sp_; ++p)
         p->Reset();
-    sp_ = base;
+    if (segment_ != savedSegment) {
+        segment_ = savedSegment;
+        segmentEnd_ = segments_[segment_].end;
+    }
+    sp_ = savedSp;
     fp_ = savedFp;
     frames_.pop_back();
     return result;
+}
+
+Value* Machine::Grow(const Node* n, std::size_t count)
+{
+    segments_[segment_].top = sp_;
+    const std::size_t next = segment_ + 1;
+    if (next == segments_.size() || segments_[next].end - segments_[next].values.get() < static_cast<std::ptrdiff_t>(count)) {
+        const std::size_t size = std::max(kSegmentValues, count);
+        Reserve(n, 0, size * Heap::kValueBytes);
+        Segment segment{std::make_unique<Value[]>(size), nullptr, nullptr};
+        segment.end = segment.values.get() + size;
+        if (next == segments_.size()) {
+            segments_.push_back(std::move(segment));
+        } else {
+            heap_.Shrank(static_cast<std::size_t>(segments_[next].end - segments_[next].values.get()) * Heap::kValueBytes);
+            segments_[next] = std::move(segment);
+        }
+        heap_.Grew(size * Heap::kValueBytes);
+        Allocated(n);
+    }
+    segment_ = next;
+    segmentEnd_ = segments_[next].end;
+    sp_ = segments_[next].values.get();
+    return sp_;
 }
 
 } // namespace qav

@@ -60,6 +60,17 @@ private:
     inline void Expression(const Node* s);
     [[gnu::noinline]] Flow Loop(const Node* n);
     [[gnu::noinline]] Value Call(const Node* n);
+    // Room for count values on the value stack, from a new segment when the one in
+    // use is full; gives where they start.
+    [[gnu::noinline]] Value* Grow(const Node* n, std::size_t count);
+    // Every value on the value stack, oldest first.
+    template <typename Visit>
+    void ForEachStacked(Visit&& visit)
+    {
+        for (std::size_t i = 0; i <= segment_; ++i)
+            for (Value* p = segments_[i].values.get(); p != (i == segment_ ? sp_ : segments_[i].top); ++p)
+                visit(*p);
+    }
 
     // MachineEval.cpp
     Value Eval(const Node* n);
@@ -105,6 +116,7 @@ private:
     }
     [[gnu::noinline]] Value Apply(const Node* link, const Value& a, const Value& b);
     [[gnu::noinline]] Value Compare(const Node* n, const Value& a, const Value& b);
+    void ChargeCompare(const Node* n, const Value& a, const Value& b);
 
     // MachineStrings.cpp
     [[gnu::noinline]] Value Add(const Node* n, const Value& a, const Value& b);
@@ -117,8 +129,30 @@ private:
     Value MakeString(const Node* n, std::string text);
 
     // MachineFields.cpp
-    Value FieldOf(const Node* n, const Value& target);
-    Value StoreField(const Node* n, const Value& target, Value value);
+    // A field read or set where the node found it last time, else the general way.
+    Value FieldOf(const Node* n, const Value& target)
+    {
+        if (target.IsObject()) {
+            const Obj* o = target.obj();
+            const auto c = static_cast<std::size_t>(n->cache);
+            if (c < o->fields.size() && o->fields[c].atom == n->slot)
+                return o->fields[c].value;
+        }
+        return GetField(n, target);
+    }
+
+    Value StoreField(const Node* n, const Value& target, Value value)
+    {
+        if (target.IsObject()) {
+            Obj* o = target.obj();
+            const auto c = static_cast<std::size_t>(n->cache);
+            if (c < o->fields.size() && o->fields[c].atom == n->slot) {
+                o->fields[c].value = value;
+                return value;
+            }
+        }
+        return SetField(n, target, std::move(value));
+    }
     [[gnu::noinline]] Value GetField(const Node* n, const Value& target);
     [[gnu::noinline]] Value SetField(const Node* n, const Value& target, Value value);
     [[gnu::noinline]] Value GetIndex(const Node* n, const Value& target, const Value& key);
@@ -135,6 +169,8 @@ private:
     [[gnu::noinline]] Value CallBuiltin(const Node* n);
     Value Substring(const Node* n, const Value& s, const Value& start, const Value& count);
     Value FindText(const Node* n, const Value& s, const Value& t);
+    std::size_t ByteOf(const Node* n, const Str* s, std::size_t index);
+    std::size_t CharOf(const Node* n, const Str* s, std::size_t byte);
     Value Keys(const Node* n, const Value& o);
     Value MathOf(const Node* n, const Value& x);
     std::size_t Count(const Node* n, const Value& v, const char* what);
@@ -167,8 +203,17 @@ private:
     Heap heap_; // before every value that points into it, so destroyed after them
 
     std::vector<Value> globals_;
-    std::unique_ptr<Value[]> stack_;
-    Value* stackEnd_ = nullptr;
+    // The value stack: the variables of the calls in progress and the arguments being
+    // worked out for calls about to start. It grows by segments, which never move, so
+    // a frame's base stays where it is; its memory counts against the limit.
+    struct Segment {
+        std::unique_ptr<Value[]> values;
+        Value* end;
+        Value* top; // where the next segment was started from
+    };
+    std::vector<Segment> segments_;
+    std::size_t segment_ = 0; // the one in use
+    Value* segmentEnd_ = nullptr;
     Value* sp_ = nullptr;
     Value* fp_ = nullptr;
     std::vector<Frame> frames_;
@@ -180,11 +225,6 @@ private:
     Clock::time_point deadline_;
     std::size_t collectAt_ = 0; // heap bytes at which cycles are next collected
     std::size_t peak_ = 0;      // the most heap bytes in use so far
-
-    // Field names: the program's, then those made at run time by o[name].
-    std::vector<std::string> atoms_;
-    std::unordered_map<std::string, int> atomIds_;
-    std::vector<Value> atomStrings_; // each name as a string value, made on first use
 
     Value retval_;
     Value last_;

@@ -54,8 +54,13 @@ Value Machine::Arithmetic(const Node* n)
 {
     Operands o;
     Both(n->left(), n->right(), o);
-    if (o.a->IsNumber() && o.b->IsNumber() && ((op != Op::Div && op != Op::Mod) || o.b->number() != 0))
+    if constexpr (op == Op::Div || op == Op::Mod) {
+        Charge(n, cost::kDivide);
+        if (o.a->IsNumber() && o.b->IsNumber() && o.b->number() != 0)
+            return Value(qav::Arithmetic<op>(o.a->number(), o.b->number()));
+    } else if (o.a->IsNumber() && o.b->IsNumber()) {
         return Value(qav::Arithmetic<op>(o.a->number(), o.b->number()));
+    }
     return Apply(n, *o.a, *o.b);
 }
 
@@ -69,6 +74,13 @@ bool Machine::Order(const Node* n)
     return Compare(n, *o.a, *o.b).boolean();
 }
 
+// Two strings cost their bytes compared; anything else nothing beyond the operator.
+void Machine::ChargeCompare(const Node* n, const Value& a, const Value& b)
+{
+    if (a.IsString() && b.IsString())
+        Charge(n, cost::Compared(std::min(a.str()->text.size(), b.str()->text.size())));
+}
+
 // Two numbers, or two strings by their bytes, which is the order of their code points.
 Value Machine::Compare(const Node* n, const Value& a, const Value& b)
 {
@@ -76,7 +88,7 @@ Value Machine::Compare(const Node* n, const Value& a, const Value& b)
         return Value::Boolean(Ordered(n->op, a.number(), b.number()));
     if (!a.IsString() || !b.IsString())
         Fail(n, std::string("cannot apply ") + OpText(n->op) + " to " + KindName(a) + " and " + KindName(b));
-    Charge(n, cost::Scanned(std::min(a.str()->text.size(), b.str()->text.size())));
+    ChargeCompare(n, a, b);
     return Value::Boolean(Ordered(n->op, a.str()->text.compare(b.str()->text), 0));
 }
 
@@ -96,8 +108,7 @@ Value Machine::Apply(const Node* link, const Value& a, const Value& b)
     }
     if (IsOrdering(op))
         return Compare(link, a, b);
-    if (a.IsString() && b.IsString())
-        Charge(link, cost::Scanned(std::min(a.str()->text.size(), b.str()->text.size())));
+    ChargeCompare(link, a, b);
     return Value::Boolean(Equal(a, b) == (op == Op::Eq));
 }
 
@@ -127,6 +138,8 @@ Value Machine::Chain(const Node* n)
             break;
         }
         const Value right = Eval(link->right());
+        if (link->op == Op::Div || link->op == Op::Mod)
+            Charge(link, cost::kDivide);
         if (acc.IsNumber() && right.IsNumber() && (link->op == Op::Add || link->op == Op::Sub || link->op == Op::Mul)) {
             acc = Value(qav::Arithmetic(link->op, acc.number(), right.number()));
             continue;
@@ -148,8 +161,7 @@ bool Machine::Test(const Node* n)
     case Op::Ne: {
         Operands o;
         Both(n->left(), n->right(), o);
-        if (o.a->IsString() && o.b->IsString())
-            Charge(n, cost::Scanned(std::min(o.a->str()->text.size(), o.b->str()->text.size())));
+        ChargeCompare(n, *o.a, *o.b);
         return Equal(*o.a, *o.b) == (n->op == Op::Eq);
     }
     case Op::Not:

@@ -9,39 +9,12 @@ namespace qav {
 
 namespace {
 
-// A missing field's name is shown up to this many bytes.
-constexpr std::size_t kMaxShownName = 100;
-
 std::string Plural(std::size_t n, const char* one, const char* many)
 {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 } // namespace
-
-Value Machine::FieldOf(const Node* n, const Value& target)
-{
-    if (target.IsObject()) {
-        const Obj* o = target.obj();
-        const auto c = static_cast<std::size_t>(n->cache);
-        if (c < o->fields.size() && o->fields[c].atom == n->slot)
-            return o->fields[c].value;
-    }
-    return GetField(n, target);
-}
-
-Value Machine::StoreField(const Node* n, const Value& target, Value value)
-{
-    if (target.IsObject()) {
-        Obj* o = target.obj();
-        const auto c = static_cast<std::size_t>(n->cache);
-        if (c < o->fields.size() && o->fields[c].atom == n->slot) {
-            o->fields[c].value = value;
-            return value;
-        }
-    }
-    return SetField(n, target, std::move(value));
-}
 
 Value Machine::GetField(const Node* n, const Value& target)
 {
@@ -76,19 +49,13 @@ std::size_t Machine::ItemIndex(const Node* n, const Arr* a, const Value& key)
 int Machine::AtomOf(const Node* n, const Str* name, bool add)
 {
     Charge(n, cost::Scanned(name->text.size()));
-    if (const auto it = atomIds_.find(name->text); it != atomIds_.end())
-        return it->second;
-    if (!add)
-        return -1;
-    // A new field name stays for the rest of the run, and counts as memory for it.
+    const int atom = heap_.names().Find(name->text);
+    if (atom >= 0 || !add)
+        return atom;
+    // A new field name is kept while a field has it, and counts as memory meanwhile.
     Charge(n, cost::kNewName);
-    Reserve(n, name->text.size());
-    const auto atom = static_cast<int>(atoms_.size());
-    atoms_.push_back(name->text);
-    atomStrings_.emplace_back();
-    atomIds_.emplace(name->text, atom);
-    heap_.Grew(Heap::kStringBytes + name->text.size());
-    return atom;
+    Reserve(n, name->text.size(), Heap::kStringBytes + name->text.size() + FieldNames::kNameBytes);
+    return heap_.names().Add(heap_, name);
 }
 
 Value Machine::GetIndex(const Node* n, const Value& target, const Value& key)
@@ -103,7 +70,7 @@ Value Machine::GetIndex(const Node* n, const Value& target, const Value& key)
     const int i = atom < 0 ? -1 : target.obj()->Find(atom, n->cache);
     if (i < 0)
         Fail(n, "object #" + std::to_string(target.obj()->id) + " has no field '" +
-                    std::string(Cut(key.str()->text, kMaxShownName)) + "'");
+                    Excerpt(key.str()->text) + "'");
     return target.obj()->fields[static_cast<std::size_t>(i)].value;
 }
 
@@ -128,9 +95,10 @@ Value Machine::Put(const Node* n, Obj* o, int atom, Value value)
         o->fields[static_cast<std::size_t>(i)].value = value;
         return value;
     }
-    Charge(n, cost::kField);
     o->Add(atom, value);
+    heap_.names().Use(atom);
     heap_.Grew(Heap::kFieldBytes);
+    Charge(n, cost::kField);
     Allocated(n);
     return value;
 }

@@ -10,7 +10,7 @@ void Machine::FailMemory(const Node* n, std::size_t stringBytes)
 {
     if (stringBytes > limits_.heapBytes)
         Fail(n, "memory limit reached: a string of " + std::to_string(stringBytes) + " bytes");
-    Fail(n, "memory limit reached: strings, objects and arrays take more than " +
+    Fail(n, "memory limit reached: strings, objects, arrays and variables take more than " +
                 std::to_string(limits_.heapBytes) + " bytes");
 }
 
@@ -45,7 +45,7 @@ void Machine::Allocated(const Node* n)
         Collect(n);
     // Memory never used before is slow to get: the system has to map it in.
     if (heap_.bytes() > peak_) {
-        Charge(n, (heap_.bytes() - peak_) * cost::kPeakByte);
+        Charge(n, (heap_.bytes() - peak_) / cost::kPeakBytesPerStep);
         peak_ = heap_.bytes();
     }
 }

@@ -17,6 +17,19 @@ std::string TimeText(std::chrono::milliseconds time)
     return FormatNumber(seconds) + (seconds == 1 ? " second" : " seconds");
 }
 
+// Adds a line to a stack unless it is already long; then says how many of the total
+// were left out, and gives false.
+bool AddLine(std::vector<std::string>& lines, std::size_t& bytes, std::size_t total, std::string line)
+{
+    if (lines.size() >= kMaxDumpLines || bytes + line.size() > kMaxDumpBytes) {
+        lines.push_back("... (" + std::to_string(total - lines.size()) + " more)");
+        return false;
+    }
+    bytes += line.size();
+    lines.push_back(std::move(line));
+    return true;
+}
+
 Value Hold(Container* c)
 {
     return c->kind == Type::Object ? Value(static_cast<Obj*>(c)) : Value(static_cast<Arr*>(c));
@@ -26,7 +39,9 @@ Value Hold(Container* c)
 
 void Machine::Fail(const Node* n, const std::string& message)
 {
+    // The innermost calls, as many as a stack shows.
     failedFrames_.clear();
+    std::size_t bytes = 0;
     for (auto it = frames_.rbegin(); it != frames_.rend(); ++it) {
         std::string line = it->function->name + "(";
         for (std::size_t i = 0; i < it->function->params.size(); ++i) {
@@ -34,9 +49,11 @@ void Machine::Fail(const Node* n, const std::string& message)
                 line += ", ";
             line += it->function->params[i] + " = " + Repr(it->base[i]);
         }
-        failedFrames_.push_back(line + ")");
+        if (!AddLine(failedFrames_, bytes, frames_.size(), line + ")"))
+            break;
     }
-    failedRoots_.assign(stack_.get(), sp_);
+    failedRoots_.clear();
+    ForEachStacked([this](const Value& v) { failedRoots_.push_back(v); });
     throw ScriptError{message, n->line, n->column};
 }
 
@@ -80,27 +97,16 @@ void Machine::Finish(RunReport& report, const ScriptError* error)
             report.result = std::string(Cut(text, limits_.logBytes)) + "... (" + std::to_string(text.size()) +
                             " bytes)";
         else
-            report.result = Display(last_, atoms_);
+            report.result = Display(last_, heap_.names());
     }
     DumpStacks(report, last_);
 }
 
 void Machine::DumpStacks(RunReport& report, const Value& result)
 {
-    // Adds a line unless the dump is already long; then says how many were left out.
-    auto add = [](std::vector<std::string>& lines, std::size_t& bytes, std::size_t total, std::string line) {
-        if (lines.size() >= kMaxDumpLines || bytes + line.size() > kMaxDumpBytes) {
-            lines.push_back("... (" + std::to_string(total - lines.size()) + " more)");
-            return false;
-        }
-        bytes += line.size();
-        lines.push_back(std::move(line));
-        return true;
-    };
-
     std::size_t bytes = 0;
     for (std::size_t i = 0; i < globals_.size(); ++i)
-        if (!add(report.variables, bytes, globals_.size(), program_.globals[i] + " = " + Repr(globals_[i])))
+        if (!AddLine(report.variables, bytes, globals_.size(), program_.globals[i] + " = " + Repr(globals_[i])))
             break;
 
     report.parameters = std::move(failedFrames_);
@@ -122,7 +128,7 @@ void Machine::DumpStacks(RunReport& report, const Value& result)
         ForEachChild(reached[i], [&visit](Container* c) { visit(Hold(c)); });
     bytes = 0;
     for (Container* c = heap_.oldest(); c != nullptr; c = c->next)
-        if (c->mark != 0 && !add(report.objects, bytes, reached.size(), Display(Hold(c), atoms_)))
+        if (c->mark != 0 && !AddLine(report.objects, bytes, reached.size(), Display(Hold(c), heap_.names())))
             break;
 
     bytes = 0;
@@ -132,7 +138,7 @@ void Machine::DumpStacks(RunReport& report, const Value& result)
         for (std::size_t k = 0; k < f.params.size(); ++k)
             line += (k > 0 ? ", " : "") + f.params[k];
         line += "): called " + std::to_string(calls_[i]) + (calls_[i] == 1 ? " time" : " times");
-        if (!add(report.functions, bytes, program_.functions.size(), std::move(line)))
+        if (!AddLine(report.functions, bytes, program_.functions.size(), std::move(line)))
             break;
     }
 }

@@ -33,9 +33,9 @@ std::string Machine::Text(const Node* n, const Value& v)
     if (v.IsContainer()) {
         // Each field or item shown is turned into text on its own.
         const std::size_t parts = v.IsObject() ? v.obj()->fields.size() : v.arr()->items.size();
-        Charge(n, std::min<std::size_t>(parts, kMaxShownParts) * cost::kFormat);
+        Charge(n, std::min<std::size_t>(parts, kMaxShownParts) * cost::kShownPart);
     }
-    std::string text = Display(v, atoms_);
+    std::string text = Display(v, heap_.names());
     Charge(n, cost::Copied(text.size()));
     return text;
 }
@@ -104,15 +104,23 @@ Value Machine::Append(const Node* n, Value& target)
     }
     const Value old = target;
     Str* s = old.str();
-    std::string tail;
-    for (const Node* add : n->list) {
-        Value v = Eval(add->right());
-        if (v.IsString())
-            tail += v.str()->text;
-        else
-            tail += Text(add, v);
-        if (tail.size() > limits_.heapBytes)
-            FailMemory(add, s->text.size() + tail.size());
+    // One string to append is read in place; anything else is joined first.
+    std::string joined;
+    Value only;
+    std::string_view tail;
+    if (n->list.size() == 1 && (only = Eval(n->list[0]->right())).IsString()) {
+        tail = only.str()->text;
+    } else {
+        for (const Node* add : n->list) {
+            Value v = add == n->list[0] && n->list.size() == 1 ? std::move(only) : Eval(add->right());
+            if (v.IsString())
+                joined += v.str()->text;
+            else
+                joined += Text(add, v);
+            if (joined.size() > limits_.heapBytes)
+                FailMemory(add, s->text.size() + joined.size());
+        }
+        tail = joined;
     }
     // Only the variable and this function hold it: nobody else can see it change.
     if (!target.IsString() || target.str() != s || s->refs != 2) {
@@ -120,7 +128,7 @@ Value Machine::Append(const Node* n, Value& target)
         return target;
     }
     Reserve(n, s->text.size() + tail.size(), tail.size());
-    Charge(n, cost::Copied(2 * tail.size())); // twice: the string moves as it grows
+    Charge(n, cost::kAppend + cost::Copied(2 * tail.size())); // twice: the string moves as it grows
     s->text += tail;
     s->length += CountChars(tail);
     heap_.Grew(tail.size());

@@ -2,8 +2,10 @@
 
 #include "interpreter/core/Lexer.h"
 #include "interpreter/core/Operators.h"
+#include "interpreter/core/ValueText.h"
 
-#include <algorithm>
+#include <utility>
+
 
 namespace qav {
 
@@ -17,12 +19,16 @@ namespace {
 std::string Found(const Token& t)
 {
     switch (t.kind) {
-    case Tok::Name: return "name '" + std::string(t.text) + "'";
-    case Tok::Number: return "number " + std::string(t.text);
+    case Tok::Name: return "name '" + Excerpt(t.text) + "'";
+    case Tok::Number: return "number " + Excerpt(t.text);
     case Tok::String: return "a string";
     default: return Describe(t.kind);
     }
 }
+
+// Operators in a run that are nested rather than kept as a flat chain: few enough
+// that the evaluator's recursion stays shallow.
+constexpr std::size_t kMaxNestedLinks = 8;
 
 std::string TooDeep()
 {
@@ -69,25 +75,6 @@ private:
 
     Node* Make(Op op, const Token& at) { return Make(op, at.line, at.column); }
 
-    // Sets a node's height from its children; the evaluator recurses that deep. An
-    // 'else if' runs in the same loop as its 'if', so it adds no level.
-    Node* Seal(Node* n)
-    {
-        int h = 0;
-        for (const Node* child : n->kids)
-            if (child != nullptr && child->height > h)
-                h = child->height;
-        for (const Node* child : n->list)
-            if (child->height > h)
-                h = child->height;
-        n->height = h + 1;
-        if (n->op == Op::If && n->otherwise() != nullptr && n->otherwise()->op == Op::If)
-            n->height = std::max({n->cond()->height + 1, n->then()->height + 1, n->otherwise()->height});
-        if (n->height > kMaxNesting)
-            FailAt(TooDeep(), n->line, n->column);
-        return n;
-    }
-
     void Advance() { token_ = lexer_.Next(); }
 
     Token Expect(Tok kind, const char* context)
@@ -104,8 +91,8 @@ private:
     //          | 'return' expression? ';' | 'print' expression ';' | block | expression ';'
     Node* Statement(bool topLevel)
     {
-        Level level(*this);
         const Token start = token_;
+        const bool firstInBlock = std::exchange(blockOpened_, false);
         switch (token_.kind) {
         case Tok::Var: {
             Node* n = VarDecl();
@@ -118,16 +105,9 @@ private:
             return FunctionDecl();
         case Tok::If:
             return If();
-        case Tok::While: {
+        case Tok::While:
             // while: 'while' '(' expression ')' statement
-            Advance();
-            Node* n = Make(Op::While, start);
-            Expect(Tok::LParen, "after 'while'");
-            n->cond() = Expression();
-            Expect(Tok::RParen, "after the condition");
-            n->body() = LoopBody();
-            return Seal(n);
-        }
+            return Guarded(Op::While, start, "after 'while'");
         case Tok::For:
             return For();
         case Tok::Break:
@@ -139,7 +119,7 @@ private:
             Advance();
             Node* n = Make(isBreak ? Op::Break : Op::Continue, start);
             Expect(Tok::Semicolon, isBreak ? "after 'break'" : "after 'continue'");
-            return Seal(n);
+            return n;
         }
         case Tok::Return: {
             Advance();
@@ -147,22 +127,29 @@ private:
             if (token_.kind != Tok::Semicolon)
                 n->value() = Expression();
             Expect(Tok::Semicolon, "after the return value");
-            return Seal(n);
+            return n;
         }
         case Tok::Print: {
             Advance();
             Node* n = Make(Op::Print, start);
             n->value() = Expression();
             Expect(Tok::Semicolon, "after the value to print");
-            return Seal(n);
+            return n;
         }
-        case Tok::LBrace:
+        case Tok::LBrace: {
+            Level level(*this);
             return Block();
+        }
         default: {
             Node* n = Make(Op::ExprStmt, start);
             n->value() = Expression();
+            // '{ b: 1 };' reads as a block whose first statement is 'b'.
+            if (token_.kind == Tok::Colon && n->value()->op == Op::Name && firstInBlock)
+                FailAt("an object literal cannot start a statement, since '{' there starts a block: put it in "
+                       "parentheses, as in ({ " + Excerpt(n->value()->name) + ": ... });",
+                       token_.line, token_.column);
             Expect(Tok::Semicolon, "after the expression");
-            return Seal(n);
+            return n;
         }
         }
     }
@@ -185,7 +172,7 @@ private:
             Advance();
             n->value() = Expression();
         }
-        return Seal(n);
+        return n;
     }
 
     // functionDecl: 'function' name '(' (name (',' name)*)? ')' block
@@ -203,8 +190,21 @@ private:
         Expect(Tok::RParen, "after the parameters");
         if (token_.kind != Tok::LBrace)
             Expect(Tok::LBrace, "to start the function body");
-        n->body() = Statement(false);
-        return Seal(n);
+        n->body() = Body(false);
+        return n;
+    }
+
+    // The keyword read, then '(' expression ')' statement: an if's or a while's
+    // condition and the statement it guards (an if's then() is a loop's body() place).
+    Node* Guarded(Op op, const Token& at, const char* after)
+    {
+        Advance();
+        Node* n = Make(op, at);
+        Expect(Tok::LParen, after);
+        n->cond() = Expression();
+        Expect(Tok::RParen, "after the condition");
+        n->body() = Body(op == Op::While);
+        return n;
     }
 
     // if: 'if' '(' expression ')' statement ('else' statement)?
@@ -214,27 +214,19 @@ private:
         std::vector<Node*> chain;
         Token at = token_;
         for (;;) {
-            Advance();
-            Node* n = Make(Op::If, at);
-            Expect(Tok::LParen, "after 'if'");
-            n->cond() = Expression();
-            Expect(Tok::RParen, "after the condition");
-            n->then() = Statement(false);
+            Node* n = Guarded(Op::If, at, "after 'if'");
             chain.push_back(n);
             if (token_.kind != Tok::Else)
                 break;
             Advance();
             if (token_.kind != Tok::If) {
-                n->otherwise() = Statement(false);
+                n->otherwise() = Body(false);
                 break;
             }
             at = token_;
         }
-        for (std::size_t i = chain.size(); i-- > 0;) {
-            if (i + 1 < chain.size())
-                chain[i]->otherwise() = chain[i + 1];
-            Seal(chain[i]);
-        }
+        for (std::size_t i = 0; i + 1 < chain.size(); ++i)
+            chain[i]->otherwise() = chain[i + 1];
         return chain.front();
     }
 
@@ -249,7 +241,7 @@ private:
         } else if (token_.kind != Tok::Semicolon) {
             Node* init = Make(Op::ExprStmt, token_);
             init->value() = Expression();
-            n->init() = Seal(init);
+            n->init() = init;
         }
         Expect(Tok::Semicolon, "after the loop's start");
         if (token_.kind != Tok::Semicolon)
@@ -258,8 +250,8 @@ private:
         if (token_.kind != Tok::RParen)
             n->step() = Expression();
         Expect(Tok::RParen, "after the loop's step");
-        n->body() = LoopBody();
-        return Seal(n);
+        n->body() = Body(true);
+        return n;
     }
 
     // block: '{' statement* '}'
@@ -268,6 +260,7 @@ private:
         const Token start = token_;
         Advance();
         Node* n = Make(Op::Block, start);
+        blockOpened_ = true;
         while (token_.kind != Tok::RBrace) {
             if (token_.kind == Tok::End)
                 FailAt("expected '}' to close the block opened at line " + std::to_string(start.line) + ", column " +
@@ -275,34 +268,45 @@ private:
                        token_.line, token_.column);
             n->list.push_back(Statement(false));
         }
+        blockOpened_ = false;
         Advance();
-        return Seal(n);
+        return n;
     }
 
-    Node* LoopBody()
+    // The statement an if, a loop or a function runs: one level deeper, and a block
+    // there is that level, not one more.
+    Node* Body(bool loop)
     {
-        ++loops_;
-        Node* body = Statement(false);
-        --loops_;
+        Level level(*this);
+        loops_ += loop ? 1 : 0;
+        Node* body = token_.kind == Tok::LBrace ? Block() : Statement(false);
+        loops_ -= loop ? 1 : 0;
         return body;
     }
 
-    // expression: binary(1) ('=' expression)?
-    // Only a variable, a field or an item can stand left of '='.
+    // expression: binary(1) ('=' binary(1))*, grouped to the right
+    // Only a variable, a field or an item can stand left of '='. Each '=' after the
+    // first nests the one before it in the tree, and counts as a level.
     Node* Expression()
     {
-        Level level(*this);
-        Node* left = Binary(1);
-        if (token_.kind != Tok::Assign)
-            return left;
-        const Token at = token_;
-        if (left->op != Op::Name && left->op != Op::Field && left->op != Op::Index)
-            FailAt("only a variable, a field or an item can be assigned to", at.line, at.column);
-        Advance();
-        Node* n = Make(Op::Assign, at);
-        n->target() = left;
-        n->value() = Expression();
-        return Seal(n);
+        Node* value = Binary(1);
+        std::vector<std::pair<Node*, Token>> targets;
+        while (token_.kind == Tok::Assign) {
+            if (value->op != Op::Name && value->op != Op::Field && value->op != Op::Index)
+                FailAt("only a variable, a field or an item can be assigned to", token_.line, token_.column);
+            if (depth_ + static_cast<int>(targets.size()) > kMaxNesting)
+                FailAt(TooDeep(), token_.line, token_.column);
+            targets.emplace_back(value, token_);
+            Advance();
+            value = Binary(1);
+        }
+        for (auto it = targets.rbegin(); it != targets.rend(); ++it) {
+            Node* n = Make(Op::Assign, it->second);
+            n->target() = it->first;
+            n->value() = value;
+            value = n;
+        }
+        return value;
     }
 
     // binary(p): unary (operator binary(binding + 1))*, for operators binding at least p.
@@ -324,16 +328,20 @@ private:
         }
         if (links.empty())
             return first;
-        if (links.size() == 1) {
-            links[0]->left() = first;
-            return Seal(links[0]);
+        // A short run nests, each operator on the one before, and so takes the
+        // evaluator's fast paths for each; a long one stays flat.
+        if (links.size() <= kMaxNestedLinks) {
+            Node* left = first;
+            for (Node* link : links) {
+                link->left() = left;
+                left = link;
+            }
+            return left;
         }
         Node* chain = Make(Op::Chain, first->line, first->column);
         chain->left() = first;
-        for (Node* link : links)
-            Seal(link);
         chain->list = std::move(links);
-        return Seal(chain);
+        return chain;
     }
 
     // unary: ('-' | '!') unary | primary ('.' name | '[' expression ']' | '(' arguments ')')*
@@ -345,7 +353,7 @@ private:
             Advance();
             Node* n = Make(o->op, at);
             n->operand() = Unary();
-            return Seal(n);
+            return n;
         }
         Node* n = Primary();
         for (;;) {
@@ -355,18 +363,20 @@ private:
                 Node* f = Make(Op::Field, name);
                 f->name = name.text;
                 f->object() = n;
-                n = Seal(f);
+                n = f;
             } else if (token_.kind == Tok::LBracket) {
+                Level level(*this);
                 const Token at = token_;
                 Advance();
                 Node* index = Make(Op::Index, at);
                 index->object() = n;
                 index->key() = Expression();
                 Expect(Tok::RBracket, "to close the index");
-                n = Seal(index);
+                n = index;
             } else if (token_.kind == Tok::LParen) {
                 if (n->op != Op::Name)
                     FailAt("only a function can be called, by its name", token_.line, token_.column);
+                Level level(*this);
                 Advance();
                 n->op = Op::Call;
                 while (token_.kind != Tok::RParen) {
@@ -375,7 +385,7 @@ private:
                     n->list.push_back(Expression());
                 }
                 Advance();
-                n = Seal(n);
+                n = n;
             } else {
                 return n;
             }
@@ -420,6 +430,7 @@ private:
             return n;
         }
         case Tok::LParen: {
+            Level level(*this);
             Advance();
             Node* n = Expression();
             Expect(Tok::RParen, "to close the parenthesis");
@@ -437,6 +448,7 @@ private:
     // The items of an object or array literal, up to its closing token.
     Node* List(Op op, Tok close, const char* between)
     {
+        Level level(*this);
         Node* n = Make(op, token_);
         Advance();
         while (token_.kind != close) {
@@ -451,7 +463,7 @@ private:
             n->list.push_back(Expression());
         }
         Advance();
-        return Seal(n);
+        return n;
     }
 
     Lexer lexer_;
@@ -459,6 +471,7 @@ private:
     Token token_;
     int depth_ = 0;
     int loops_ = 0; // loops around the statement being read, for 'break' and 'continue'
+    bool blockOpened_ = false; // the next statement is the first of a block
 };
 
 } // namespace

@@ -278,6 +278,12 @@ private:
             n->slot = builtin;
             params = static_cast<std::size_t>(BuiltinAt(builtin).arity);
         } else {
+            bool local;
+            int slot;
+            if (Lookup(n, local, slot))
+                FailAt("'" + n->name + "' is a variable, not a function: only a function declared with "
+                       "'function' can be called",
+                       n);
             FailAt("undefined function '" + n->name + "'", n);
         }
         if (params != n->list.size())

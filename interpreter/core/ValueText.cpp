@@ -9,6 +9,8 @@ namespace {
 
 constexpr std::size_t kMaxShownParts = 100;
 constexpr std::size_t kMaxShownString = 200;
+// Program text and names in messages: enough to recognise them.
+constexpr std::size_t kMaxExcerpt = 100;
 
 // Each kind of value, in the order of Type: what type() gives, and how messages name it.
 constexpr struct {
@@ -78,16 +80,34 @@ std::string_view Cut(std::string_view s, std::size_t max)
     return s.substr(0, end);
 }
 
+std::string Excerpt(std::string_view text)
+{
+    if (text.size() <= kMaxExcerpt)
+        return std::string(text);
+    return std::string(Cut(text, kMaxExcerpt)) + "... (" + std::to_string(text.size()) + " bytes)";
+}
+
+std::string FieldText(std::string_view name)
+{
+    const auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; };
+    bool plain = !name.empty() && letter(name[0]);
+    for (char c : name)
+        plain = plain && (letter(c) || (c >= '0' && c <= '9'));
+    return plain ? std::string(name) : Quote(name);
+}
+
 std::string FormatNumber(double d)
 {
     if (std::isnan(d))
         return "nan";
     if (std::isinf(d))
         return d < 0 ? "-inf" : "inf";
-    if (d == std::trunc(d) && std::fabs(d) < 1e15)
-        return std::to_string(static_cast<long long>(d));
+    // The shortest text that reads back as the same number; whole numbers below 1e21
+    // in digits, as JavaScript writes them, and others as to_chars picks.
     char buf[64];
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, d);
+    const bool digits = d == std::trunc(d) && std::fabs(d) < 1e21;
+    const auto [end, ec] = digits ? std::to_chars(buf, buf + sizeof buf, d == 0 ? 0.0 : d, std::chars_format::fixed)
+                                  : std::to_chars(buf, buf + sizeof buf, d);
     return ec == std::errc() ? std::string(buf, end) : std::string("?");
 }
 
@@ -104,14 +124,14 @@ std::string Repr(const Value& v)
     return "?";
 }
 
-std::string Display(const Value& v, const std::vector<std::string>& atoms)
+std::string Display(const Value& v, const FieldNames& names)
 {
     if (v.IsString())
         return v.str()->text;
     if (v.IsObject()) {
         const auto& fields = v.obj()->fields;
         return Listed(v.obj(), "{}", fields.size(), "fields", [&](std::string& out, std::size_t i) {
-            out += atoms[static_cast<std::size_t>(fields[i].atom)];
+            out += FieldText(names.Text(fields[i].atom));
             out += ": ";
             out += Repr(fields[i].value);
         });

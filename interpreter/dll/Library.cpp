@@ -2,11 +2,11 @@
 // whose operations hand out UTF-16 texts that the library keeps until its next call.
 #include "interpreter/core/Failure.h"
 #include "interpreter/core/Interpreter.h"
+#include "interpreter/core/Options.h"
 #include "interpreter/core/Utf.h"
 
 #include "binding/QAVInterface.h"
 
-#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -93,20 +93,6 @@ void Report(Session& session, const char* message) noexcept
     }
 }
 
-// Execute's second argument: words apart by spaces. "clock=off" runs without the
-// clock, so that only steps, depth and memory stop a run: for tests and tools
-// that must not depend on the machine's speed. The workbench passes an empty text.
-qav::Limits LimitsFrom(const QAV_CHAR* options)
-{
-    qav::Limits limits;
-    std::u16string words(1, u' ');
-    words += In(options);
-    words += u' ';
-    if (words.find(u" clock=off ") != std::u16string::npos)
-        limits.time = std::chrono::hours(24);
-    return limits;
-}
-
 const QAV_CHAR* QAV_CALL Execute(QAV_INTERFACE* self, const QAV_CHAR* program, const QAV_CHAR* options,
                                  int32_t) noexcept
 {
@@ -114,7 +100,16 @@ const QAV_CHAR* QAV_CALL Execute(QAV_INTERFACE* self, const QAV_CHAR* program, c
     if (session == nullptr)
         return nullptr;
     try {
-        Show(*session, qav::Run(std::u16string_view(In(program)), LimitsFrom(options)));
+        // The workbench passes no options; another host may set the limits (Options.h).
+        qav::Limits limits;
+        std::string words;
+        std::size_t bad = 0;
+        if (!qav::Utf16ToUtf8(In(options), words, bad))
+            words = "?";
+        if (const std::string error = qav::ApplyOptions(words, limits); !error.empty())
+            Report(*session, error.c_str());
+        else
+            Show(*session, qav::Run(std::u16string_view(In(program)), limits));
     } catch (const std::bad_alloc&) {
         Report(*session, "out of memory");
     } catch (...) {

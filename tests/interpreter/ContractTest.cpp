@@ -113,8 +113,8 @@ TEST(Contract, EveryRunStartsFromAFreshState)
     EXPECT_EQ(Text(s.Get(QAV_POS_GET_LOG)), u"");
 }
 
-// The workbench's empty options keep the clock; "clock=off" leaves the steps alone to stop a run.
-TEST(Contract, OptionsCanTurnTheClockOff)
+// The workbench's empty options keep the defaults; a host's options change the limits.
+TEST(Contract, OptionsSetTheLimits)
 {
     Session s;
     const auto execute = At<QAV_EXECUTE_FN>(s.iface(), QAV_POS_EXECUTE);
@@ -122,9 +122,15 @@ TEST(Contract, OptionsCanTurnTheClockOff)
     const auto program = reinterpret_cast<const QAV_CHAR*>(runaway.c_str());
     const std::u16string withClock = Text(execute(s.iface(), program, kEmpty, 1));
     EXPECT_NE(withClock.find(u" limit reached: "), std::u16string::npos) << ToUtf8(withClock);
-    const std::u16string off = u"clock=off";
-    const std::u16string untimed = Text(execute(s.iface(), program, reinterpret_cast<const QAV_CHAR*>(off.c_str()), 1));
-    EXPECT_NE(untimed.find(u": step limit reached: "), std::u16string::npos) << ToUtf8(untimed);
+    const std::u16string options = u"clock=off steps=30000000";
+    const std::u16string stepped =
+        Text(execute(s.iface(), program, reinterpret_cast<const QAV_CHAR*>(options.c_str()), 1));
+    EXPECT_NE(stepped.find(u": step limit reached: the program ran more than 30000000 steps"), std::u16string::npos)
+        << ToUtf8(stepped);
+    const std::u16string wrong = u"steps=many";
+    EXPECT_EQ(Text(execute(s.iface(), program, reinterpret_cast<const QAV_CHAR*>(wrong.c_str()), 1)),
+              u"Run failed: option 'steps=many' has a value that is out of range or not a number");
+    EXPECT_EQ(Text(s.Get(QAV_POS_GET_LOG)), u"Error: option 'steps=many' has a value that is out of range or not a number");
 }
 
 TEST(Contract, TwoInterfacesKeepTheirOwnTexts)
@@ -188,6 +194,8 @@ DWORD WINAPI RunOnSmallStack(void* param)
     return 0;
 }
 
+// The workbench calls from a thread with a 1 MB stack; a run takes a stack of its own,
+// so deep recursion stops at the depth limit, and nothing deeper can crash it.
 TEST(Contract, LimitsHoldOnAThreadWithTheWorkbenchsOneMegabyteStack)
 {
     std::u16string nested = u"f(n + 1)";
@@ -199,6 +207,7 @@ TEST(Contract, LimitsHoldOnAThreadWithTheWorkbenchsOneMegabyteStack)
         u"function f(n) { if (n >= 0) { while (true) { return 1 + (2 * (3 + (4 - f(n + 1)))); } } } f(0);",
         u"function f(n) { return " + nested + u"; } f(0);",
         u"print " + std::u16string(100000, u'(') + u"1;",
+        u"function f(n) { if (n == 0) return 0; return 1 + f(n - 1); } f(9999);",
         u"function f(n) { return f(n + 1); } f(0);",
     };
     const UniqueHandle thread(
@@ -210,12 +219,16 @@ TEST(Contract, LimitsHoldOnAThreadWithTheWorkbenchsOneMegabyteStack)
     EXPECT_EQ(code, 0u);
     ASSERT_FALSE(work.failed);
     ASSERT_EQ(work.results.size(), work.programs.size());
-    const std::u16string depth = u"call depth limit reached: more than 400 nested calls";
-    EXPECT_NE(work.results[0].find(depth), std::u16string::npos);
-    EXPECT_NE(work.results[1].find(depth), std::u16string::npos);
-    EXPECT_NE(work.results[2].find(u"program nested too deeply for the machine stack"), std::u16string::npos);
+    const std::u16string depth = u"call depth limit reached: more than 10000 nested calls";
+    EXPECT_NE(work.results[0].find(depth), std::u16string::npos) << ToUtf8(work.results[0]);
+    EXPECT_NE(work.results[1].find(depth), std::u16string::npos) << ToUtf8(work.results[1]);
+    // 140 parentheses in each of 10,000 calls: one limit or the other, never a crash.
+    EXPECT_TRUE(work.results[2].find(depth) != std::u16string::npos ||
+                work.results[2].find(u"program nested too deeply for the machine stack") != std::u16string::npos)
+        << ToUtf8(work.results[2]);
     EXPECT_NE(work.results[3].find(u"program nested too deeply (more than 150 levels)"), std::u16string::npos);
-    EXPECT_EQ(work.results[4], work.results[0]);
+    EXPECT_EQ(work.results[4], u"9999");
+    EXPECT_EQ(work.results[5], work.results[0]);
 }
 
 } // namespace

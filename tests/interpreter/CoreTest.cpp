@@ -132,10 +132,13 @@ TEST(Core, WorkThatGrowsWithSizeCostsMoreSteps)
              return items.substr(0, 1997);
          }()) + "];", 999},
         {grow + "var t = \"x\" + \"\";", grow + "var t = s + \"\";", 65536 / 4}, // bytes copied
-        {grow + "var t = s == \"x\";", grow + "var t = s == s + \"\";", 65536 / 16 + 65536 / 4},
-        {grow + "var t = find(\"x\", \"y\");", grow + "var t = find(s, \"y\");", 65536 / 16},
+        {grow + "var t = s == \"x\";", grow + "var t = s == s + \"\";", 65536 / 64 + 65536 / 4},
+        {grow + "var t = find(\"x\", \"y\");", grow + "var t = find(s, \"y\");", 65536 / 64},
         {"var o = {a: 1}; var k = keys(o);", "var o = {}; var i = 0; while (i < 100) { o[\"k\" + i] = i; i = i + 1; }"
-                                              "\nvar k = keys(o);", 100 * 8},
+                                              "\nvar k = keys(o);", 100 * 4},
+        // A position far into a string of characters of two bytes: the bytes walked.
+        {"var e = \"\xC3\xA9\"; while (len(e) < 65536) e = e + e;\nvar t = substr(e, 2, 1);",
+         "var e = \"\xC3\xA9\"; while (len(e) < 65536) e = e + e;\nvar t = substr(e, 32768, 1);", 65536 / 8},
         {"var a = {}; a.me = a; a = nil;", "var i = 0; while (i < 100000) { var a = {}; a.me = a; i = i + 1; }", 100000 * 8},
     };
     for (const auto& c : cases) {
@@ -146,6 +149,21 @@ TEST(Core, WorkThatGrowsWithSizeCostsMoreSteps)
         ASSERT_TRUE(big.ok) << big.result;
         EXPECT_GE(big.steps, small.steps + c.atLeast);
     }
+}
+
+// Each character's position is found from the last one looked up, so a walk along a
+// string of two-byte characters costs its length once, not once for each character.
+TEST(Core, WalkingAlongAStringCostsItsLengthOnce)
+{
+    const qav::RunReport r = RunUntimed(R"(var t = "éa";
+while (len(t) < 400000) t = t + t;
+var n = len(t);
+var found = 0;
+for (var i = 0; i < n; i = i + 1) { if (substr(t, i, 1) == "a") found = found + 1; }
+for (var i = n - 1; i >= 0; i = i - 1) { if (substr(t, i, 1) == "a") found = found + 1; }
+found;)");
+    EXPECT_EQ(r.result, "524288");
+    EXPECT_LT(r.steps, 524288u * 2 * 100);
 }
 
 TEST(Core, CallsWithManyVariablesCostMoreSteps)
@@ -223,8 +241,9 @@ var w = {};
 w[junk()] = [junk(), w];
 str(x) + str(y) + str(z) + str(w);
 )";
+    // Each junk() makes more than this; the value stack takes 64 KB of it.
     qav::Limits tight;
-    tight.heapBytes = 256 * 1024;
+    tight.heapBytes = 512 * 1024;
     tight.time = std::chrono::minutes(1);
     const qav::RunReport collected = RunWith(program, tight);
     const qav::RunReport roomy = RunUntimed(program);
