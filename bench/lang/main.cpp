@@ -1,10 +1,14 @@
 // Runs each classic program by our core and by lua5.4, every run in a fresh process as
-// Lua's are, and prints both CPU times (best of a few runs) and their ratio; both sides
-// must give the known answer. Then runs programs that never end, each in a fresh
-// process, and prints how long each took to stop and at which limit.
+// Lua's are, and prints both CPU times (best of a few runs), their ratio and our peak
+// memory; both sides must give the known answer. Then prints the time a step takes in
+// programs that each lean on one kind of work. Last, runs programs that never end, each
+// in a fresh process, and prints how soon a stop request ends each, and how long each
+// runs to the limit that ends it where nothing stops it.
+#include "bench/lang/Runaways.h"
 #include "interpreter/core/Interpreter.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +18,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include <sys/resource.h>
 
@@ -42,48 +47,6 @@ constexpr Named kPrograms[] = {
     {"recursion", "7:262136:4050450000"},
     {"objects", "1000000"},
 };
-
-std::string Repeated(const char* part, int times, const char* separator)
-{
-    std::string s;
-    for (int i = 0; i < times; ++i)
-        s += (i > 0 ? separator : "") + std::string(part) + std::to_string(i);
-    return s;
-}
-
-// Programs that never end: the mistakes the step budget was measured on, then work the
-// steps may misjudge, which the clock stops.
-std::string Runaway(const std::string& name)
-{
-    if (name == "counter")
-        return "var i = 0; while (true) { i = i + 1; }";
-    if (name == "object3")
-        return "var i = 0; while (i < 10) { var o = { a: i, b: i, c: i }; }";
-    if (name == "string4")
-        return "var i = 0; while (i < 10) { var s = \"a\" + i + \"b\" + i; }";
-    if (name == "object16")
-        return "while (true) { var o = { " + Repeated("f", 16, ": 1, ") + ": 1 }; }";
-    if (name == "args10k")
-        return "function f(" + Repeated("a", 10000, ", ") + ") { }\nwhile (true) { f(" +
-               Repeated("", 10000, ", ") + "); }";
-    if (name == "cycles")
-        return "var i = 0; while (true) { var a = { n: i }; a.me = a; i = i + 1; }";
-    if (name == "cycles-big")
-        return "var a = []; var i = 0; while (i < 100000) { push(a, { v: i }); i = i + 1; }\n"
-               "while (true) { var x = { p: a }; x.q = x; }";
-    if (name == "new-names")
-        return "var o = {}; var i = 0; while (true) { o[\"k\" + i] = i; i = i + 1; }";
-    if (name == "near-misses")
-        return "var s = \"x\"; var i = 0; while (i < 20) { s = s + s; i = i + 1; }\n"
-               "while (true) { var at = find(s, \"xy\"); }";
-    if (name == "fill-objects")
-        return "var a = []; while (true) { push(a, {}); }";
-    if (name == "fill-string")
-        return "var s = \"\"; var i = 0; while (true) { s = s + \"item \" + i + \";\"; i = i + 1; }";
-    if (name == "print")
-        return "var i = 0; while (true) { print \"line \" + i; i = i + 1; }";
-    return "";
-}
 
 // Programs that each lean on one kind of work, for the time a step takes in each: the
 // step budget bounds time only as far as these agree.
@@ -119,9 +82,6 @@ constexpr Named kCostProbes[] = {
     {"print", "for (var i = 0; i < 1000000; i = i + 1) { print \"line \" + i; }"},
 };
 
-constexpr const char* kRunaways[] = {"counter", "object3", "string4", "object16", "args10k",
-                                     "cycles", "cycles-big", "new-names", "near-misses", "fill-objects",
-                                     "fill-string", "print"};
 
 std::string ReadFile(const std::string& path)
 {
@@ -165,13 +125,27 @@ int RunOurs(const char* path)
     return 0;
 }
 
-// Child: one runaway program, timed by the clock on the wall as the workbench waits.
-int RunRunaway(const char* name)
+// Child: one runaway program, timed by the clock on the wall as a host waits: to the
+// limit that ends it, or, with stop, from the request a second later to the return.
+int RunRunaway(const char* name, bool stop)
 {
-    const std::string source = Runaway(name);
-    const auto start = std::chrono::steady_clock::now();
-    const qav::RunReport report = qav::Run(std::string_view(source));
+    const std::string source = bench::Runaway(name);
+    std::atomic<bool> flag{false};
+    qav::Limits limits;
+    limits.stop = &flag;
+    auto start = std::chrono::steady_clock::now();
+    std::thread stopper;
+    if (stop) {
+        stopper = std::thread([&] {
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            start = std::chrono::steady_clock::now();
+            flag.store(true);
+        });
+    }
+    const qav::RunReport report = qav::Run(std::string_view(source), limits);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    if (stopper.joinable())
+        stopper.join();
     const std::size_t colon = report.result.find(": ");
     std::string limit = colon == std::string::npos ? report.result : report.result.substr(colon + 2);
     limit = limit.substr(0, limit.find(':'));
@@ -192,10 +166,8 @@ void PrintStepCosts()
         double best = 1e9;
         std::uint64_t steps = 0;
         for (int i = 0; i < 3; ++i) {
-            qav::Limits untimed;
-            untimed.time = std::chrono::hours(1);
             const std::clock_t start = std::clock();
-            const qav::RunReport report = qav::Run(std::string_view(probe.text), untimed);
+            const qav::RunReport report = qav::Run(std::string_view(probe.text));
             const double took = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
             if (!report.ok)
                 std::printf("%-12s failed: %s\n", probe.name, report.result.c_str());
@@ -230,7 +202,9 @@ int main(int argc, char** argv)
     if (argc == 3 && std::strcmp(argv[1], "--run") == 0)
         return RunOurs(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "--runaway") == 0)
-        return RunRunaway(argv[2]);
+        return RunRunaway(argv[2], false);
+    if (argc == 3 && std::strcmp(argv[1], "--stop") == 0)
+        return RunRunaway(argv[2], true);
     if (argc == 2 && std::strcmp(argv[1], "--costs") == 0) {
         PrintStepCosts();
         return 0;
@@ -257,26 +231,29 @@ int main(int argc, char** argv)
                     oursSeconds / luaSeconds, static_cast<double>(peak) / 1024);
     }
 
-    std::printf("\n%-14s %10s  %s\n", "runaway", "stopped (s)", "at");
+    PrintStepCosts();
+
+    std::printf("\n%-14s %12s %12s  %s\n", "runaway", "stop (ms)", "budget (s)", "ended by");
+    double slowestStop = 0;
     double longest = 0;
-    std::string slowest;
-    for (const char* name : kRunaways) {
+    for (const char* name : bench::kRunaways) {
+        std::string stopped;
         std::string limit;
+        double stopSeconds = 0;
         double seconds = 0;
-        if (!RunCommand("'" + self + "' --runaway " + name, limit, seconds)) {
-            std::printf("%-14s %10s  %s\n", name, "n/a", "(did not report)");
+        if (!RunCommand("'" + self + "' --stop " + name, stopped, stopSeconds) ||
+            !RunCommand("'" + self + "' --runaway " + name, limit, seconds)) {
+            std::printf("%-14s %12s %12s  %s\n", name, "n/a", "n/a", "(did not report)");
             ++failures;
             continue;
         }
         for (char& c : limit)
             if (c == '_')
                 c = ' ';
-        std::printf("%-14s %10.3f  %s\n", name, seconds, limit.c_str());
-        if (seconds > longest) {
-            longest = seconds;
-            slowest = name;
-        }
+        std::printf("%-14s %12.1f %12.3f  %s\n", name, stopSeconds * 1000, seconds, limit.c_str());
+        slowestStop = std::max(slowestStop, stopSeconds);
+        longest = std::max(longest, seconds);
     }
-    std::printf("longest: %.3f s (%s)\n", longest, slowest.c_str());
+    std::printf("slowest stop: %.1f ms; longest run to a limit: %.3f s\n", slowestStop * 1000, longest);
     return failures == 0 ? 0 : 1;
 }

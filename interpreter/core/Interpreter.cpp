@@ -6,6 +6,9 @@
 #include "interpreter/core/OwnStack.h"
 #include "interpreter/core/Utf.h"
 
+#include <algorithm>
+#include <functional>
+#include <memory>
 #include <new>
 #include <stdexcept>
 #include <type_traits>
@@ -44,30 +47,32 @@ ScriptError At(Text text, std::size_t pos, std::string message)
     return e;
 }
 
-// Compiles and runs valid UTF-8 text on the thread it is called on.
-RunReport RunHere(std::string_view source, const Limits& limits, Machine::Clock::time_point start)
+// Compiles and runs valid UTF-8 text on the thread it is called on, fills the report
+// and calls done; what the run made is freed after that.
+void RunHere(std::string_view source, const Limits& limits, RunReport& report, const std::function<void()>& done)
 {
+    std::unique_ptr<Program> program;
+    std::unique_ptr<Machine> machine;
     try {
-        Program program;
-        Compile(source, program);
-        RunReport report;
-        Machine machine(program, limits, start);
-        machine.Run(report);
-        return report;
+        program = std::make_unique<Program>();
+        Compile(source, *program);
+        machine = std::make_unique<Machine>(*program, limits);
+        machine->Run(report);
     } catch (const ScriptError& e) {
-        return Failed(e);
+        report = Failed(e);
     } catch (const std::bad_alloc&) {
-        return Failed(ScriptError{"out of memory", 0, 0});
+        report = Failed(ScriptError{"out of memory", 0, 0});
     } catch (const std::length_error&) {
-        return Failed(ScriptError{"out of memory", 0, 0});
+        report = Failed(ScriptError{"out of memory", 0, 0});
     }
+    done();
+    machine.reset();
 }
 
 } // namespace
 
 RunReport Run(std::string_view source, const Limits& limits)
 {
-    const auto start = Machine::Clock::now();
     if (source.size() > limits.sourceBytes)
         return Failed(ScriptError{"program too long: " + std::to_string(source.size()) + " bytes, at most " +
                                       std::to_string(limits.sourceBytes) + " are accepted",
@@ -81,12 +86,14 @@ RunReport Run(std::string_view source, const Limits& limits)
     // The evaluator may use the stack the limits give it; the thread has a margin more
     // for the library calls it makes at its deepest.
     RunReport report;
-    if (RunOnOwnStack(limits.stackBytes + kStackMargin, [&] { report = RunHere(source, limits, start); }))
+    const auto run = [&](const std::function<void()>& done) { RunHere(source, limits, report, done); };
+    if (RunOnOwnStack(limits.stackBytes + kStackMargin, run))
         return report;
     // No thread to be had: the caller's stack, with what it can surely spare.
     Limits own = limits;
     own.stackBytes = std::min(limits.stackBytes, kCallerStackBytes);
-    return RunHere(source, own, start);
+    RunHere(source, own, report, [] {});
+    return report;
 }
 
 RunReport Run(std::u16string_view source, const Limits& limits)

@@ -3,7 +3,7 @@
 // them with their reasons, and a host changes them through Execute's options.
 #pragma once
 
-#include <chrono>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -22,16 +22,19 @@ struct Limits {
     // Parts of statements and expressions run, and their work: about 10 seconds on a
     // typical machine, the most a host without a stop control should wait.
     std::uint64_t steps = 10'000'000'000;
-    // Run time: the last guard, where steps misjudge the work.
-    std::chrono::milliseconds time{600};
     // Nested function calls: deep enough for recursive code over big data.
     int callDepth = 10'000;
-    // Machine stack the evaluator may use; reserved, and taken only as it is used.
-    std::size_t stackBytes = kSmallAddressSpace ? std::size_t{256} << 20 : std::size_t{1} << 30;
+    // Machine stack the evaluator may use: reserved, and taken only as it is used. A
+    // call takes well under 2 KB of it, so 10,000 calls fit with room for deep
+    // expressions inside each.
+    std::size_t stackBytes = std::size_t{64} << 20;
     std::size_t sourceBytes = 4 * 1024 * 1024; // program text, in UTF-8
     // Strings, objects, arrays, field names and variables alive at once.
     std::size_t heapBytes = kSmallAddressSpace ? std::size_t{256} << 20 : std::size_t{1} << 30;
     std::size_t logBytes = 1024 * 1024; // printed text kept in the log
+    // Set by another thread to end the run: it is looked at every 32,768 steps, about
+    // every 30 microseconds, and the run ends with "stopped on request".
+    const std::atomic<bool>* stop = nullptr;
     // x = x + ... grows x's string in place when nothing else holds it. Off, every
     // such '+' makes a new string: for tests that the shortcut changes no result.
     bool appendInPlace = true;

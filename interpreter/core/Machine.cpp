@@ -12,7 +12,7 @@ constexpr std::size_t kSegmentValues = 4 * 1024;
 
 } // namespace
 
-Machine::Machine(const Program& program, const Limits& limits, Clock::time_point start)
+Machine::Machine(const Program& program, const Limits& limits)
     : program_(program), limits_(limits), globals_(program.globals.size()), calls_(program.functions.size())
 {
     segments_.push_back(Segment{std::make_unique<Value[]>(kSegmentValues), nullptr, nullptr});
@@ -20,8 +20,7 @@ Machine::Machine(const Program& program, const Limits& limits, Clock::time_point
     sp_ = fp_ = segments_[0].values.get();
     heap_.Grew(kSegmentValues * Heap::kValueBytes);
     heap_.names().Start(heap_, program.atoms);
-    checkAt_ = std::min(limits_.steps, kStepsPerClockCheck);
-    deadline_ = start + std::min(limits_.time, std::chrono::milliseconds(std::chrono::hours(24)));
+    checkAt_ = std::min(limits_.steps, kStepsPerCheck);
     collectAt_ = std::min(kMinCollectBytes, limits_.heapBytes);
 }
 

@@ -1,6 +1,6 @@
 // Runs a resolved program: a tree walker over slots, with a step budget that tracks the
-// work done, a clock as the last guard, a call depth limit, a guard on the machine stack
-// it uses and a memory limit that only live strings, objects and arrays count against.
+// work done, a stop flag a host may set, a call depth limit, a guard on the machine stack
+// it uses and a memory limit that only what the program can reach counts against.
 //
 // Its parts, each in a file of its own:
 //   Machine.cpp         statements, loops and calls
@@ -18,7 +18,6 @@
 #include "interpreter/core/Limits.h"
 #include "interpreter/core/Operators.h"
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -29,10 +28,7 @@ namespace qav {
 
 class Machine {
 public:
-    using Clock = std::chrono::steady_clock;
-
-    // The run's time is counted from start.
-    Machine(const Program& program, const Limits& limits, Clock::time_point start);
+    Machine(const Program& program, const Limits& limits);
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
     ~Machine();
@@ -41,8 +37,8 @@ public:
     void Run(RunReport& report);
 
 private:
-    // Steps between looks at the clock: often enough to stop within a millisecond.
-    static constexpr std::uint64_t kStepsPerClockCheck = 1 << 15;
+    // Steps between looks at the stop flag: often enough to stop within a millisecond.
+    static constexpr std::uint64_t kStepsPerCheck = 1 << 15;
     // Below this much memory in use, cycles are not worth looking for.
     static constexpr std::size_t kMinCollectBytes = 4 * 1024 * 1024;
 
@@ -221,8 +217,7 @@ private:
     std::uintptr_t stackFloor_ = 0;
 
     std::uint64_t steps_ = 0;
-    std::uint64_t checkAt_ = 0; // steps at which the budget and the clock are next looked at
-    Clock::time_point deadline_;
+    std::uint64_t checkAt_ = 0; // steps at which the budget and the stop flag are next looked at
     std::size_t collectAt_ = 0; // heap bytes at which cycles are next collected
     std::size_t peak_ = 0;      // the most heap bytes in use so far
 

@@ -46,13 +46,11 @@ std::string Apply(std::string_view word, Limits& limits)
         limits.callDepth = static_cast<int>(n);
     } else if (name == "memory" && Number(value, true, n) && n <= std::numeric_limits<std::size_t>::max()) {
         limits.heapBytes = static_cast<std::size_t>(n);
-    } else if (name == "clock" && value == "off") {
-        limits.time = std::chrono::hours(24);
-    } else if (name == "steps" || name == "depth" || name == "memory" || name == "clock") {
+    } else if (name == "steps" || name == "depth" || name == "memory") {
         return "option '" + Excerpt(word) + "' has a value that is out of range or not a number";
     } else {
         return "unknown option '" + Excerpt(word) +
-               "': the options are steps=N, depth=N, memory=N (with K, M or G) and clock=off";
+               "': the options are steps=N, depth=N and memory=N (with K, M or G)";
     }
     return {};
 }

@@ -4,7 +4,6 @@
 //   depth=N    nested function calls
 //   memory=N   bytes of strings, objects, arrays, names and variables; a K, M or G
 //              after the number counts in kilobytes, megabytes or gigabytes
-//   clock=off  no time limit, only the steps
 #pragma once
 
 #include "interpreter/core/Limits.h"

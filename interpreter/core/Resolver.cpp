@@ -75,11 +75,21 @@ bool Pure(const Node* n)
 }
 
 // x = x + a + b ... appends in place when x holds the only reference to a string:
-// the '+' nodes to append, or none when the value is not of that form.
+// the '+' nodes to append, in order, or none when the value is not of that form. A
+// short run of '+'s is nested to the left, a long one a flat chain.
 std::vector<Node*> Appended(Node* value, const std::string& target)
 {
-    if (value->op == Op::Add && value->left()->op == Op::Name && value->left()->name == target)
-        return {value};
+    std::vector<Node*> adds;
+    Node* left = value;
+    while (left->op == Op::Add) {
+        adds.push_back(left);
+        left = left->left();
+    }
+    if (!adds.empty()) {
+        if (left->op != Op::Name || left->name != target)
+            return {};
+        return {adds.rbegin(), adds.rend()};
+    }
     if (value->op != Op::Chain || value->left()->op != Op::Name || value->left()->name != target)
         return {};
     for (const Node* link : value->list)

@@ -1,4 +1,4 @@
-// The exported surface of QAV.dll: the two entry points and the interface object,
+// The exported surface of QAV.dll: its three entry points and the interface object,
 // whose operations hand out UTF-16 texts that the library keeps until its next call.
 #include "interpreter/core/Failure.h"
 #include "interpreter/core/Interpreter.h"
@@ -7,6 +7,7 @@
 
 #include "binding/QAVInterface.h"
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -21,6 +22,8 @@ using Text = std::basic_string<QAV_CHAR>;
 
 struct Session {
     QAV_INTERFACE iface;
+    // Set by StopQAVInterface from the host's other thread; the running Execute polls it.
+    std::atomic<bool> stop{false};
     Text version;
     Text result;
     Text log;
@@ -101,12 +104,16 @@ const QAV_CHAR* QAV_CALL Execute(QAV_INTERFACE* self, const QAV_CHAR* program, c
         return nullptr;
     try {
         // The workbench passes no options; another host may set the limits (Options.h).
+        // A stop asked for while nothing ran was for no run: this one starts afresh.
+        session->stop.store(false);
         qav::Limits limits;
+        limits.stop = &session->stop;
         std::string words;
         std::size_t bad = 0;
-        if (!qav::Utf16ToUtf8(In(options), words, bad))
-            words = "?";
-        if (const std::string error = qav::ApplyOptions(words, limits); !error.empty())
+        const std::string error = qav::Utf16ToUtf8(In(options), words, bad)
+                                      ? qav::ApplyOptions(words, limits)
+                                      : std::string("the options hold an unpaired UTF-16 surrogate");
+        if (!error.empty())
             Report(*session, error.c_str());
         else
             Show(*session, qav::Run(std::u16string_view(In(program)), limits));
@@ -144,6 +151,24 @@ extern "C" int32_t QAV_CALL GetQAVInterface(QAV_INTERFACE** slot)
         std::lock_guard guard(g_lock);
         g_sessions.emplace(iface, std::move(session));
         *slot = iface;
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+// From the host's other thread: only sets the flag, under the lock that keeps the
+// session from going meanwhile, and returns at once.
+extern "C" int32_t QAV_CALL StopQAVInterface(QAV_INTERFACE** slot)
+{
+    if (slot == nullptr)
+        return 0;
+    try {
+        std::lock_guard guard(g_lock);
+        const auto it = g_sessions.find(*slot);
+        if (it == g_sessions.end())
+            return 0;
+        it->second->stop.store(true);
         return 1;
     } catch (...) {
         return 0;

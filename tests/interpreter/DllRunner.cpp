@@ -19,6 +19,8 @@ Library::Library()
         reinterpret_cast<void*>(GetProcAddress(module_, QAV_GET_INTERFACE_NAME)));
     free = reinterpret_cast<QAV_FREE_INTERFACE_FN>(
         reinterpret_cast<void*>(GetProcAddress(module_, QAV_FREE_INTERFACE_NAME)));
+    stop = reinterpret_cast<QAV_STOP_INTERFACE_FN>(
+        reinterpret_cast<void*>(GetProcAddress(module_, QAV_STOP_INTERFACE_NAME)));
 }
 
 Library::~Library()

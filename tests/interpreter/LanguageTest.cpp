@@ -504,8 +504,9 @@ TEST(Language, OptionsSetTheLimitsAndAMistakeIsNamed)
         {"depth=0", "Run failed: option 'depth=0' has a value that is out of range or not a number"},
         {"memory=12Q", "Run failed: option 'memory=12Q' has a value that is out of range or not a number"},
         {"speed=fast",
-         "Run failed: unknown option 'speed=fast': the options are steps=N, depth=N, memory=N (with K, M or G) and "
-         "clock=off"},
+         "Run failed: unknown option 'speed=fast': the options are steps=N, depth=N and memory=N (with K, M or G)"},
+        {"clock=off",
+         "Run failed: unknown option 'clock=off': the options are steps=N, depth=N and memory=N (with K, M or G)"},
     };
     for (const Expect& c : cases) {
         SCOPED_TRACE(c.program);
