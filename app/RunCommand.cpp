@@ -2,6 +2,7 @@
 #include "binding/Binding.h"
 #include "binding/InterpreterCalls.h"
 #include "framework/CaughtException.h"
+#include "framework/Exception.h"
 #include "util/Myfunc.h"
 
 #include <memory>
@@ -9,11 +10,22 @@
 namespace {
 
 const UnicodeString NotBoundMessage = L"Run: no interpreter is bound, so nothing was run.";
+const UnicodeString ClearedMessage = L"Run: the interpreter emptied its interface slot during the Run, so it stopped here.";
 
 struct StackSection {
     TextOperation operation;
     const wchar_t* header;
 };
+
+// The interface as the slot holds it now: the library may change its object
+// through the slot during any call, so it is read again before each one.
+QAV_INTERFACE* CurrentInterface(const UnicodeString& noneMessage = ClearedMessage)
+{
+    QAV_INTERFACE* const intf = BoundInterface();
+    if (!intf)
+        throw Exception(noneMessage);
+    return intf;
+}
 
 constexpr StackSection StackSections[] = {
     {&QAV_VTABLE::GetVarStack, L"Var stack:"},
@@ -29,22 +41,18 @@ void TIDEForm::RunClick(TObject* /*Sender*/)
     // Released on every way out, also when a fault leaves the command.
     std::unique_ptr<TStringList> lines;
     try {
-        QAV_INTERFACE* const intf = BoundInterface();
-        if (!intf) {
-            Log->Lines().Add(NotBoundMessage);
-            return;
-        }
-        Result->SetText(CallExecute(intf, Text->Text()));
+        const UnicodeString program = Text->Text();
+        Result->SetText(CallExecute(CurrentInterface(NotBoundMessage), program));
         Log->Lines().Clear();
         Stacks->Lines().Clear();
 
         lines = std::make_unique<TStringList>();
-        StrToList(*lines, CallText(intf, &QAV_VTABLE::GetLog), DefaultDelimiterMarker);
+        StrToList(*lines, CallText(CurrentInterface(), &QAV_VTABLE::GetLog), DefaultDelimiterMarker);
         Log->Lines().AddStrings(*lines);
         lines->Clear();
 
         for (const StackSection& section : StackSections) {
-            StrToList(*lines, CallText(intf, section.operation), DefaultDelimiterMarker);
+            StrToList(*lines, CallText(CurrentInterface(), section.operation), DefaultDelimiterMarker);
             Stacks->Lines().Add(section.header);
             Stacks->Lines().AddStrings(*lines);
             if (&section != &StackSections[std::size(StackSections) - 1])

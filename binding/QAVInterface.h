@@ -10,9 +10,11 @@
  * The library exports two functions under these exact, undecorated names:
  *
  *   GetQAVInterface(slot)  stores the interface pointer in *slot and returns
- *                          nonzero; zero means failure. Whatever it returns,
- *                          the workbench treats a nonzero slot as a live
- *                          interface.
+ *                          nonzero; zero means failure. The workbench calls
+ *                          the interface only when the call returned nonzero
+ *                          and left the slot nonzero; otherwise it reports the
+ *                          binding as failed. Either way, a slot left nonzero
+ *                          is given back with FreeQAVInterface at close.
  *   FreeQAVInterface(slot) gives the interface back; nonzero means success.
  *                          It may clear the slot.
  *
@@ -59,9 +61,12 @@
  * null result reads as an empty text.
  *
  * Calls come from one thread, in this order: GetQAVInterface once and, if it
- * returned nonzero, GetVersion once; on each Run Execute, GetLog, GetVarStack,
- * GetParamStack, GetObjectStack, GetFunctionStack; at close, if the slot is
- * nonzero, FreeQAVInterface once, after which nothing is called.
+ * returned nonzero and filled the slot, GetVersion once; on each Run Execute,
+ * GetLog, GetVarStack, GetParamStack, GetObjectStack, GetFunctionStack; at
+ * close, if the slot is nonzero, FreeQAVInterface once, after which nothing is
+ * called. The workbench reads the slot again before each call, so a library
+ * may put another object there during a call; one that empties it during a
+ * Run ends that Run.
  */
 #ifndef QAV_INTERFACE_H
 #define QAV_INTERFACE_H

@@ -41,8 +41,9 @@ public:
 
     TForm* MainForm() const noexcept { return mainForm_; }
 
-    // True: the main window has no owner window and carries the taskbar button
-    // itself. The name is the framework's own, kept as the program knows it.
+    // Kept as the program knows it and set as it always was, but it has no
+    // effect here: nothing reads it. The main window is always created without
+    // an owner window and carries the taskbar button itself.
     bool MainFormOnTaskBar = false;
     UnicodeString Title;
 

@@ -43,6 +43,17 @@ LRESULT CALLBACK MemoProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     return DefSubclassProc(window, message, wParam, lParam);
 }
 
+// The dialog manager gives a push button the default look when Tab moves onto
+// it, and takes it back only when the focus moves on by the keyboard. A button
+// that is never the default must not keep the look after a click elsewhere.
+LRESULT CALLBACK ButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) noexcept
+{
+    const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+    if (message == WM_KILLFOCUS && (GetWindowLongW(window, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+        SendMessageW(window, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
+    return result;
+}
+
 LRESULT CALLBACK EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) noexcept
 {
     const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
@@ -78,38 +89,35 @@ TControl::TControl(TForm& parent, const ControlDesign& design, const wchar_t* wi
                    DWORD exStyle)
     : design_(design)
 {
-    handle_ = CreateWindowExW(exStyle, windowClass, design.text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, 0, 0,
-                              0, 0, parent.Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)),
-                              GetModuleHandleW(nullptr), nullptr);
+    handle_.Reset(CreateWindowExW(exStyle, windowClass, design.text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, 0,
+                                  0, 0, 0, parent.Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)),
+                                  GetModuleHandleW(nullptr), nullptr));
     if (!handle_)
         throw Exception(L"Cannot create the control " + UnicodeString(windowClass));
     parent.PlaceControl(*this);
 }
 
-TControl::~TControl()
-{
-    if (handle_ && IsWindow(handle_))
-        DestroyWindow(handle_);
-}
+TControl::~TControl() = default;
 
 UnicodeString TControl::Text() const
 {
-    const auto length = static_cast<size_t>(SendMessageW(handle_, WM_GETTEXTLENGTH, 0, 0));
+    const auto length = static_cast<size_t>(SendMessageW(Handle(), WM_GETTEXTLENGTH, 0, 0));
     UnicodeString text(length + 1, L'\0');
     const auto copied = static_cast<size_t>(
-        SendMessageW(handle_, WM_GETTEXT, static_cast<WPARAM>(text.size()), reinterpret_cast<LPARAM>(text.data())));
+        SendMessageW(Handle(), WM_GETTEXT, static_cast<WPARAM>(text.size()), reinterpret_cast<LPARAM>(text.data())));
     text.resize(copied < length ? copied : length);
     return text;
 }
 
 void TControl::SetText(const UnicodeString& text)
 {
-    SendMessageW(handle_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 TButton::TButton(TForm& parent, const ControlDesign& design)
     : TControl(parent, design, WC_BUTTONW, BS_PUSHBUTTON, 0)
 {
+    SetWindowSubclass(Handle(), ButtonProc, SubclassId, 0);
 }
 
 void TButton::Command(int notification)
@@ -184,7 +192,8 @@ void TMemoLines::AddStrings(const TStrings& lines)
     Append(block);
 }
 
-// Lines stand between CR LFs; the text does not end with one.
+// Lines stand between CR LFs. A text that already ends in one (the user typed
+// a line break at its end) gets no second one: the block starts the next line.
 void TMemoLines::Append(const UnicodeString& block)
 {
     const HWND h = memo_.Handle();
@@ -193,7 +202,19 @@ void TMemoLines::Append(const UnicodeString& block)
         memo_.SetText(block);
         return;
     }
-    const UnicodeString tail = L"\r\n" + block;
+    const UnicodeString tail = EndsWithLineBreak() ? block : L"\r\n" + block;
     SendMessageW(h, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
     SendMessageW(h, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(tail.c_str()));
+}
+
+// Only a text whose last line is empty can end in CR LF; just then is the text read.
+bool TMemoLines::EndsWithLineBreak() const
+{
+    const HWND h = memo_.Handle();
+    const auto length = SendMessageW(h, WM_GETTEXTLENGTH, 0, 0);
+    const auto lastLine = SendMessageW(h, EM_GETLINECOUNT, 0, 0) - 1;
+    if (length < 2 || SendMessageW(h, EM_LINEINDEX, static_cast<WPARAM>(lastLine), 0) != length)
+        return false;
+    const UnicodeString text = memo_.Text();
+    return text.size() >= 2 && text.compare(text.size() - 2, 2, L"\r\n") == 0;
 }

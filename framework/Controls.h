@@ -6,6 +6,7 @@
 #include "framework/Strings.h"
 #include "framework/UnicodeString.h"
 #include "framework/Win.h"
+#include "framework/win32/UniqueHandle.h"
 
 class TForm;
 
@@ -22,7 +23,7 @@ class TControl : public TObject {
 public:
     ~TControl() override;
 
-    HWND Handle() const noexcept { return handle_; }
+    HWND Handle() const noexcept { return handle_.Get(); }
     const ControlDesign& Design() const noexcept { return design_; }
 
     UnicodeString Text() const;
@@ -36,7 +37,7 @@ protected:
 
 private:
     ControlDesign design_;
-    HWND handle_ = nullptr;
+    UniqueChildWindow handle_;
 };
 
 class TButton : public TControl {
@@ -71,6 +72,7 @@ public:
 
 private:
     void Append(const UnicodeString& block);
+    bool EndsWithLineBreak() const;
 
     TMemo& memo_;
 };

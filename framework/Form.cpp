@@ -40,9 +40,10 @@ void RegisterFormClass(const wchar_t* className, WNDPROC procedure)
 TForm::TForm(TApplication* owner, const FormDesign& design) : owner_(owner), design_(design)
 {
     RegisterFormClass(design.className, &TForm::WindowProc);
-    const HWND window = CreateWindowExW(FormExStyle, design.className, design.caption, FormStyle, CW_USEDEFAULT,
-                                        CW_USEDEFAULT, design.clientWidth, design.clientHeight, nullptr, nullptr,
-                                        GetModuleHandleW(nullptr), this);
+    // WM_NCCREATE hands the window to window_, which destroys it if anything below throws.
+    CreateWindowExW(FormExStyle, design.className, design.caption, FormStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                    design.clientWidth, design.clientHeight, nullptr, nullptr, GetModuleHandleW(nullptr), this);
+    const HWND window = Handle();
     if (!window)
         throw Exception(L"Cannot create the window " + UnicodeString(design.className));
     ApplyDpi(WindowDpi(window));
@@ -54,17 +55,16 @@ TForm::TForm(TApplication* owner, const FormDesign& design) : owner_(owner), des
 TForm::~TForm()
 {
     // Messages sent while the window goes away reach no half-destroyed object.
-    if (handle_)
-        SetWindowLongPtrW(handle_, GWLP_USERDATA, 0);
+    if (window_)
+        SetWindowLongPtrW(Handle(), GWLP_USERDATA, 0);
     controls_.clear();
-    if (handle_)
-        DestroyWindow(handle_);
+    window_.Reset();
 }
 
 void TForm::Show(int showCommand)
 {
-    ShowWindow(handle_, showCommand);
-    UpdateWindow(handle_);
+    ShowWindow(Handle(), showCommand);
+    UpdateWindow(Handle());
 }
 
 LRESULT CALLBACK TForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
@@ -73,13 +73,19 @@ LRESULT CALLBACK TForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPA
     if (message == WM_NCCREATE) {
         // Bind the object to its window once, before any other message reaches it.
         self = static_cast<TForm*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->handle_ = window;
+        self->window_.Reset(window);
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     } else {
         self = reinterpret_cast<TForm*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     }
     if (!self)
         return DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        // Destroyed from outside: the object neither owns the window nor is reached through it any more.
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        self->window_.Release();
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
     // No C++ exception may unwind through the system's frames: the message loop shows it.
     try {
         return self->OnMessage(message, wParam, lParam);
@@ -108,10 +114,10 @@ LRESULT TForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         // Keep the focused control across deactivation; the first in tab order at first.
         if (LOWORD(wParam) == WA_INACTIVE) {
             const HWND focus = GetFocus();
-            if (focus && IsChild(handle_, focus))
+            if (focus && IsChild(Handle(), focus))
                 lastFocus_ = focus;
         } else if (!HIWORD(wParam)) {
-            HWND focus = lastFocus_ && IsWindow(lastFocus_) ? lastFocus_ : GetNextDlgTabItem(handle_, nullptr, FALSE);
+            HWND focus = lastFocus_ && IsWindow(lastFocus_) ? lastFocus_ : GetNextDlgTabItem(Handle(), nullptr, FALSE);
             if (focus) {
                 SetFocus(focus);
                 return 0;
@@ -122,17 +128,14 @@ LRESULT TForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         ApplyDpi(HIWORD(wParam));
         const auto* suggested = reinterpret_cast<const RECT*>(lParam);
         if (suggested)
-            SetWindowPos(handle_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+            SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                          suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
         return 0;
     }
-    case WM_NCDESTROY:
-        handle_ = nullptr;
-        break;
     default:
         break;
     }
-    return DefWindowProcW(handle_, message, wParam, lParam);
+    return DefWindowProcW(Handle(), message, wParam, lParam);
 }
 
 void TForm::Close()
@@ -145,9 +148,9 @@ void TForm::Close()
     if (owner_ && owner_->MainForm() == this)
         owner_->Terminate();
     else if (action == TCloseAction::caMinimize)
-        ShowWindow(handle_, SW_MINIMIZE);
+        ShowWindow(Handle(), SW_MINIMIZE);
     else
-        ShowWindow(handle_, SW_HIDE);
+        ShowWindow(Handle(), SW_HIDE);
 }
 
 void TForm::ApplyDpi(int dpi)

@@ -29,7 +29,7 @@ public:
     TForm(TApplication* owner, const FormDesign& design);
     ~TForm() override;
 
-    HWND Handle() const noexcept { return handle_; }
+    HWND Handle() const noexcept { return window_.Get(); }
     int Dpi() const noexcept { return dpi_; }
     void Show(int showCommand);
 
@@ -58,7 +58,9 @@ private:
 
     TApplication* owner_;
     FormDesign design_;
-    HWND handle_ = nullptr;
+    // Owned from WM_NCCREATE on, so that a constructor that throws after the
+    // create leaves no window behind; given up at WM_NCDESTROY.
+    UniqueWindow window_;
     HWND lastFocus_ = nullptr; // borrowed: one of our controls
     int dpi_ = 96;
     UniqueFont font_;

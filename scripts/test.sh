@@ -2,12 +2,16 @@
 # The whole suite: the interpreter core natively; both Windows builds checked
 # without running them; then, for each architecture this machine can execute,
 # every Windows test under Wine, in a 96 DPI prefix and a 144 DPI one.
+# With QAV_DRY_RUN=1 it runs nothing and names each suite it would run, with the
+# same summary; QAV_ARCHES and the other settings of scripts/arch.sh apply.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=scripts/wine-env.sh
 . "$root/scripts/wine-env.sh"
+dry=${QAV_DRY_RUN:-}
 version=$(sed -n 's/^project(QAVDemo VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 
-arches=$("$root/scripts/arch.sh")
+arches=$("$root/scripts/arch.sh") || exit 1
 echo "== This machine executes: $arches"
 why_no_x86=""
 case " $arches " in
@@ -37,6 +41,11 @@ ctest_counts() {
 # every such test is named in the summary.
 run_ctest() {
     local name=$1 dir=$2 log counts
+    if [ -n "$dry" ]; then
+        echo "== $name: would run ctest in $dir"
+        summary+=("$name: dry run, ctest in $dir")
+        return
+    fi
     log=$(mktemp)
     (cd "$dir" && ctest --output-on-failure -j2) 2>&1 | tee "$log"
     local code=${PIPESTATUS[0]}
@@ -75,6 +84,10 @@ run_ctest() {
 run_static() {
     local arch=$1 dir=$2 line
     echo "== $arch: the built files, checked without running them"
+    if [ -n "$dry" ]; then
+        summary+=("$arch files: dry run, $dir/bin")
+        return
+    fi
     if line=$(/usr/bin/python3 "$root/tests/static/check_pe.py" --arch "$arch" --version "$version" "$dir/bin"); then
         summary+=("$arch files: $(tail -n 1 <<<"$line")")
     else
@@ -87,6 +100,10 @@ run_static() {
 run_windows() {
     local arch=$1 dir=$2
     echo "== $arch: every Windows test under Wine"
+    if [ -n "$dry" ]; then
+        run_ctest "$arch" "$dir"
+        return
+    fi
     # The 144 DPI prefix is made first; its server is started and stopped around
     # the ctest run by the test that uses it.
     (
@@ -99,14 +116,12 @@ run_windows() {
     qav_stop
 }
 
-echo "== native: the interpreter core"
+echo "== native: the interpreter core and the scripts"
 run_ctest native "$root/build-native"
-run_static x86 "$root/build"
-run_static x64 "$root/build-x64"
-for arch in x86 x64; do
-    case " $arches " in
-        *" $arch "*) run_windows "$arch" "$root/build$([ "$arch" = x64 ] && echo -x64)" ;;
-    esac
+run_static x86 "$(qav_build_dir x86)"
+run_static x64 "$(qav_build_dir x64)"
+for arch in $arches; do
+    run_windows "$arch" "$(qav_build_dir "$arch")"
 done
 
 echo
@@ -114,9 +129,13 @@ echo "== Summary"
 for line in "${summary[@]}"; do
     echo "   $line"
 done
-[ -z "$why_no_x86" ] || echo "   x86 tests: not run, $why_no_x86"
-[ -z "$why_no_x86" ] || echo "   win32 archive: its contents checked (dist_archives), not run, $why_no_x86"
-if [ "$status" -eq 0 ]; then
+if [ -n "$why_no_x86" ]; then
+    echo "   win32 archive: its contents checked (dist_archives), not run"
+    echo "   x86: not run: $why_no_x86"
+fi
+if [ -n "$dry" ]; then
+    echo "== Dry run: nothing was run, on: $arches"
+elif [ "$status" -eq 0 ]; then
     echo "== All suites passed on: $arches"
 else
     echo "== FAILED: see the lines above"

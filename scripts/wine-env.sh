@@ -1,9 +1,21 @@
+# shellcheck shell=bash
 # Sourced: Wine prefixes of the project's own, a display, and a warm wineserver.
 #   qav_wine_env ARCH PREFIX_DIR DPI [own-display]
 # ARCH is x86 or x64: each has its own prefixes and its own loader, which
 # scripts/wine-exec picks. With "own-display", or when there is no DISPLAY,
 # starts Xvfb and exports its DISPLAY. Afterwards "$QAV_WINE" runs a program of
 # that architecture.
+
+# The build folder of an architecture: build/ for x86, build-x64/ for x64.
+qav_build_dir() {
+    local root
+    root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+    case "$1" in
+        x86) echo "$root/build" ;;
+        x64) echo "$root/build-x64" ;;
+        *) echo "unknown architecture $1" >&2; return 1 ;;
+    esac
+}
 
 qav_start_xvfb() {
     # The server picks a free display itself and writes its number to fd 3.
@@ -30,6 +42,19 @@ qav_stop() {
         kill "$QAV_XVFB_PID" 2>/dev/null || true
         QAV_XVFB_PID=
     fi
+}
+
+# Wine draws caption buttons with its own Marlett font and dialogs in its own
+# Tahoma. Debian's fonts-wine puts them in /usr/share/wine/fonts, where Wine
+# run through its loader directly does not look (the buttons then show as
+# "0 1 r"): the prefix's Fonts folder gets links to them.
+qav_link_wine_fonts() {
+    local fonts=$1/drive_c/windows/Fonts font
+    [ -d "$fonts" ] || return 0
+    for font in /usr/share/wine/fonts/*.ttf; do
+        [ -e "$font" ] || continue
+        [ -e "$fonts/$(basename "$font")" ] || ln -s "$font" "$fonts/"
+    done
 }
 
 qav_wine_env() {
@@ -60,6 +85,7 @@ qav_wine_env() {
             wineserver -w
             touch "$prefix/.qav-ready"
         fi
+        qav_link_wine_fonts "$prefix"
     ) 9>"$prefix.lock"
     # One persistent server, prewarmed, its output away from the caller's pipes.
     wineserver -p </dev/null >/dev/null 2>&1

@@ -50,3 +50,20 @@ using UniqueKernelObject = UniqueHandle<HANDLE, CloseHandle>; // a process, thre
 using UniqueFont = UniqueHandle<HFONT, DeleteObject>;
 using UniqueLocalMemory = UniqueHandle<HLOCAL, LocalFree>;
 using UniqueModule = UniqueHandle<HMODULE, FreeLibrary>;
+
+// A window bound to its object: unbound first, then destroyed, so that the
+// messages of its destruction reach no object that is going away.
+inline BOOL DestroyBoundWindow(HWND window) noexcept
+{
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    return DestroyWindow(window);
+}
+
+// A child window, which its parent's destruction may already have taken along.
+inline BOOL DestroyLiveWindow(HWND window) noexcept
+{
+    return IsWindow(window) ? DestroyWindow(window) : FALSE;
+}
+
+using UniqueWindow = UniqueHandle<HWND, DestroyBoundWindow>;
+using UniqueChildWindow = UniqueHandle<HWND, DestroyLiveWindow>;

@@ -156,6 +156,27 @@ TEST_F(MainWindowTest, TabWalksTheControlsInOrderAndEnterStaysInThePane)
     EXPECT_EQ(form->Text->Text(), L"\r\n");
 }
 
+DWORD ButtonType(HWND button)
+{
+    return static_cast<DWORD>(GetWindowLongPtrW(button, GWL_STYLE)) & BS_TYPEMASK;
+}
+
+// Tab onto Run gives it the default look for as long as it has the focus; a
+// click elsewhere takes the look away, as moving on by the keyboard does.
+TEST_F(MainWindowTest, RunLosesTheDefaultLookWhenAClickTakesTheFocus)
+{
+    form->Show(SW_SHOWNORMAL);
+    SetForegroundWindow(form->Handle());
+    SetFocus(form->Text->Handle());
+    ASSERT_TRUE(PressKey(form->Handle(), VK_TAB));
+    ASSERT_EQ(GetFocus(), form->Run->Handle());
+    EXPECT_EQ(ButtonType(form->Run->Handle()), static_cast<DWORD>(BS_DEFPUSHBUTTON));
+    SendMessageW(form->Text->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessageW(form->Text->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    ASSERT_EQ(GetFocus(), form->Text->Handle());
+    EXPECT_EQ(ButtonType(form->Run->Handle()), static_cast<DWORD>(BS_PUSHBUTTON));
+}
+
 TEST_F(MainWindowTest, ResultSelectsAllWhenTabbedInto)
 {
     form->Show(SW_SHOWNORMAL);
@@ -168,6 +189,33 @@ TEST_F(MainWindowTest, ResultSelectsAllWhenTabbedInto)
     SendMessageW(form->Result->Handle(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
     EXPECT_EQ(start, 0u);
     EXPECT_EQ(end, 9u);
+}
+
+// A line break the user typed at the end of a pane is the separator: the next
+// line added starts on the line it opened, not after an empty one.
+TEST_F(MainWindowTest, AddAfterATypedLineBreakUsesIt)
+{
+    struct Case {
+        const wchar_t* before;
+        const wchar_t* after;
+    };
+    const Case cases[] = {
+        {L"typed", L"typed\r\nadded"},
+        {L"typed\r\n", L"typed\r\nadded"},
+        {L"typed\r\n\r\n", L"typed\r\n\r\nadded"},
+        {L"\r\n", L"\r\nadded"},
+        {L"", L"added"},
+    };
+    for (const Case& c : cases) {
+        form->Log->SetText(c.before);
+        form->Log->Lines().Add(L"added");
+        EXPECT_EQ(form->Log->Text(), c.after) << "after Add to \"" << testing::PrintToString(std::wstring(c.before));
+        form->Log->SetText(c.before);
+        TStringList batch;
+        batch.Add(L"added");
+        form->Log->Lines().AddStrings(batch);
+        EXPECT_EQ(form->Log->Text(), c.after) << "after AddStrings";
+    }
 }
 
 TEST_F(MainWindowTest, PaneLinesShowEachAddedLineAsOneLine)

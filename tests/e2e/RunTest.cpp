@@ -116,6 +116,71 @@ TEST(Run, PanesShowTheAnswers)
     EXPECT_EQ(app.Close(), 0u);
 }
 
+// The library may put another object into the slot during a call: every later
+// call goes to the object the slot holds then, the release included.
+TEST(Run, ReadsTheInterfaceSlotBeforeEveryCall)
+{
+    WriteScript(TestDir(), {"Execute swap R", "GetLog text L", "GetFunctionStack text f1"});
+    auto app = StartBound();
+    app.PressRun();
+    EXPECT_EQ(app.Text(ControlId::Result), L"R");
+    EXPECT_EQ(app.Text(ControlId::Log), L"L");
+    EXPECT_EQ(app.Lines(ControlId::Stacks).back(), L"f1");
+    EXPECT_EQ(app.Close(), 0u);
+    Calls afterExecute;
+    bool seen = false;
+    for (const auto& call : RecordedCalls(TestDir())) {
+        if (seen)
+            afterExecute.push_back(call);
+        seen = seen || call.rfind("Execute self=ok", 0) == 0;
+    }
+    EXPECT_EQ(afterExecute, (Calls{"GetLog self=second", "GetVarStack self=second", "GetParamStack self=second",
+                                   "GetObjectStack self=second", "GetFunctionStack self=second",
+                                   "FreeQAVInterface slot=second", "Detach unload"}));
+}
+
+// A failure after Result is set and both panes are cleared: what was done stays
+// done, and the failure is the one line of Log.
+TEST(Run, AFailureAfterThePanesAreClearedLeavesThemAsTheFailureFoundThem)
+{
+    WriteScript(TestDir(), {"Execute text first", "GetLog text l1", "GetVarStack text v1"});
+    auto app = StartBound();
+    app.PressRun();
+    ASSERT_EQ(app.Lines(ControlId::Stacks).size(), 5u);
+    WriteScript(TestDir(), {"Execute clear-slot second", "GetLog text never shown"});
+    app.PressRun();
+    EXPECT_FALSE(app.WaitForErrorBox(std::chrono::milliseconds(200)).has_value());
+    EXPECT_EQ(app.Text(ControlId::Result), L"second");
+    EXPECT_EQ(app.Lines(ControlId::Log),
+              Lines{L"Run: the interpreter emptied its interface slot during the Run, so it stopped here."});
+    EXPECT_EQ(app.Text(ControlId::Stacks), L"");
+    EXPECT_EQ(RunCallNames(), (Calls{"Execute", "GetLog", "GetVarStack", "GetParamStack", "GetObjectStack",
+                                     "GetFunctionStack", "Execute"}));
+    EXPECT_EQ(app.Close(), 0u);
+    const auto calls = RecordedCalls(TestDir());
+    EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
+                            [](const std::string& c) { return c.rfind("FreeQAVInterface", 0) == 0; }),
+              0)
+        << "an empty slot is not given back";
+}
+
+// A library that answers every operation in one buffer, which the next call
+// overwrites: each text is copied before anything else is called.
+TEST(Run, ALibraryThatReusesOneBufferShowsEveryText)
+{
+    WriteScript(TestDir(), {"Execute text result", "GetLog text log line", "GetVarStack text v1\\r\\nv2",
+                            "GetParamStack text p1", "GetObjectStack text o1", "GetFunctionStack text f1"});
+    LaunchOptions options;
+    options.library = LibraryPath(L"qavtest_shared_buffer");
+    auto app = AppProcess::Start(TestDir(), options);
+    app.PressRun();
+    EXPECT_EQ(app.Text(ControlId::Result), L"result");
+    EXPECT_EQ(app.Text(ControlId::Log), L"log line");
+    EXPECT_EQ(app.Lines(ControlId::Stacks), (Lines{L"Var stack:", L"v1", L"v2", L"Param stack:", L"p1",
+                                                   L"Object stack:", L"o1", L"Function stack:", L"f1"}));
+    EXPECT_EQ(app.Close(), 0u);
+}
+
 TEST(Run, FirstRunRemovesTheStartupLine)
 {
     WriteScript(TestDir(), {"GetLog text only this"});

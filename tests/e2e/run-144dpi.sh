@@ -3,7 +3,10 @@
 # named by QAV_PREFIX_144, on the caller's display:
 #   run-144dpi.sh x86|x64 TEST_PROGRAM
 # Exit 77 (skipped) without that prefix.
-[ -n "$QAV_PREFIX_144" ] && [ -d "$QAV_PREFIX_144" ] || { echo "QAV_PREFIX_144 not set: skipped"; exit 77; }
+if [ -z "$QAV_PREFIX_144" ] || [ ! -d "$QAV_PREFIX_144" ]; then
+    echo "QAV_PREFIX_144 not set: skipped"
+    exit 77
+fi
 case "$1" in
     x86) export WINEARCH=win32 ;;
     *) export WINEARCH=win64 ;;

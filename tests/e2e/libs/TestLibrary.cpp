@@ -4,6 +4,9 @@
 // or a defect: "unterminated" (a text without its NUL), "stack" (a text in a
 // returned frame), "hang" (the call never returns).
 // "Execute floor <text>" serves the big-run benchmark: see PutFinalTexts.
+// "Execute swap <text>" puts a second interface object into the workbench's
+// slot during the call, "Execute clear-slot <text>" empties the slot; both
+// then answer the text.
 // The binding behaviour is chosen at build time:
 //   QAV_TESTLIB_GET      0 succeeds, 1 fails leaving the slot zero, 2 fails with the slot set,
 //                        3 reports success but leaves the slot zero
@@ -11,6 +14,8 @@
 //   QAV_TESTLIB_VERSION  0 "1.2.3-test", 1 an empty text, 2 null
 //   QAV_TESTLIB_CDECL    1: every entry point and operation is cdecl, the wrong
 //                        convention on x86 (optional, 0 by default)
+//   QAV_TESTLIB_SHARED_BUFFER  1: every operation answers in one buffer, which
+//                        the next call overwrites (optional, 0 by default)
 // Which entry points exist, and under which names, is chosen by the library's .def file.
 #include "binding/QAVInterface.h"
 #include "tests/e2e/libs/RecordFormat.h"
@@ -24,6 +29,9 @@
 
 #ifndef QAV_TESTLIB_CDECL
 #define QAV_TESTLIB_CDECL 0
+#endif
+#ifndef QAV_TESTLIB_SHARED_BUFFER
+#define QAV_TESTLIB_SHARED_BUFFER 0
 #endif
 #if QAV_TESTLIB_CDECL
 #define TESTLIB_CALL __cdecl
@@ -42,6 +50,10 @@ constexpr std::array<const char*, OpCount> kOperationNames = {
 std::array<std::wstring, OpCount> g_answers;
 
 QAV_INTERFACE g_interface{};
+// The object "Execute swap" puts into the slot; it shares the first one's table.
+QAV_INTERFACE g_second{};
+// The workbench's slot, as GetQAVInterface was given it.
+QAV_INTERFACE** g_slot = nullptr;
 
 // Volatile, so that the compiler can neither fold the faults below away nor turn them into other ones.
 volatile int g_zero = 0;
@@ -125,7 +137,7 @@ const wchar_t* Answer(Operation op)
     } catch (...) {
         return DefaultAnswer(op);
     }
-    std::wstring& slot = g_answers[op];
+    std::wstring& slot = g_answers[QAV_TESTLIB_SHARED_BUFFER ? 0 : op];
     if (line.empty())
         return DefaultAnswer(op);
     if (line == "null")
@@ -204,7 +216,7 @@ void PutFinalTexts(const std::wstring& result)
 
 const char* Self(QAV_INTERFACE* self)
 {
-    return self == &g_interface ? "self=ok" : "self=foreign";
+    return self == &g_interface ? "self=ok" : self == &g_second ? "self=second" : "self=foreign";
 }
 
 const QAV_CHAR* TextOperation(Operation op, QAV_INTERFACE* self)
@@ -234,6 +246,13 @@ const QAV_CHAR* TESTLIB_CALL Execute(QAV_INTERFACE* self, const QAV_CHAR* progra
     RecordCall(line);
     try {
         const std::string line = ScriptLine("Execute");
+        if (line.rfind("swap ", 0) == 0 || line.rfind("clear-slot ", 0) == 0) {
+            const bool swap = line[0] == 's';
+            if (g_slot != nullptr)
+                *g_slot = swap ? &g_second : nullptr;
+            g_answers[OpExecute] = qavrec::Unescape(line.substr(line.find(' ') + 1));
+            return g_answers[OpExecute].c_str();
+        }
         if (line.rfind("floor ", 0) == 0) {
             g_answers[OpExecute] = qavrec::Unescape(line.substr(6));
             PutFinalTexts(g_answers[OpExecute]);
@@ -277,7 +296,7 @@ const char* SlotState(QAV_INTERFACE** slot)
         return "slot=null";
     if (*slot == nullptr)
         return "slot=zero";
-    return *slot == &g_interface ? "slot=ours" : "slot=other";
+    return *slot == &g_interface ? "slot=ours" : *slot == &g_second ? "slot=second" : "slot=other";
 }
 
 } // namespace
@@ -287,6 +306,8 @@ extern "C" int32_t TESTLIB_CALL GetQAVInterface(QAV_INTERFACE** slot)
     RecordCall(std::string("GetQAVInterface ") + (slot == nullptr ? "slot=null" : *slot == nullptr ? "slot=zero" : "slot=nonzero"));
     ScriptedFault("GetQAVInterface");
     g_interface.Table = &kTable;
+    g_second.Table = &kTable;
+    g_slot = slot;
     if (slot == nullptr)
         return 0;
     if (QAV_TESTLIB_GET == 0 || QAV_TESTLIB_GET == 2)
