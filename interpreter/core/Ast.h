@@ -26,21 +26,26 @@ enum class Op : std::uint8_t {
     Block, Return, Nop,
 };
 
+// What the evaluator reads on every visit comes first, in one cache line: the tree is
+// walked again and again, and each line it touches costs more than the reading.
 struct Node {
     Op op;
-    int line = 0;
-    int column = 0;
-    bool pure = false;  // an expression that cannot change any variable, field or item
-    int weight = 1;     // steps a statement (or a loop turn) costs: one for each part it runs
-    int slot = -1;      // variable slot, function index, built-in or field atom
+    bool pure = false;     // an expression that cannot change any variable, field or item
+    int slot = -1;         // variable slot, function index, built-in or field atom
+    int weight = 1;        // steps a statement (or a loop turn) costs: one for each part it runs
     mutable int cache = 0; // where a field was found last time
+    // Every child place, for walks that treat them alike; empty places are null. The
+    // tree is read as const while it runs, but built and resolved through the roles.
+    mutable std::array<Node*, 4> kids{};
+    Value constant; // a Const's value
     // block statements, call arguments, literal values, a chain's operators (each with
     // its right operand), appended '+'s
     std::vector<Node*> list;
+    int line = 0;
+    int column = 0;
     std::vector<int> atoms;   // literal field atoms, after resolving
     std::vector<std::string> names; // literal field names or parameters, as written
     std::string name;
-    Value constant; // a Const's value
 
     // Children by role. Each role has its own place, so a node's children read the
     // same whatever its operation: the first place holds what the node works on.
@@ -57,10 +62,6 @@ struct Node {
     Node*& body() const { return kids[1]; }      // while, for, and a function's declaration
     Node*& step() const { return kids[2]; }      // for
     Node*& init() const { return kids[3]; }      // for
-
-    // Every child place, for walks that treat them alike; empty places are null. The
-    // tree is read as const while it runs, but built and resolved through the roles.
-    mutable std::array<Node*, 4> kids{};
 };
 
 // Constants and variables: read in place, without evaluating anything.

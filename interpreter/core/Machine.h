@@ -69,7 +69,14 @@ private:
     }
 
     // MachineEval.cpp
-    Value Eval(const Node* n);
+    // A constant or variable is read here, without a call; anything else is worked out.
+    [[gnu::always_inline]] Value Eval(const Node* n)
+    {
+        if (IsLeaf(n))
+            return Leaf(n);
+        return Compute(n);
+    }
+    Value Compute(const Node* n);
     bool Test(const Node* n);
     // Both operands of a binary node; a variable or constant is read in place, the
     // left one only when the right cannot change it.
@@ -94,6 +101,7 @@ private:
     template <Op op>
     inline bool Order(const Node* n);
     [[gnu::noinline]] Value Chain(const Node* n);
+    [[gnu::always_inline]] inline Value Item(const Node* n, const Value& target, const Value& key);
     // x = x + y for numbers x and y in variables or constants: the common counter step,
     // done in place. Gives the variable, or null when n is not of that kind.
     const Value* AddNumber(const Node* n)

@@ -149,6 +149,21 @@ Value Machine::Chain(const Node* n)
     return acc;
 }
 
+// An array's item at a whole number in range, read at once; anything else the general way.
+Value Machine::Item(const Node* n, const Value& target, const Value& key)
+{
+    if (target.IsArray() && key.IsNumber()) {
+        const auto& items = target.arr()->items;
+        const double k = key.number();
+        if (k >= 0 && k < static_cast<double>(items.size())) {
+            const auto i = static_cast<std::size_t>(k);
+            if (static_cast<double>(i) == k)
+                return items[i];
+        }
+    }
+    return GetIndex(n, target, key);
+}
+
 // The truth of a condition, without making a boolean value for comparisons.
 bool Machine::Test(const Node* n)
 {
@@ -179,15 +194,9 @@ bool Machine::Test(const Node* n)
     }
 }
 
-Value Machine::Eval(const Node* n)
+Value Machine::Compute(const Node* n)
 {
     switch (n->op) {
-    case Op::Const:
-        return n->constant;
-    case Op::Local:
-        return fp_[n->slot];
-    case Op::Global:
-        return globals_[static_cast<std::size_t>(n->slot)];
     case Op::SetLocal: {
         Value v = Eval(n->value());
         fp_[n->slot] = v;
@@ -219,18 +228,11 @@ Value Machine::Eval(const Node* n)
         return StoreField(n, target, std::move(v));
     }
     case Op::Index: {
+        if (IsLeaf(n->object()) && IsLeaf(n->key()))
+            return Item(n, Leaf(n->object()), Leaf(n->key()));
         Operands o;
         Both(n->object(), n->key(), o);
-        if (o.a->IsArray() && o.b->IsNumber()) {
-            const auto& items = o.a->arr()->items;
-            const double k = o.b->number();
-            if (k >= 0 && k < static_cast<double>(items.size())) {
-                const auto i = static_cast<std::size_t>(k);
-                if (static_cast<double>(i) == k)
-                    return items[i];
-            }
-        }
-        return GetIndex(n, *o.a, *o.b);
+        return Item(n, *o.a, *o.b);
     }
     case Op::SetIndex: {
         // Target, index, value: each read in place only when what runs after it cannot change it.
