@@ -1,3 +1,4 @@
+local start = os.clock()
 local pi = 3.141592653589793
 local solarMass = 4 * pi * pi
 local daysPerYear = 365.24
@@ -60,4 +61,4 @@ end
 offsetMomentum()
 local before = math.floor(energy() * 1e9)
 for step = 0, 99999 do advance(0.01) end
-print(string.format("%d:%d", before, math.floor(energy() * 1e9)))
+print(string.format("%d:%d", before, math.floor(energy() * 1e9)), os.clock() - start)

@@ -1,3 +1,4 @@
+local start = os.clock()
 local function tak(x, y, z)
     if y >= x then return z end
     return tak(tak(x - 1, y, z), tak(y - 1, z, x), tak(z - 1, x, y))
@@ -18,4 +19,4 @@ local nodes = 0
 for round = 0, 7 do nodes = nodes + check(tree(14)) end
 local deep = 0
 for round = 0, 99 do deep = deep + sumTo(9000) end
-print(tak(18, 12, 6) .. ":" .. nodes .. ":" .. deep)
+print(tak(18, 12, 6) .. ":" .. nodes .. ":" .. deep, os.clock() - start)

@@ -1,3 +1,4 @@
+local start = os.clock()
 local n = 100000
 local seed = 42
 local data = {}
@@ -46,4 +47,4 @@ mergeSort(merged, tmp, 0, n)
 heapSort(heaped, n)
 local same = 0
 for i = 1, n - 1 do if merged[i - 1] <= merged[i] and merged[i] == heaped[i] then same = same + 1 end end
-print(same .. ":" .. merged[0] .. ":" .. merged[n - 1])
+print(same .. ":" .. merged[0] .. ":" .. merged[n - 1], os.clock() - start)

@@ -18,12 +18,13 @@ using Names = std::unordered_map<std::string, int>;
     throw ScriptError{message, n->line, n->column};
 }
 
-// The parts of an expression: each costs a step every time it runs.
+// The parts of an expression: each costs a step every time it runs, and reaching into
+// an object or array costs two.
 int Size(const Node* n)
 {
     if (n == nullptr)
         return 0;
-    int size = 1;
+    int size = n->op == Op::Field || n->op == Op::Index || n->op == Op::SetField || n->op == Op::SetIndex ? 2 : 1;
     if (n->op == Op::AppendLocal || n->op == Op::AppendGlobal) {
         for (const Node* add : n->list)
             size += 1 + Size(add->right());

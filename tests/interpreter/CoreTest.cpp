@@ -131,8 +131,8 @@ TEST(Core, WorkThatGrowsWithSizeCostsMoreSteps)
              return items.substr(0, 1997);
          }()) + "];", 999},
         {grow + "var t = \"x\" + \"\";", grow + "var t = s + \"\";", 65536 / 4}, // bytes copied
-        {grow + "var t = s == \"x\";", grow + "var t = s == s + \"\";", 65536 / 64 + 65536 / 4},
-        {grow + "var t = find(\"x\", \"y\");", grow + "var t = find(s, \"y\");", 65536 / 64},
+        {grow + "var t = s == \"x\";", grow + "var t = s == s + \"\";", 65536 / 80 + 65536 / 4},
+        {grow + "var t = find(\"x\", \"y\");", grow + "var t = find(s, \"y\");", 65536 / 80},
         {"var o = {a: 1}; var k = keys(o);", "var o = {}; var i = 0; while (i < 100) { o[\"k\" + i] = i; i = i + 1; }"
                                               "\nvar k = keys(o);", 100 * 4},
         // A position far into a string of characters of two bytes: the bytes walked.
