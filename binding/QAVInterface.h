@@ -32,18 +32,27 @@
  *                          state unreliable. It may be called while nothing runs,
  *                          and must then do no harm.
  *
- * On x86 stdcall decorates the names (GetQAVInterface@4, or _GetQAVInterface@4
- * with Microsoft's compiler), so export them through a module-definition file
- * given to the linker:
+ * Define QAV_BUILDING_LIBRARY before including this header in the library's
+ * own sources: it declares the entry points extern "C" and
+ * __declspec(dllexport), so that their definitions, in C or C++, are exported
+ * without a .def file and without C++'s name mangling (on x86 still under the
+ * decorated names: see below).
+ *
+ * On x86 stdcall decorates the names (GetQAVInterface@4 with MinGW,
+ * _GetQAVInterface@4 with Microsoft's compiler). With MinGW, link with
+ * -Wl,--kill-at, which exports the plain names. Or give the linker a
+ * module-definition file that lists them (paste it as it stands):
  *
  *   LIBRARY QAV.dll
  *   EXPORTS
- *       GetQAVInterface = GetQAVInterface@4      (MinGW; _GetQAVInterface@4 with MSVC)
- *       FreeQAVInterface = FreeQAVInterface@4
- *       StopQAVInterface = StopQAVInterface@4    (only if the library has it)
+ *       GetQAVInterface
+ *       FreeQAVInterface
+ *       ; StopQAVInterface (only when the library has it)
  *
- * or, with MinGW, link with -Wl,--kill-at. On x64 the names are not decorated;
- * a .def file that simply lists them does no harm.
+ * Microsoft's linker finds the decorated functions for these names by itself;
+ * MinGW's does too, but warns "resolving _GetQAVInterface by linking to
+ * _GetQAVInterface@4" unless linked with -Wl,--enable-stdcall-fixup. On x64
+ * the names are not decorated, and the same .def file does no harm.
  *
  * The interface pointer addresses an object whose first pointer-sized word is
  * the address of a table of operations (QAV_VTABLE). Every operation gets the
@@ -152,20 +161,26 @@ __declspec(dllexport) int32_t QAV_CALL StopQAVInterface(QAV_INTERFACE** slot);
 } /* extern "C" */
 #endif
 
-/* Each position is one pointer: 4 bytes on x86, 8 on x64. */
-#if defined(__cplusplus) || (defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L)
-#ifdef __cplusplus
+/*
+ * Each position is one pointer: 4 bytes on x86, 8 on x64. Checked where the
+ * language has static assertions: C11, C++11 (Microsoft's compiler reports
+ * an older __cplusplus unless given /Zc:__cplusplus, but has them since 2010).
+ * C89, C99 and C++98 compile the same header without the checks.
+ */
+#if defined(__cplusplus)
+#if __cplusplus >= 201103L || (defined(_MSC_VER) && _MSC_VER >= 1600)
 #define QAV_STATIC_ASSERT static_assert
-#else
+#endif
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
 #define QAV_STATIC_ASSERT _Static_assert
 #endif
+#ifdef QAV_STATIC_ASSERT
 #if defined(_WIN64)
-#define QAV_SLOT_BYTES 8
+QAV_STATIC_ASSERT(sizeof(void*) == 8, "pointer size");
 #elif defined(_WIN32)
-#define QAV_SLOT_BYTES 4
+QAV_STATIC_ASSERT(sizeof(void*) == 4, "pointer size");
 #endif
-#ifdef QAV_SLOT_BYTES
-QAV_STATIC_ASSERT(sizeof(void*) == QAV_SLOT_BYTES, "pointer size");
+#define QAV_SLOT_BYTES sizeof(void*)
 QAV_STATIC_ASSERT(offsetof(QAV_VTABLE, GetVersion) == QAV_SLOT_BYTES * QAV_POS_GET_VERSION, "table layout");
 QAV_STATIC_ASSERT(offsetof(QAV_VTABLE, GetVarStack) == QAV_SLOT_BYTES * QAV_POS_GET_VAR_STACK, "table layout");
 QAV_STATIC_ASSERT(offsetof(QAV_VTABLE, GetObjectStack) == QAV_SLOT_BYTES * QAV_POS_GET_OBJECT_STACK, "table layout");
@@ -175,7 +190,6 @@ QAV_STATIC_ASSERT(offsetof(QAV_VTABLE, GetFunctionStack) == QAV_SLOT_BYTES * QAV
                   "table layout");
 QAV_STATIC_ASSERT(offsetof(QAV_VTABLE, GetParamStack) == QAV_SLOT_BYTES * QAV_POS_GET_PARAM_STACK, "table layout");
 QAV_STATIC_ASSERT(sizeof(QAV_VTABLE) == QAV_SLOT_BYTES * 19, "table size");
-#endif
 #endif
 
 #endif /* QAV_INTERFACE_H */

@@ -62,25 +62,12 @@ LRESULT CALLBACK EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     return result;
 }
 
-// A memo shows a line break only at CR LF (Windows' control), or also at a lone LF
-// (Wine's): lone CRs and LFs are left out so a line shows alike on both.
-UnicodeString WithoutStrayBreaks(const UnicodeString& line)
+// Cutting a text at CR LF leaves the LF at the front of every line after the
+// first: that LF is no part of the line. Every other character stays, lone CRs
+// and LFs included, so that copying from a pane gives the text as it came.
+UnicodeString WithoutSplitterBreak(const UnicodeString& line)
 {
-    if (line.find_first_of(L"\r\n") == UnicodeString::npos)
-        return line;
-    UnicodeString clean;
-    clean.reserve(line.size());
-    const size_t n = line.size();
-    for (size_t i = 0; i < n; ++i) {
-        const wchar_t c = line[i];
-        if (c == L'\r' && i + 1 < n && line[i + 1] == L'\n') {
-            clean += L"\r\n";
-            ++i;
-        } else if (c != L'\r' && c != L'\n') {
-            clean.push_back(c);
-        }
-    }
-    return clean;
+    return !line.empty() && line[0] == L'\n' ? line.substr(1) : line;
 }
 
 } // namespace
@@ -169,7 +156,7 @@ UnicodeString TMemoLines::Get(int index) const
 
 void TMemoLines::Add(const UnicodeString& line)
 {
-    Append(WithoutStrayBreaks(line));
+    Append(WithoutSplitterBreak(line));
 }
 
 void TMemoLines::Clear()
@@ -186,7 +173,7 @@ void TMemoLines::AddStrings(const TStrings& lines)
     for (int i = 0; i < count; ++i) {
         if (i > 0)
             block += L"\r\n";
-        block += WithoutStrayBreaks(lines.Get(i));
+        block += WithoutSplitterBreak(lines.Get(i));
     }
     const RedrawSuspended suspended(memo_.Handle());
     Append(block);

@@ -56,9 +56,10 @@ public:
 
 class TMemo;
 
-// A memo's lines. A line added shows as one line of the control, broken only
-// where it holds CR LF: a lone LF (such as the one a CR LF split leaves at the
-// front of a line) or a lone CR is not shown.
+// A memo's lines. A line added goes into the control as it is, less the LF at
+// its front that cutting a text at CR LF leaves there; lines stand between CR
+// LFs. A lone CR or LF inside a line stays in the control's text: Windows'
+// control shows no break there, Wine's shows one at a lone LF.
 class TMemoLines : public TStrings {
 public:
     explicit TMemoLines(TMemo& memo) : memo_(memo) {}

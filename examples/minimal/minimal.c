@@ -83,15 +83,15 @@ static long long Sum(int depth)
     return v;
 }
 
-static const QAV_CHAR *QAV_CALL GetVersion(QAV_INTERFACE *self) { (void)self; return L"minimal 1.0"; }
-static const QAV_CHAR *QAV_CALL GetVarStack(QAV_INTERFACE *self) { (void)self; return vars.s; }
-static const QAV_CHAR *QAV_CALL GetObjectStack(QAV_INTERFACE *self) { (void)self; return objects.s; }
-static const QAV_CHAR *QAV_CALL GetLog(QAV_INTERFACE *self) { (void)self; return logText.s; }
-static const QAV_CHAR *QAV_CALL GetFunctionStack(QAV_INTERFACE *self) { (void)self; return funcs.s; }
-static const QAV_CHAR *QAV_CALL GetParamStack(QAV_INTERFACE *self) { (void)self; return params.s; }
+static const QAV_CHAR *QAV_CALL MinimalGetVersion(QAV_INTERFACE *self) { (void)self; return L"minimal 1.0"; }
+static const QAV_CHAR *QAV_CALL MinimalGetVarStack(QAV_INTERFACE *self) { (void)self; return vars.s; }
+static const QAV_CHAR *QAV_CALL MinimalGetObjectStack(QAV_INTERFACE *self) { (void)self; return objects.s; }
+static const QAV_CHAR *QAV_CALL MinimalGetLog(QAV_INTERFACE *self) { (void)self; return logText.s; }
+static const QAV_CHAR *QAV_CALL MinimalGetFunctionStack(QAV_INTERFACE *self) { (void)self; return funcs.s; }
+static const QAV_CHAR *QAV_CALL MinimalGetParamStack(QAV_INTERFACE *self) { (void)self; return params.s; }
 
-static const QAV_CHAR *QAV_CALL Execute(QAV_INTERFACE *self, const QAV_CHAR *program, const QAV_CHAR *options,
-                                        int32_t mode)
+static const QAV_CHAR *QAV_CALL MinimalExecute(QAV_INTERFACE *self, const QAV_CHAR *program, const QAV_CHAR *options,
+                                               int32_t mode)
 {
     long long v = 0;
     (void)self;
@@ -120,7 +120,8 @@ static const QAV_CHAR *QAV_CALL Execute(QAV_INTERFACE *self, const QAV_CHAR *pro
 
 static const QAV_VTABLE table = {
     0, 0, 0, 0, 0, 0, 0, 0, 0,
-    GetVersion, GetVarStack, GetObjectStack, 0, 0, GetLog, Execute, 0, GetFunctionStack, GetParamStack
+    MinimalGetVersion, MinimalGetVarStack, MinimalGetObjectStack, 0, 0, MinimalGetLog, MinimalExecute, 0,
+    MinimalGetFunctionStack, MinimalGetParamStack
 };
 static QAV_INTERFACE theInterface = { &table };
 

@@ -41,7 +41,7 @@ TEST_P(Usage, IsRefusedWithExitCode2)
     const CheckerRun run = RunChecker(GetParam().args);
     EXPECT_EQ(run.exitCode, 2u) << run.Transcript();
     EXPECT_TRUE(Contains(run.err, GetParam().says)) << run.Transcript();
-    EXPECT_TRUE(Contains(run.err, L"Usage: qavcheck [--program FILE] [--timeout SECONDS] PATH\\TO\\QAV.dll"));
+    EXPECT_TRUE(Contains(run.err, L"Usage: qavcheck [--program FILE] [--timeout SECONDS] [--full-texts] PATH\\TO\\QAV.dll"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -162,9 +162,14 @@ TEST_P(ShippedLibrary, IsClean)
     EXPECT_EQ(run.out.back().rfind(L"summary: clean; 0 errors, 0 warnings, 11 calls in ", 0), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Project, ShippedLibrary, testing::Values(L"QAV.dll", L"QAVMinimal.dll"),
+// qavtest_minimal_windows.dll: the template built with <windows.h> included first.
+INSTANTIATE_TEST_SUITE_P(Project, ShippedLibrary,
+                         testing::Values(L"QAV.dll", L"QAVMinimal.dll", L"qavtest_minimal_windows.dll"),
                          [](const testing::TestParamInfo<const wchar_t*>& info) {
-                             return std::wstring(info.param) == L"QAV.dll" ? std::string("Sample") : std::string("Template");
+                             const std::wstring name = info.param;
+                             return name == L"QAV.dll"          ? std::string("Sample")
+                                    : name == L"QAVMinimal.dll" ? std::string("Template")
+                                                                : std::string("TemplateWithWindowsHeader");
                          });
 
 } // namespace

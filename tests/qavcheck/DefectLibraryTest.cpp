@@ -33,8 +33,12 @@ const std::vector<DefectCase>& Cases()
         {"Clean", L"qavtest_bound", {}, 0, {}},
         {"NullText", L"qavtest_bound", {"GetVarStack null"}, 1,
          {{L"error: GetVarStack: returned null", L"Fix: return L\"\""}}},
+        {"NullTextMayBeALocalArray", L"qavtest_bound", {"GetVarStack null"}, 1,
+         {{L"error: GetVarStack: returned null", L"or it returns a local array, whose address GCC replaces by null"}}},
         {"FaultInGetLog", L"qavtest_bound", {"GetLog fault access-violation"}, 1,
          {{L"error: GetLog: Access violation", L"QAV.dll+0x"}}},
+        {"FaultSourceLineNeedsDebugInformation", L"qavtest_bound", {"GetLog fault access-violation"}, 1,
+         {{L"error: GetLog: Access violation", L"names the source line of a library built with -g"}}},
         {"DivisionInExecute", L"qavtest_bound", {"Execute fault divide-by-zero"}, 1,
          {{L"error: Execute: Integer division by zero", L"error box"}}},
         {"StackOverflowInGetFunctionStack", L"qavtest_bound", {"GetFunctionStack fault stack-overflow"}, 1,
@@ -127,6 +131,9 @@ TEST(Hang, IsReportedWithItsOperationAndEndsTheCheck)
     ASSERT_EQ(run.Findings().size(), 1u);
     EXPECT_EQ(run.Findings()[0].rfind(L"error: GetVarStack: still running after 1.5 s: hung", 0), 0u);
     EXPECT_EQ(run.out.back().rfind(L"summary: stopped at a hung call; 1 error", 0), 0u);
+    EXPECT_NE(run.out.back().find(L" calls in "), std::wstring::npos) << "the calls that returned, timed";
+    EXPECT_NE(run.out.back().find(L", then one given up after 1.5 s; the check took "), std::wstring::npos)
+        << "the time the hung call held the check is not hidden";
     EXPECT_LT(run.took, std::chrono::seconds(20));
     const auto calls = e2e::RecordedCalls(TestDir());
     ASSERT_FALSE(calls.empty());

@@ -8,10 +8,11 @@
 #include <cwchar>
 
 const wchar_t* const UsageText =
-    L"Usage: qavcheck [--program FILE] [--timeout SECONDS] PATH\\TO\\QAV.dll\r\n"
+    L"Usage: qavcheck [--program FILE] [--timeout SECONDS] [--full-texts] PATH\\TO\\QAV.dll\r\n"
     L"Checks an interpreter library against the workbench's contract.\r\n"
     L"  --program FILE     the program given to Execute (UTF-8 or UTF-16 with a byte-order mark)\r\n"
     L"  --timeout SECONDS  a call still running after this long is hung (default 10)\r\n"
+    L"  --full-texts       show each returned text whole, not cut at 60 UTF-16 units\r\n"
     L"Exit code: 0 clean, 1 something found, 2 the library could not be checked.";
 
 namespace {
@@ -37,6 +38,8 @@ Arguments ParseArguments(const std::vector<std::wstring>& args)
         const std::wstring& arg = args[i];
         if (arg == L"--help" || arg == L"-h" || arg == L"/?") {
             parsed.help = true;
+        } else if (arg == L"--full-texts") {
+            parsed.fullTexts = true;
         } else if (arg == L"--program" || arg == L"--timeout") {
             if (i + 1 == args.size())
                 throw Exception(arg + L" needs a value");

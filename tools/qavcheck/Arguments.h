@@ -1,4 +1,4 @@
-// The command line: qavcheck [--program FILE] [--timeout SECONDS] PATH\TO\QAV.dll
+// The command line: qavcheck [--program FILE] [--timeout SECONDS] [--full-texts] PATH\TO\QAV.dll
 #pragma once
 
 #include <chrono>
@@ -9,6 +9,7 @@ struct Arguments {
     std::wstring library;
     std::wstring programFile;                   // empty: the default program
     std::chrono::milliseconds timeout{10'000};  // a call running longer is hung
+    bool fullTexts = false;                     // texts whole in the calls' lines
     bool help = false;
 };
 

@@ -8,6 +8,7 @@
 #include "tools/qavcheck/CodeAddress.h"
 #include "framework/win32/UniqueHandle.h"
 #include "tools/qavcheck/LibraryCall.h"
+#include "tools/qavcheck/LineBreaks.h"
 #include "tools/qavcheck/PeFile.h"
 #include "tools/qavcheck/StackProbe.h"
 #include "tools/qavcheck/SystemError.h"
@@ -97,6 +98,7 @@ public:
                 for (const Operation& op : RunOps)
                     if (!hung_)
                         CallOperation(op);
+                NoteUnmanagedTexts();
             }
         }
         Release();
@@ -117,6 +119,7 @@ private:
     void Hung(const wchar_t* operation)
     {
         hung_ = true;
+        report_.GaveUp(request_.timeout);
         wchar_t seconds[32];
         swprintf(seconds, 32, L"%g s", static_cast<double>(request_.timeout.count()) / 1000);
         Error(operation,
@@ -277,11 +280,27 @@ private:
             const uint64_t offset = fault.Address() - reinterpret_cast<uintptr_t>(library_.Get());
             const std::wstring linked = Hex(file_.imageBase + offset);
             fix += L": the faulting instruction is at " + fileName_ + L"+" + Hex(offset) + L", address " + linked +
-                   L" as linked (addr2line -e " + fileName_ + L" " + linked + L", or the linker's map file).";
+                   L" as linked (addr2line -e " + fileName_ + L" " + linked + L" names the source line of a "
+                   L"library built with -g; or look it up in the linker's map file).";
         } else {
             fix += L": the fault is outside the library's code, in code it called; check the pointers and sizes it passes.";
         }
         Error(operation, fault.Message() + L" " + onFault, fix);
+    }
+
+    // The freed-text check sees only the system's heaps: say where it was blind.
+    void NoteUnmanagedTexts()
+    {
+        if (unmanaged_.empty())
+            return;
+        std::wstring names;
+        for (size_t i = 0; i < unmanaged_.size(); ++i)
+            names += std::wstring(i == 0 ? L"" : i + 1 == unmanaged_.size() ? L" and " : L", ") + unmanaged_[i];
+        const bool one = unmanaged_.size() == 1;
+        report_.Heading(std::wstring(one ? L"note: the text of " : L"note: the texts of ") + names +
+                        (one ? L" lies" : L" lie") + L" in memory that no heap of the process manages, "
+                        L"an allocator of the library's own perhaps: whether such a text is freed before the "
+                        L"workbench copies it cannot be seen here.");
     }
 
     // A text: present, readable, ended, well-formed.
@@ -293,13 +312,23 @@ private:
         case ForeignText::State::Null:
             Error(operation,
                   L"returned null instead of a text. The workbench reads it as an empty text, so a lost answer "
-                  L"looks like an empty one.",
-                  L"return L\"\" when there is nothing to say.");
+                  L"looks like an empty one. Either the function returns null itself, or it returns a local "
+                  L"array, whose address GCC replaces by null (it warns: \"function returns address of local "
+                  L"variable\").",
+                  L"return L\"\" when there is nothing to say; a text built in a local array must be "
+                  L"built where it outlives the call instead, for example in a buffer of the interface object.");
             return;
         case ForeignText::State::Dangling:
             Error(operation,
                   L"returned a pointer into the stack of the call that has just returned (a local array, or the text "
                   L"of a temporary string): by the time the workbench copies it, other calls have written over it.",
+                  keep + L".");
+            return;
+        case ForeignText::State::Freed:
+            Error(operation,
+                  L"returned a pointer into a heap block that is already freed (the text of a string destroyed "
+                  L"on return, such as std::wstring(...).c_str(), or a buffer freed or reallocated since): the "
+                  L"workbench copies whatever the heap has written there since, and shows garbage.",
                   keep + L".");
             return;
         case ForeignText::State::Unreadable:
@@ -327,16 +356,17 @@ private:
                             L"MB_ERR_INVALID_CHARS, ...) and never cut a text between the two units of a pair.");
     }
 
-    static std::wstring TextOutcome(const CallResult& call)
+    std::wstring TextOutcome(const CallResult& call)
     {
         if (call.fault)
             return L"faulted";
         switch (call.text.state) {
         case ForeignText::State::Read:
             return std::to_wstring(call.text.text.size()) + (call.text.text.size() == 1 ? L" unit: " : L" units: ") +
-                   Preview(call.text.text);
+                   report_.Shown(call.text.text);
         case ForeignText::State::Null: return L"null";
         case ForeignText::State::Dangling: return L"a text on the stack";
+        case ForeignText::State::Freed: return L"a freed text";
         case ForeignText::State::Unreadable: return L"an unreadable text";
         case ForeignText::State::TooLong: return L"a text without an end";
         }
@@ -453,6 +483,10 @@ private:
         }
         CheckStack(op.name, call, op.arguments);
         CheckText(op.name, call.text);
+        if (call.text.state == ForeignText::State::Read && op.position != QAV_POS_EXECUTE)
+            CheckLineBreaks(report_, op.name, call.text.text);
+        if (call.text.place == HeapPlace::Unmanaged)
+            unmanaged_.push_back(op.name);
     }
 
     // FreeQAVInterface, called as the workbench does at close: when the slot is set.
@@ -505,6 +539,7 @@ private:
     const void* get_ = nullptr;
     const void* free_ = nullptr;
     std::map<int, const void*> operations_;
+    std::vector<const wchar_t*> unmanaged_; // operations whose texts no heap reports
     bool hung_ = false;
 };
 

@@ -35,6 +35,11 @@ ForeignText ReadForeignText(const wchar_t* text, uintptr_t stackTop)
         read.state = ForeignText::State::Dangling;
         return read;
     }
+    read.place = LocateInHeaps(read.address);
+    if (read.place == HeapPlace::Freed) {
+        read.state = ForeignText::State::Freed;
+        return read;
+    }
     try {
         const size_t length = CallGuarded([text] { return Measure(text); });
         if (length > TextLimit) {

@@ -2,6 +2,8 @@
 // is wrong with it.
 #pragma once
 
+#include "tools/qavcheck/HeapPlace.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -14,17 +16,20 @@ struct ForeignText {
         Read,       // copied whole
         Null,       // a null pointer
         Dangling,   // points into the stack below the caller: a local of a call that has returned
+        Freed,      // points into a heap block that is no longer allocated
         Unreadable, // faulted before its end
         TooLong,    // no NUL within TextLimit units
     };
     State state = State::Null;
     std::wstring text;                  // when Read
     uintptr_t address = 0;              // where it starts
+    HeapPlace place = HeapPlace::Unknown; // what kind of memory holds it
 };
 
-// Call on the thread that made the call, right after it returned. stackTop is
-// an address in the calling frame: memory of that thread's stack below it
-// belonged to the call.
+// Call on the thread that made the call, right after it returned and before
+// anything allocates: a block the call freed could otherwise be handed out
+// again. stackTop is an address in the calling frame: memory of that thread's
+// stack below it belonged to the call.
 ForeignText ReadForeignText(const wchar_t* text, uintptr_t stackTop);
 
 // The first unit of text that is not part of well-formed UTF-16 (a lone

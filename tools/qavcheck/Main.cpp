@@ -30,7 +30,7 @@ int Check(const std::vector<std::wstring>& args)
         WriteLine(Stream::Error, UsageText);
         return NotChecked;
     }
-    Report report;
+    Report report(arguments.fullTexts);
     const CheckResult result = CheckLibrary({arguments.library, program, arguments.timeout}, report);
     report.Summary(result.outcome != CheckOutcome::NotLoaded, result.hung);
     // A hung call may hold the loader's lock or never return: end here, without

@@ -44,6 +44,8 @@ std::wstring Preview(std::wstring_view text, size_t limit)
     return shown + L"\"";
 }
 
+Report::Report(bool fullTexts) : fullTexts_(fullTexts), start_(std::chrono::steady_clock::now()) {}
+
 void Report::Heading(std::wstring_view line)
 {
     WriteLine(Stream::Out, line);
@@ -77,8 +79,24 @@ void Report::Finding(Severity severity, std::wstring_view operation, std::wstrin
     WriteLine(Stream::Out, line);
 }
 
+void Report::GaveUp(std::chrono::milliseconds waited)
+{
+    waited_ = waited;
+}
+
+std::wstring Report::Shown(std::wstring_view text)
+{
+    if (fullTexts_)
+        return Preview(text, text.size());
+    cut_ = cut_ || text.size() > PreviewUnits;
+    return Preview(text);
+}
+
 void Report::Summary(bool checked, bool hung)
 {
+    if (cut_)
+        WriteLine(Stream::Out, L"note: texts longer than " + std::to_wstring(PreviewUnits) +
+                                   L" units are cut short above; --full-texts shows them whole.");
     std::wstring line = L"summary: ";
     if (!checked)
         line += L"not checked: the library could not be loaded; ";
@@ -88,5 +106,13 @@ void Report::Summary(bool checked, bool hung)
         line += L"clean; ";
     line += Count(errors_, L"error", L"errors") + L", " + Count(warnings_, L"warning", L"warnings") + L", " +
             Count(calls_, L"call", L"calls") + L" in " + FormatMilliseconds(milliseconds_);
+    // The calls above returned; the hung one held the check until it was given up.
+    if (hung) {
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+        wchar_t tail[96];
+        std::swprintf(tail, 96, L", then one given up after %g s; the check took %.1f s",
+                      static_cast<double>(waited_.count()) / 1000, seconds);
+        line += tail;
+    }
     WriteLine(Stream::Out, line);
 }
