@@ -1,10 +1,16 @@
 // Runs each classic program by our core and by lua5.4, every run in a fresh process as
-// Lua's are, and prints both CPU times (best of a few runs) and their ratio; both sides
-// must give the known answer. Then runs programs that never end, each in a fresh
-// process, and prints how long each took to stop and at which limit.
+// Lua's are, and prints both CPU times (best of a few runs), their ratio and our peak
+// memory; both sides must give the known answer. Then prints the time a step takes in
+// programs that each lean on one kind of work. Last, runs programs that never end, each
+// in a fresh process, and prints how soon a stop request ends each, and how long each
+// runs to the limit that ends it where nothing stops it.
+#include "bench/lang/Runaways.h"
 #include "interpreter/core/Interpreter.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -12,17 +18,21 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
+
+#include <sys/resource.h>
 
 namespace {
 
 constexpr int kRepeats = 5;
 
-struct Program {
+// A program's name and its text, or the answer it must give.
+struct Named {
     const char* name;
-    const char* answer;
+    const char* text;
 };
 
-constexpr Program kPrograms[] = {
+constexpr Named kPrograms[] = {
     {"fib", "196418"},
     {"loop", "49999995000000"},
     {"fields", "500000500000"},
@@ -32,53 +42,46 @@ constexpr Program kPrograms[] = {
     {"build", "2288890:1370362"},
     {"strings", "3432707"},
     {"words", "8:25020:25030"},
+    {"sort", "99999:5:999985"},
+    {"nbody", "-169075164:-169079860"},
+    {"recursion", "7:262136:4050450000"},
+    {"objects", "1000000"},
 };
 
-std::string Repeated(const char* part, int times, const char* separator)
-{
-    std::string s;
-    for (int i = 0; i < times; ++i)
-        s += (i > 0 ? separator : "") + std::string(part) + std::to_string(i);
-    return s;
-}
+// Programs that each lean on one kind of work, for the time a step takes in each: the
+// step budget bounds time only as far as these agree.
+constexpr Named kCostProbes[] = {
+    {"loop", "var i = 0; while (i < 20000000) { i = i + 1; }"},
+    {"arith", "var x = 0; for (var i = 0; i < 5000000; i = i + 1) { x = (x * 3 + i) % 1000003 - i / 7; }"},
+    {"calls", "function f(a, b) { return a + b; } var x = 0; for (var i = 0; i < 3000000; i = i + 1) x = f(x, i);"},
+    {"array rw", "var a = []; for (var i = 0; i < 1000; i = i + 1) push(a, i);\n"
+                 "for (var k = 0; k < 3000; k = k + 1) for (var i = 1; i < 1000; i = i + 1) a[i] = a[i - 1] + 1;"},
+    {"fields", "var p = {x: 0, y: 0}; for (var i = 0; i < 5000000; i = i + 1) { p.x = p.x + p.y; p.y = i; }"},
+    {"objects", "for (var i = 0; i < 2000000; i = i + 1) { var o = {x: i, y: i, z: i}; }"},
+    {"cycles", "for (var i = 0; i < 1000000; i = i + 1) { var o = {n: i}; o.me = o; }"},
+    {"concat", "for (var i = 0; i < 1000000; i = i + 1) { var s = \"item \" + i + \";\"; }"},
+    {"append", "var s = \"\"; for (var i = 0; i < 3000000; i = i + 1) { s = s + \"ab\"; }"},
+    {"new names", "var o = {}; for (var i = 0; i < 300000; i = i + 1) { o[\"k\" + i] = i; }"},
+    {"long keys", "var pad = \"x\"; while (len(pad) < 1000) pad = pad + pad;\n"
+                  "for (var i = 0; i < 100000; i = i + 1) { var o = {}; o[pad + i] = i; }"},
+    {"substr end", "var s = \"\"; var t = \"\xC3\xA9\"; while (len(t) < 1000000) t = t + t;\n"
+                   "var n = len(t); for (var i = 0; i < 100000; i = i + 1) { s = substr(t, n - 1 - i, 1); }"},
+    {"substr seq", "var t = \"\xC3\xA9" "a\"; while (len(t) < 1000000) t = t + t;\n"
+                   "var n = len(t); var c = 0; for (var i = 0; i < n; i = i + 1) { if (substr(t, i, 1) == \"a\") c = c + 1; }"},
+    {"find", "var t = \"x\"; while (len(t) < 1000000) t = t + t;\n"
+             "for (var i = 0; i < 100; i = i + 1) { var at = find(t, \"xy\"); }"},
+    {"find far", "var t = \"\xC3\xA9\"; while (len(t) < 1000000) t = t + t; t = t + \"z\";\n"
+                 "for (var i = 0; i < 300; i = i + 1) { var at = find(t, \"z\"); }"},
+    {"compare", "var t = \"ab\"; while (len(t) < 1000000) t = t + t; var u = t + \"\";\n"
+                "for (var i = 0; i < 300; i = i + 1) { var same = t == u; }"},
+    {"str/num", "for (var i = 0; i < 1000000; i = i + 1) { var n = num(str(i + 0.5)); }"},
+    {"keys", "var o = {}; for (var i = 0; i < 100; i = i + 1) o[\"k\" + i] = i;\n"
+             "for (var i = 0; i < 30000; i = i + 1) { var k = keys(o); }"},
+    {"show", "var a = []; for (var i = 0; i < 100; i = i + 1) push(a, {v: i});\n"
+             "for (var i = 0; i < 10000; i = i + 1) { var s = str(a); }"},
+    {"print", "for (var i = 0; i < 1000000; i = i + 1) { print \"line \" + i; }"},
+};
 
-// Programs that never end: the mistakes the step budget was measured on, then work the
-// steps may misjudge, which the clock stops.
-std::string Runaway(const std::string& name)
-{
-    if (name == "counter")
-        return "var i = 0; while (true) { i = i + 1; }";
-    if (name == "object3")
-        return "var i = 0; while (i < 10) { var o = { a: i, b: i, c: i }; }";
-    if (name == "string4")
-        return "var i = 0; while (i < 10) { var s = \"a\" + i + \"b\" + i; }";
-    if (name == "object16")
-        return "while (true) { var o = { " + Repeated("f", 16, ": 1, ") + ": 1 }; }";
-    if (name == "args10k")
-        return "function f(" + Repeated("a", 10000, ", ") + ") { }\nwhile (true) { f(" +
-               Repeated("", 10000, ", ") + "); }";
-    if (name == "cycles")
-        return "var i = 0; while (true) { var a = { n: i }; a.me = a; i = i + 1; }";
-    if (name == "cycles-big")
-        return "var a = []; var i = 0; while (i < 100000) { push(a, { v: i }); i = i + 1; }\n"
-               "while (true) { var x = { p: a }; x.q = x; }";
-    if (name == "new-names")
-        return "var o = {}; var i = 0; while (true) { o[\"k\" + i] = i; i = i + 1; }";
-    if (name == "near-misses")
-        return "var s = \"x\"; var i = 0; while (i < 20) { s = s + s; i = i + 1; }\n"
-               "while (true) { var at = find(s, \"xy\"); }";
-    if (name == "fill-objects")
-        return "var a = []; while (true) { push(a, {}); }";
-    if (name == "fill-string")
-        return "var s = \"\"; var i = 0; while (true) { s = s + \"item \" + i + \";\"; i = i + 1; }";
-    if (name == "print")
-        return "var i = 0; while (true) { print \"line \" + i; i = i + 1; }";
-    return "";
-}
-
-constexpr const char* kRunaways[] = {"counter", "object3", "string4", "object16", "args10k",
-                                     "cycles", "cycles-big", "new-names", "near-misses", "fill-objects",
-                                     "fill-string", "print"};
 
 std::string ReadFile(const std::string& path)
 {
@@ -88,8 +91,9 @@ std::string ReadFile(const std::string& path)
     return text.str();
 }
 
-// Reads "result seconds" from the first line a command prints.
-bool RunCommand(const std::string& command, std::string& result, double& seconds)
+// Reads "result seconds" from the first line a command prints, and the peak memory in
+// kilobytes after them where there is one.
+bool RunCommand(const std::string& command, std::string& result, double& seconds, long* peak = nullptr)
 {
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)
@@ -101,7 +105,11 @@ bool RunCommand(const std::string& command, std::string& result, double& seconds
         return false;
     std::istringstream fields(line);
     fields >> result >> seconds;
-    return !fields.fail();
+    if (fields.fail())
+        return false;
+    if (peak != nullptr && !(fields >> *peak))
+        *peak = 0;
+    return true;
 }
 
 // Child: one program by our core, timed as Lua times itself (CPU time of the work).
@@ -111,17 +119,33 @@ int RunOurs(const char* path)
     const std::clock_t start = std::clock();
     const qav::RunReport report = qav::Run(std::string_view(source));
     const double seconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
-    std::printf("%s %.6f\n", report.ok ? report.result.c_str() : "failed", seconds);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("%s %.6f %ld\n", report.ok ? report.result.c_str() : "failed", seconds, usage.ru_maxrss);
     return 0;
 }
 
-// Child: one runaway program, timed by the clock on the wall as the workbench waits.
-int RunRunaway(const char* name)
+// Child: one runaway program, timed by the clock on the wall as a host waits: to the
+// limit that ends it, or, with stop, from the request a second later to the return.
+int RunRunaway(const char* name, bool stop)
 {
-    const std::string source = Runaway(name);
-    const auto start = std::chrono::steady_clock::now();
-    const qav::RunReport report = qav::Run(std::string_view(source));
+    const std::string source = bench::Runaway(name);
+    std::atomic<bool> flag{false};
+    qav::Limits limits;
+    limits.stop = &flag;
+    auto start = std::chrono::steady_clock::now();
+    std::thread stopper;
+    if (stop) {
+        stopper = std::thread([&] {
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            start = std::chrono::steady_clock::now();
+            flag.store(true);
+        });
+    }
+    const qav::RunReport report = qav::Run(std::string_view(source), limits);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    if (stopper.joinable())
+        stopper.join();
     const std::size_t colon = report.result.find(": ");
     std::string limit = colon == std::string::npos ? report.result : report.result.substr(colon + 2);
     limit = limit.substr(0, limit.find(':'));
@@ -132,12 +156,38 @@ int RunRunaway(const char* name)
     return 0;
 }
 
-double Best(const std::string& command, std::string& result)
+// The time a step takes in each probe, in nanoseconds, and the spread from fastest to slowest.
+void PrintStepCosts()
+{
+    std::printf("\n%-12s %14s %10s %8s\n", "step cost", "steps", "time (s)", "ns/step");
+    double fastest = 1e9;
+    double slowest = 0;
+    for (const Named& probe : kCostProbes) {
+        double best = 1e9;
+        std::uint64_t steps = 0;
+        for (int i = 0; i < 3; ++i) {
+            const std::clock_t start = std::clock();
+            const qav::RunReport report = qav::Run(std::string_view(probe.text));
+            const double took = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+            if (!report.ok)
+                std::printf("%-12s failed: %s\n", probe.name, report.result.c_str());
+            steps = report.steps;
+            best = std::min(best, took);
+        }
+        const double ns = best * 1e9 / static_cast<double>(steps);
+        fastest = std::min(fastest, ns);
+        slowest = std::max(slowest, ns);
+        std::printf("%-12s %14llu %10.4f %8.2f\n", probe.name, static_cast<unsigned long long>(steps), best, ns);
+    }
+    std::printf("slowest step / fastest: %.2f\n", slowest / fastest);
+}
+
+double Best(const std::string& command, std::string& result, long* peak = nullptr)
 {
     double best = 1e9;
     for (int i = 0; i < kRepeats; ++i) {
         double seconds = 0;
-        if (!RunCommand(command, result, seconds))
+        if (!RunCommand(command, result, seconds, peak))
             return 0;
         if (seconds < best)
             best = seconds;
@@ -152,48 +202,58 @@ int main(int argc, char** argv)
     if (argc == 3 && std::strcmp(argv[1], "--run") == 0)
         return RunOurs(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "--runaway") == 0)
-        return RunRunaway(argv[2]);
+        return RunRunaway(argv[2], false);
+    if (argc == 3 && std::strcmp(argv[1], "--stop") == 0)
+        return RunRunaway(argv[2], true);
+    if (argc == 2 && std::strcmp(argv[1], "--costs") == 0) {
+        PrintStepCosts();
+        return 0;
+    }
 
     const std::string self = std::filesystem::canonical("/proc/self/exe").string();
     const std::string dir = QAV_BENCH_DIR;
-    std::printf("%-8s %16s %10s %10s %7s\n", "program", "result", "ours (s)", "lua (s)", "ratio");
+    std::printf("%-10s %22s %10s %10s %7s %9s\n", "program", "result", "ours (s)", "lua (s)", "ratio", "ours MB");
     int failures = 0;
-    for (const Program& p : kPrograms) {
+    for (const Named& p : kPrograms) {
         std::string ours;
         std::string lua;
-        const double oursSeconds = Best("'" + self + "' --run '" + dir + "/" + p.name + ".qav'", ours);
+        long peak = 0;
+        const double oursSeconds = Best("'" + self + "' --run '" + dir + "/" + p.name + ".qav'", ours, &peak);
         const double luaSeconds = Best("lua5.4 '" + dir + "/" + p.name + ".lua'", lua);
-        const bool right = ours == p.answer && lua == p.answer;
+        const bool right = ours == p.text && lua == p.text;
         if (!right || oursSeconds <= 0 || luaSeconds <= 0) {
-            std::printf("%-8s %16s %10.4f %10.4f %7s  (ours gave %s, lua gave %s, the answer is %s)\n", p.name,
-                        ours.c_str(), oursSeconds, luaSeconds, "n/a", ours.c_str(), lua.c_str(), p.answer);
+            std::printf("%-10s %22s %10.4f %10.4f %7s  (ours gave %s, lua gave %s, the answer is %s)\n", p.name,
+                        ours.c_str(), oursSeconds, luaSeconds, "n/a", ours.c_str(), lua.c_str(), p.text);
             ++failures;
             continue;
         }
-        std::printf("%-8s %16s %10.4f %10.4f %7.2f\n", p.name, ours.c_str(), oursSeconds, luaSeconds,
-                    oursSeconds / luaSeconds);
+        std::printf("%-10s %22s %10.4f %10.4f %7.2f %9.1f\n", p.name, ours.c_str(), oursSeconds, luaSeconds,
+                    oursSeconds / luaSeconds, static_cast<double>(peak) / 1024);
     }
 
-    std::printf("\n%-14s %10s  %s\n", "runaway", "stopped (s)", "at");
+    PrintStepCosts();
+
+    std::printf("\n%-14s %12s %12s  %s\n", "runaway", "stop (ms)", "budget (s)", "ended by");
+    double slowestStop = 0;
     double longest = 0;
-    std::string slowest;
-    for (const char* name : kRunaways) {
+    for (const char* name : bench::kRunaways) {
+        std::string stopped;
         std::string limit;
+        double stopSeconds = 0;
         double seconds = 0;
-        if (!RunCommand("'" + self + "' --runaway " + name, limit, seconds)) {
-            std::printf("%-14s %10s  %s\n", name, "n/a", "(did not report)");
+        if (!RunCommand("'" + self + "' --stop " + name, stopped, stopSeconds) ||
+            !RunCommand("'" + self + "' --runaway " + name, limit, seconds)) {
+            std::printf("%-14s %12s %12s  %s\n", name, "n/a", "n/a", "(did not report)");
             ++failures;
             continue;
         }
         for (char& c : limit)
             if (c == '_')
                 c = ' ';
-        std::printf("%-14s %10.3f  %s\n", name, seconds, limit.c_str());
-        if (seconds > longest) {
-            longest = seconds;
-            slowest = name;
-        }
+        std::printf("%-14s %12.1f %12.3f  %s\n", name, stopSeconds * 1000, seconds, limit.c_str());
+        slowestStop = std::max(slowestStop, stopSeconds);
+        longest = std::max(longest, seconds);
     }
-    std::printf("longest: %.3f s (%s)\n", longest, slowest.c_str());
+    std::printf("slowest stop: %.1f ms; longest run to a limit: %.3f s\n", slowestStop * 1000, longest);
     return failures == 0 ? 0 : 1;
 }

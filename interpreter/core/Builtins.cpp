@@ -13,9 +13,11 @@ namespace qav {
 
 namespace {
 
+// In the order of Builtin.
 constexpr BuiltinInfo kBuiltins[] = {
-    {"len", 1},    {"push", 2}, {"pop", 1},   {"str", 1},  {"num", 1},  {"substr", 3},
-    {"find", 2},   {"floor", 1}, {"sqrt", 1}, {"abs", 1},  {"keys", 1}, {"has", 2}, {"type", 1},
+    {"len", 1, true},   {"push", 2, false}, {"pop", 1, false},  {"str", 1, true},  {"num", 1, true},
+    {"substr", 3, true}, {"find", 2, true}, {"floor", 1, true}, {"sqrt", 1, true}, {"abs", 1, true},
+    {"keys", 1, true},  {"has", 2, true},   {"type", 1, true},
 };
 
 std::string Needs(const char* function, const char* what, const Value& given)
@@ -180,14 +182,57 @@ Value Machine::Substring(const Node* n, const Value& s, const Value& start, cons
     const std::size_t taken = std::min(chars, str->length - first);
     if (first == 0 && taken == str->length)
         return s;
-    std::size_t begin = first;
-    std::size_t end = first + taken;
-    if (str->length != text.size()) {
-        begin = ByteOffset(text, first);
-        end = begin + ByteOffset(std::string_view(text).substr(begin), taken);
-        Charge(n, cost::Scanned(end));
-    }
+    const std::size_t begin = ByteOf(n, str, first);
+    const std::size_t end = ByteOf(n, str, first + taken);
     return MakeString(n, text.substr(begin, end - begin));
+}
+
+// The byte where the character at index starts (the end for the length), found from
+// the nearest place known: the start, the end or the string's mark, which moves there.
+std::size_t Machine::ByteOf(const Node* n, const Str* s, std::size_t index)
+{
+    const std::string_view text = s->text;
+    if (s->length == text.size())
+        return index;
+    const auto distance = [index](std::size_t at) { return at > index ? at - index : index - at; };
+    std::size_t fromChar = 0;
+    std::size_t fromByte = 0;
+    if (distance(s->markChar) < distance(fromChar)) {
+        fromChar = s->markChar;
+        fromByte = s->markByte;
+    }
+    if (distance(s->length) < distance(fromChar)) {
+        fromChar = s->length;
+        fromByte = text.size();
+    }
+    const std::size_t byte = index >= fromChar ? Forward(text, fromByte, index - fromChar)
+                                               : Backward(text, fromByte, fromChar - index);
+    Charge(n, cost::Walked(byte > fromByte ? byte - fromByte : fromByte - byte));
+    s->markChar = index;
+    s->markByte = byte;
+    return byte;
+}
+
+// The index of the character that starts at a byte: ByteOf the other way round.
+std::size_t Machine::CharOf(const Node* n, const Str* s, std::size_t byte)
+{
+    const std::string_view text = s->text;
+    if (s->length == text.size())
+        return byte;
+    std::size_t index;
+    if (byte >= s->markByte) {
+        index = s->markChar + CountChars(text.substr(s->markByte, byte - s->markByte));
+        Charge(n, cost::Counted(byte - s->markByte));
+    } else if (byte >= s->markByte / 2) {
+        index = s->markChar - CountChars(text.substr(byte, s->markByte - byte));
+        Charge(n, cost::Counted(s->markByte - byte));
+    } else {
+        index = CountChars(text.substr(0, byte));
+        Charge(n, cost::Counted(byte));
+    }
+    s->markChar = index;
+    s->markByte = byte;
+    return index;
 }
 
 // The position of t's first appearance in s, in characters, or -1. Each place where
@@ -205,10 +250,10 @@ Value Machine::FindText(const Node* n, const Value& s, const Value& t)
         for (std::size_t from = 0; from <= last;) {
             const std::size_t candidate = text.substr(0, last + 1).find(part.front(), from);
             if (candidate == std::string_view::npos) {
-                Charge(n, cost::Scanned(last + 1 - from));
+                Charge(n, cost::Compared(last + 1 - from));
                 break;
             }
-            Charge(n, cost::Scanned(candidate - from) + cost::kCandidate + cost::Scanned(part.size()));
+            Charge(n, cost::Compared(candidate - from) + cost::kCandidate + cost::Compared(part.size()));
             if (text.compare(candidate, part.size(), part) == 0) {
                 at = candidate;
                 break;
@@ -218,9 +263,7 @@ Value Machine::FindText(const Node* n, const Value& s, const Value& t)
     }
     if (at == std::string_view::npos)
         return Value(-1.0);
-    if (s.str()->length != text.size())
-        at = CountChars(text.substr(0, at));
-    return Value(static_cast<double>(at));
+    return Value(static_cast<double>(CharOf(n, s.str(), at)));
 }
 
 Value Machine::MathOf(const Node* n, const Value& x)
@@ -251,10 +294,7 @@ Value Machine::Keys(const Node* n, const Value& o)
     Arr* a = result.arr();
     a->items.reserve(fields.size());
     for (const Field& f : fields) {
-        Value& name = atomStrings_[static_cast<std::size_t>(f.atom)];
-        if (name.type() == Type::Nil)
-            name = Value(heap_.NewString(atoms_[static_cast<std::size_t>(f.atom)]));
-        a->items.push_back(name);
+        a->items.push_back(heap_.names().Name(f.atom));
         heap_.Grew(Heap::kItemBytes);
     }
     Allocated(n);

@@ -11,6 +11,7 @@ enum class Builtin { Len, Push, Pop, Str, Num, Substr, Find, Floor, Sqrt, Abs, K
 struct BuiltinInfo {
     std::string_view name;
     int arity;
+    bool pure; // changes no variable, field or item
 };
 
 // The built-in function of a name, or -1 when there is none.

@@ -9,11 +9,15 @@ namespace {
 
 constexpr std::uint32_t kReached = std::numeric_limits<std::uint32_t>::max();
 
-// Empties a container's fields or items; what they held is released.
-void Clear(Container* c) noexcept
+} // namespace
+
+void Heap::Empty(Container* c) noexcept
 {
     if (c->kind == Type::Object) {
         auto* o = static_cast<Obj*>(c);
+        if (!tearingDown_)
+            for (const Field& f : o->fields)
+                names_.Drop(*this, f.atom);
         o->fields.clear();
         o->index.clear();
     } else {
@@ -21,14 +25,12 @@ void Clear(Container* c) noexcept
     }
 }
 
-} // namespace
-
 Heap::~Heap()
 {
     // Containers still here are held only by cycles: empty them all first, then delete.
     tearingDown_ = true;
     for (Container* c = first_; c != nullptr; c = c->next)
-        Clear(c);
+        Empty(c);
     while (first_ != nullptr) {
         Container* c = first_;
         first_ = c->next;
@@ -39,6 +41,9 @@ Heap::~Heap()
 void Heap::Delete(Container* c) noexcept
 {
     if (c->kind == Type::Object) {
+        if (!tearingDown_)
+            for (const Field& f : static_cast<Obj*>(c)->fields)
+                names_.Drop(*this, f.atom);
         static_cast<Obj*>(c)->~Obj();
         objects_.Free(c);
     } else {
@@ -56,24 +61,23 @@ Str* Heap::NewString(std::string text)
 
 Obj* Heap::NewObject()
 {
-    auto* o = new (objects_.Allocate()) Obj(this, nextId_);
-    ++nextId_;
-    o->prev = last_;
-    (last_ != nullptr ? last_->next : first_) = o;
-    last_ = o;
-    bytes_ += kObjectBytes;
-    return o;
+    return Link(new (objects_.Allocate()) Obj(this, nextId_), kObjectBytes);
 }
 
 Arr* Heap::NewArray()
 {
-    auto* a = new (arrays_.Allocate()) Arr(this, nextId_);
+    return Link(new (arrays_.Allocate()) Arr(this, nextId_), kArrayBytes);
+}
+
+template <typename T>
+T* Heap::Link(T* c, std::size_t bytes) noexcept
+{
     ++nextId_;
-    a->prev = last_;
-    (last_ != nullptr ? last_->next : first_) = a;
-    last_ = a;
-    bytes_ += kArrayBytes;
-    return a;
+    c->prev = last_;
+    (last_ != nullptr ? last_->next : first_) = c;
+    last_ = c;
+    bytes_ += bytes;
+    return c;
 }
 
 std::size_t Heap::Footprint(const Container* c) const noexcept
@@ -159,7 +163,7 @@ std::size_t Heap::Collect()
     }
     for (Container* c : dead) {
         bytes_ -= Footprint(c) - (c->kind == Type::Object ? kObjectBytes : kArrayBytes);
-        Clear(c);
+        Empty(c);
     }
     for (Container* c : dead) {
         Unlink(c);

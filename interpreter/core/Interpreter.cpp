@@ -1,9 +1,14 @@
 #include "interpreter/core/Interpreter.h"
 
+#include "interpreter/core/Compiler.h"
+#include "interpreter/core/Failure.h"
 #include "interpreter/core/Machine.h"
-#include "interpreter/core/Parser.h"
+#include "interpreter/core/OwnStack.h"
 #include "interpreter/core/Utf.h"
 
+#include <algorithm>
+#include <functional>
+#include <memory>
 #include <new>
 #include <stdexcept>
 #include <type_traits>
@@ -12,14 +17,15 @@ namespace qav {
 
 namespace {
 
+// Stack kept free below the evaluator's deepest call, for what it calls there.
+constexpr std::size_t kStackMargin = 256 * 1024;
+// Stack the evaluator may use on a caller's thread, which has at least 1 MB.
+constexpr std::size_t kCallerStackBytes = 512 * 1024;
+
 RunReport Failed(const ScriptError& e)
 {
     RunReport report;
-    report.ok = false;
-    const std::string where =
-        e.line > 0 ? " at line " + std::to_string(e.line) + ", column " + std::to_string(e.column) : std::string();
-    report.result = "Run failed" + where + ": " + e.message;
-    report.log.push_back("Error" + where + ": " + e.message);
+    ReportFailure(report, e);
     return report;
 }
 
@@ -41,35 +47,53 @@ ScriptError At(Text text, std::size_t pos, std::string message)
     return e;
 }
 
+// Compiles and runs valid UTF-8 text on the thread it is called on, fills the report
+// and calls done; what the run made is freed after that.
+void RunHere(std::string_view source, const Limits& limits, RunReport& report, const std::function<void()>& done)
+{
+    std::unique_ptr<Program> program;
+    std::unique_ptr<Machine> machine;
+    try {
+        program = std::make_unique<Program>();
+        Compile(source, *program);
+        machine = std::make_unique<Machine>(*program, limits);
+        machine->Run(report);
+    } catch (const ScriptError& e) {
+        report = Failed(e);
+    } catch (const std::bad_alloc&) {
+        report = Failed(ScriptError{"out of memory", 0, 0});
+    } catch (const std::length_error&) {
+        report = Failed(ScriptError{"out of memory", 0, 0});
+    }
+    done();
+    machine.reset();
+}
+
 } // namespace
 
 RunReport Run(std::string_view source, const Limits& limits)
 {
-    const auto start = Machine::Clock::now();
-    try {
-        if (source.size() > limits.sourceBytes)
-            return Failed(ScriptError{"program too long: " + std::to_string(source.size()) + " bytes, at most " +
-                                          std::to_string(limits.sourceBytes) + " are accepted",
-                                      0, 0});
-        // A byte-order mark is not part of the program; positions count from after it.
-        if (source.starts_with("\xEF\xBB\xBF"))
-            source.remove_prefix(3);
-        const std::size_t valid = ValidUtf8Prefix(source);
-        if (valid != source.size())
-            return Failed(At(source, valid, "the text is not valid UTF-8"));
-        Program program;
-        Compile(source, program);
-        RunReport report;
-        Machine machine(program, limits, start);
-        machine.Run(report);
+    if (source.size() > limits.sourceBytes)
+        return Failed(ScriptError{"program too long: " + std::to_string(source.size()) + " bytes, at most " +
+                                      std::to_string(limits.sourceBytes) + " are accepted",
+                                  0, 0});
+    // A byte-order mark is not part of the program; positions count from after it.
+    if (source.starts_with("\xEF\xBB\xBF"))
+        source.remove_prefix(3);
+    const std::size_t valid = ValidUtf8Prefix(source);
+    if (valid != source.size())
+        return Failed(At(source, valid, "the text is not valid UTF-8"));
+    // The evaluator may use the stack the limits give it; the thread has a margin more
+    // for the library calls it makes at its deepest.
+    RunReport report;
+    const auto run = [&](const std::function<void()>& done) { RunHere(source, limits, report, done); };
+    if (RunOnOwnStack(limits.stackBytes + kStackMargin, run))
         return report;
-    } catch (const ScriptError& e) {
-        return Failed(e);
-    } catch (const std::bad_alloc&) {
-        return Failed(ScriptError{"out of memory", 0, 0});
-    } catch (const std::length_error&) {
-        return Failed(ScriptError{"out of memory", 0, 0});
-    }
+    // No thread to be had: the caller's stack, with what it can surely spare.
+    Limits own = limits;
+    own.stackBytes = std::min(limits.stackBytes, kCallerStackBytes);
+    RunHere(source, own, report, [] {});
+    return report;
 }
 
 RunReport Run(std::u16string_view source, const Limits& limits)

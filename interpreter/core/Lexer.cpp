@@ -1,6 +1,7 @@
 #include "interpreter/core/Lexer.h"
 
 #include "interpreter/core/CharNames.h"
+#include "interpreter/core/ValueText.h"
 
 #include <charconv>
 #include <cmath>
@@ -146,7 +147,7 @@ void Lexer::ReadNumber(Token& token)
     token.text = src_.substr(start, pos_ - start);
     const auto [end, ec] = std::from_chars(token.text.data(), token.text.data() + token.text.size(), token.number);
     if (ec != std::errc() || end != token.text.data() + token.text.size() || !std::isfinite(token.number))
-        Fail("number out of range: " + std::string(token.text), token.line, token.column);
+        Fail("number out of range: " + Excerpt(token.text), token.line, token.column);
 }
 
 void Lexer::ReadString(Token& token)

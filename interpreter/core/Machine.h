@@ -1,14 +1,23 @@
 // Runs a resolved program: a tree walker over slots, with a step budget that tracks the
-// work done, a clock as the last guard, a call depth limit, a guard on the machine stack
-// it uses and a memory limit that only live strings, objects and arrays count against.
+// work done, a stop flag a host may set, a call depth limit, a guard on the machine stack
+// it uses and a memory limit that only what the program can reach counts against.
+//
+// Its parts, each in a file of its own:
+//   Machine.cpp         statements, loops and calls
+//   MachineEval.cpp     expressions: operators, conditions and the fast paths
+//   MachineStrings.cpp  joining, appending and printing text
+//   MachineFields.cpp   fields, items and the literals that make them
+//   MachineMemory.cpp   memory: charged, counted, cycles collected, limit enforced
+//   MachineReport.cpp   failures, and the report of a run with its stacks
+//   Builtins.cpp        the built-in functions
 #pragma once
 
 #include "interpreter/core/Ast.h"
 #include "interpreter/core/Error.h"
 #include "interpreter/core/Heap.h"
-#include "interpreter/core/Interpreter.h"
+#include "interpreter/core/Limits.h"
+#include "interpreter/core/Operators.h"
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -19,10 +28,7 @@ namespace qav {
 
 class Machine {
 public:
-    using Clock = std::chrono::steady_clock;
-
-    // The run's time is counted from start.
-    Machine(const Program& program, const Limits& limits, Clock::time_point start);
+    Machine(const Program& program, const Limits& limits);
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
     ~Machine();
@@ -31,6 +37,11 @@ public:
     void Run(RunReport& report);
 
 private:
+    // Steps between looks at the stop flag: often enough to stop within a millisecond.
+    static constexpr std::uint64_t kStepsPerCheck = 1 << 15;
+    // Below this much memory in use, cycles are not worth looking for.
+    static constexpr std::size_t kMinCollectBytes = 4 * 1024 * 1024;
+
     enum class Flow { Normal, Return, Break, Continue };
 
     struct Frame {
@@ -38,12 +49,35 @@ private:
         Value* base;
     };
 
-    // Eval and Exec recurse into each other; everything off their fast paths stays out
-    // of line so that their frames, and so the stack per nested call, stay small.
-    Value Eval(const Node* n);
+    // Machine.cpp. Eval and Exec recurse into each other; everything off their fast
+    // paths stays out of line so that their frames, and so the stack per nested call,
+    // stay small.
     Flow Exec(const Node* n);
-    bool Test(const Node* n);
+    inline void Expression(const Node* s);
+    [[gnu::noinline]] Flow Loop(const Node* n);
+    [[gnu::noinline]] Value Call(const Node* n);
+    // Room for count values on the value stack, from a new segment when the one in
+    // use is full; gives where they start.
+    [[gnu::noinline]] Value* Grow(const Node* n, std::size_t count);
+    // Every value on the value stack, oldest first.
+    template <typename Visit>
+    void ForEachStacked(Visit&& visit)
+    {
+        for (std::size_t i = 0; i <= segment_; ++i)
+            for (Value* p = segments_[i].values.get(); p != (i == segment_ ? sp_ : segments_[i].top); ++p)
+                visit(*p);
+    }
 
+    // MachineEval.cpp
+    // A constant or variable is read here, without a call; anything else is worked out.
+    [[gnu::always_inline]] Value Eval(const Node* n)
+    {
+        if (IsLeaf(n))
+            return Leaf(n);
+        return Compute(n);
+    }
+    Value Compute(const Node* n);
+    bool Test(const Node* n);
     // Both operands of a binary node; a variable or constant is read in place, the
     // left one only when the right cannot change it.
     struct Operands {
@@ -53,61 +87,107 @@ private:
         const Value* b;
         [[gnu::always_inline]] ~Operands() {}
     };
-    [[gnu::always_inline]] inline void Both(const Node* n, Operands& o);
+    [[gnu::always_inline]] inline void Both(const Node* left, const Node* right, Operands& o);
     const Value& Leaf(const Node* n) const
     {
         if (n->op == Op::Local)
             return fp_[n->slot];
         if (n->op == Op::Global)
             return globals_[static_cast<std::size_t>(n->slot)];
-        return n->value;
+        return n->constant;
     }
-    inline const Value* AddNumber(const Node* n);
-    inline void Expression(const Node* s);
-    Value FieldOf(const Node* n, const Value& target);
-    Value StoreField(const Node* n, const Value& target, Value value);
-    [[gnu::noinline]] Flow Loop(const Node* n);
-    [[gnu::noinline]] Value Call(const Node* n);
-    [[gnu::noinline]] Value CallBuiltin(const Node* n);
+    template <Op op>
+    inline Value Arithmetic(const Node* n);
+    template <Op op>
+    inline bool Order(const Node* n);
     [[gnu::noinline]] Value Chain(const Node* n);
+    [[gnu::always_inline]] inline Value Item(const Node* n, const Value& target, const Value& key);
+    // x = x + y for numbers x and y in variables or constants: the common counter step,
+    // done in place. Gives the variable, or null when n is not of that kind.
+    const Value* AddNumber(const Node* n)
+    {
+        if (n->op != Op::AppendLocal && n->op != Op::AppendGlobal)
+            return nullptr;
+        Value& target = n->op == Op::AppendLocal ? fp_[n->slot] : globals_[static_cast<std::size_t>(n->slot)];
+        const Node* add = n->list.front();
+        if (!target.IsNumber() || !IsLeaf(add->right()) || n->list.size() != 1)
+            return nullptr;
+        const Value& y = Leaf(add->right());
+        if (!y.IsNumber())
+            return nullptr;
+        target = Value(qav::Arithmetic<Op::Add>(target.number(), y.number()));
+        return &target;
+    }
     [[gnu::noinline]] Value Apply(const Node* link, const Value& a, const Value& b);
-    std::size_t Join(const Node* chain, std::size_t i, Value& acc);
+    [[gnu::noinline]] Value Compare(const Node* n, const Value& a, const Value& b);
+    void ChargeCompare(const Node* n, const Value& a, const Value& b);
+
+    // MachineStrings.cpp
     [[gnu::noinline]] Value Add(const Node* n, const Value& a, const Value& b);
     [[gnu::noinline]] Value Append(const Node* n, Value& target);
     [[gnu::noinline]] Value Concat(const Node* n, std::string_view left, std::string_view right);
+    std::size_t Join(const Node* chain, std::size_t i, Value& acc);
+    [[gnu::noinline]] void Print(const Node* n, const Value& v);
+    // The text of a value as print shows it, with its cost charged.
+    std::string Text(const Node* n, const Value& v);
+    Value MakeString(const Node* n, std::string text);
+
+    // MachineFields.cpp
+    // A field read or set where the node found it last time, else the general way.
+    Value FieldOf(const Node* n, const Value& target)
+    {
+        if (target.IsObject()) {
+            const Obj* o = target.obj();
+            const auto c = static_cast<std::size_t>(n->cache);
+            if (c < o->fields.size() && o->fields[c].atom == n->slot)
+                return o->fields[c].value;
+        }
+        return GetField(n, target);
+    }
+
+    Value StoreField(const Node* n, const Value& target, Value value)
+    {
+        if (target.IsObject()) {
+            Obj* o = target.obj();
+            const auto c = static_cast<std::size_t>(n->cache);
+            if (c < o->fields.size() && o->fields[c].atom == n->slot) {
+                o->fields[c].value = value;
+                return value;
+            }
+        }
+        return SetField(n, target, std::move(value));
+    }
     [[gnu::noinline]] Value GetField(const Node* n, const Value& target);
     [[gnu::noinline]] Value SetField(const Node* n, const Value& target, Value value);
     [[gnu::noinline]] Value GetIndex(const Node* n, const Value& target, const Value& key);
     [[gnu::noinline]] Value SetIndex(const Node* n, const Value& target, const Value& key, Value value);
-    [[gnu::noinline]] Value MakeObject(const Node* n);
-    [[gnu::noinline]] Value MakeArray(const Node* n);
-    [[gnu::noinline]] Value Arithmetic(const Node* n, const Value& a, const Value& b);
-    [[gnu::noinline]] Value Compare(const Node* n, const Value& a, const Value& b);
-    [[gnu::noinline]] void Print(const Node* n, const Value& v);
-
-    // Builtins.cpp
-    Value Substring(const Node* n, const Value& s, const Value& start, const Value& count);
-    Value FindText(const Node* n, const Value& s, const Value& t);
-    Value Keys(const Node* n, const Value& o);
-    Value MathOf(const Node* n, const Value& x);
-    std::size_t Count(const Node* n, const Value& v, const char* what);
-
+    Value Put(const Node* n, Obj* o, int atom, Value value);
+    [[gnu::noinline]] Value MakeLiteral(const Node* n);
     // The position of an array item, or a failure naming the index.
     std::size_t ItemIndex(const Node* n, const Arr* a, const Value& key);
     // The atom of a field name made at run time; -1 when no field anywhere has it and
     // add is false.
     int AtomOf(const Node* n, const Str* name, bool add);
-    // The text of a value as print shows it, with its cost charged.
-    std::string Text(const Node* n, const Value& v);
-    Value MakeString(const Node* n, std::string text);
 
-    // Memory: charged, counted, cycles collected, limit enforced.
+    // Builtins.cpp
+    [[gnu::noinline]] Value CallBuiltin(const Node* n);
+    Value Substring(const Node* n, const Value& s, const Value& start, const Value& count);
+    Value FindText(const Node* n, const Value& s, const Value& t);
+    std::size_t ByteOf(const Node* n, const Str* s, std::size_t index);
+    std::size_t CharOf(const Node* n, const Str* s, std::size_t byte);
+    Value Keys(const Node* n, const Value& o);
+    Value MathOf(const Node* n, const Value& x);
+    std::size_t Count(const Node* n, const Value& v, const char* what);
+
+    // MachineMemory.cpp
     std::size_t Room() const;
     void Reserve(const Node* n, std::size_t size, std::size_t growth);
     void Reserve(const Node* n, std::size_t size);
     void Allocated(const Node* n);
     void Collect(const Node* n);
+    [[noreturn, gnu::cold, gnu::noinline]] void FailMemory(const Node* n, std::size_t stringBytes);
 
+    // MachineReport.cpp
     void Charge(const Node* n, std::uint64_t steps)
     {
         steps_ += steps;
@@ -119,8 +199,7 @@ private:
     [[noreturn, gnu::cold, gnu::noinline]] void Fail(const Node* n, const char* message);
     [[noreturn, gnu::cold, gnu::noinline]] void FailDepth(const Node* n);
     [[noreturn, gnu::cold, gnu::noinline]] void FailNegate(const Node* n, const Value& v);
-    [[noreturn, gnu::cold, gnu::noinline]] void FailMemory(const Node* n, std::size_t stringBytes);
-
+    void Finish(RunReport& report, const ScriptError* error);
     void DumpStacks(RunReport& report, const Value& result);
 
     const Program& program_;
@@ -128,8 +207,17 @@ private:
     Heap heap_; // before every value that points into it, so destroyed after them
 
     std::vector<Value> globals_;
-    std::unique_ptr<Value[]> stack_;
-    Value* stackEnd_ = nullptr;
+    // The value stack: the variables of the calls in progress and the arguments being
+    // worked out for calls about to start. It grows by segments, which never move, so
+    // a frame's base stays where it is; its memory counts against the limit.
+    struct Segment {
+        std::unique_ptr<Value[]> values;
+        Value* end;
+        Value* top; // where the next segment was started from
+    };
+    std::vector<Segment> segments_;
+    std::size_t segment_ = 0; // the one in use
+    Value* segmentEnd_ = nullptr;
     Value* sp_ = nullptr;
     Value* fp_ = nullptr;
     std::vector<Frame> frames_;
@@ -137,15 +225,9 @@ private:
     std::uintptr_t stackFloor_ = 0;
 
     std::uint64_t steps_ = 0;
-    std::uint64_t checkAt_ = 0; // steps at which the budget and the clock are next looked at
-    Clock::time_point deadline_;
+    std::uint64_t checkAt_ = 0; // steps at which the budget and the stop flag are next looked at
     std::size_t collectAt_ = 0; // heap bytes at which cycles are next collected
     std::size_t peak_ = 0;      // the most heap bytes in use so far
-
-    // Field names: the program's, then those made at run time by o[name].
-    std::vector<std::string> atoms_;
-    std::unordered_map<std::string, int> atomIds_;
-    std::vector<Value> atomStrings_; // each name as a string value, made on first use
 
     Value retval_;
     Value last_;

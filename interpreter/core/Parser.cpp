@@ -1,11 +1,11 @@
 #include "interpreter/core/Parser.h"
 
-#include "interpreter/core/Builtins.h"
 #include "interpreter/core/Lexer.h"
+#include "interpreter/core/Operators.h"
+#include "interpreter/core/ValueText.h"
 
-#include <algorithm>
-#include <unordered_map>
-#include <unordered_set>
+#include <utility>
+
 
 namespace qav {
 
@@ -16,19 +16,23 @@ namespace {
     throw ScriptError{message, line, column};
 }
 
-[[noreturn]] void FailAt(const std::string& message, const Node* n)
-{
-    FailAt(message, n->line, n->column);
-}
-
 std::string Found(const Token& t)
 {
     switch (t.kind) {
-    case Tok::Name: return "name '" + std::string(t.text) + "'";
-    case Tok::Number: return "number " + std::string(t.text);
+    case Tok::Name: return "name '" + Excerpt(t.text) + "'";
+    case Tok::Number: return "number " + Excerpt(t.text);
     case Tok::String: return "a string";
     default: return Describe(t.kind);
     }
+}
+
+// Operators in a run that are nested rather than kept as a flat chain: few enough
+// that the evaluator's recursion stays shallow.
+constexpr std::size_t kMaxNestedLinks = 8;
+
+std::string TooDeep()
+{
+    return "program nested too deeply (more than " + std::to_string(kMaxNesting) + " levels)";
 }
 
 class Parser {
@@ -38,6 +42,7 @@ public:
         token_ = lexer_.Next();
     }
 
+    // program: statement*
     void ParseProgram()
     {
         while (token_.kind != Tok::End)
@@ -46,14 +51,13 @@ public:
 
 private:
     // Counts the parser's own recursion, which deeply nested text would otherwise exhaust.
-    struct Nest {
-        explicit Nest(Parser& p) : parser(p)
+    struct Level {
+        explicit Level(Parser& p) : parser(p)
         {
             if (++parser.depth_ > kMaxNesting)
-                FailAt("program nested too deeply (more than " + std::to_string(kMaxNesting) + " levels)",
-                       parser.token_.line, parser.token_.column);
+                FailAt(TooDeep(), parser.token_.line, parser.token_.column);
         }
-        ~Nest() { --parser.depth_; }
+        ~Level() { --parser.depth_; }
         Parser& parser;
     };
 
@@ -71,25 +75,6 @@ private:
 
     Node* Make(Op op, const Token& at) { return Make(op, at.line, at.column); }
 
-    // Sets a node's height from its children; the evaluator recurses that deep. An
-    // 'else if' runs in the same loop as its 'if', so it adds no level.
-    Node* Seal(Node* n)
-    {
-        int h = 0;
-        for (const Node* child : {n->a, n->b, n->c, n->d})
-            if (child != nullptr && child->height > h)
-                h = child->height;
-        for (const Node* child : n->list)
-            if (child->height > h)
-                h = child->height;
-        n->height = h + 1;
-        if (n->op == Op::If && n->c != nullptr && n->c->op == Op::If)
-            n->height = std::max({n->a->height + 1, n->b->height + 1, n->c->height});
-        if (n->height > kMaxNesting)
-            FailAt("program nested too deeply (more than " + std::to_string(kMaxNesting) + " levels)", n);
-        return n;
-    }
-
     void Advance() { token_ = lexer_.Next(); }
 
     Token Expect(Tok kind, const char* context)
@@ -102,110 +87,29 @@ private:
         return t;
     }
 
+    // statement: varDecl | functionDecl | if | while | for | 'break' ';' | 'continue' ';'
+    //          | 'return' expression? ';' | 'print' expression ';' | block | expression ';'
     Node* Statement(bool topLevel)
     {
-        Nest nest(*this);
         const Token start = token_;
+        const bool firstInBlock = std::exchange(blockOpened_, false);
         switch (token_.kind) {
         case Tok::Var: {
-            Advance();
-            Token name = Expect(Tok::Name, "after 'var'");
-            Node* n = Make(Op::VarDecl, name);
-            n->name = name.text;
-            if (token_.kind == Tok::Assign) {
-                Advance();
-                n->a = Expression();
-            }
+            Node* n = VarDecl();
             Expect(Tok::Semicolon, "after the variable declaration");
-            return Seal(n);
+            return n;
         }
-        case Tok::Function: {
+        case Tok::Function:
             if (!topLevel)
                 FailAt("functions can only be declared at the top level", start.line, start.column);
-            Advance();
-            Token name = Expect(Tok::Name, "after 'function'");
-            Node* n = Make(Op::FunctionDecl, name);
-            n->name = name.text;
-            Expect(Tok::LParen, "after the function name");
-            if (token_.kind != Tok::RParen) {
-                do {
-                    if (token_.kind == Tok::Comma)
-                        Advance();
-                    n->names.emplace_back(Expect(Tok::Name, "as a parameter").text);
-                } while (token_.kind == Tok::Comma);
-            }
-            Expect(Tok::RParen, "after the parameters");
-            if (token_.kind != Tok::LBrace)
-                Expect(Tok::LBrace, "to start the function body");
-            n->a = Statement(false);
-            return Seal(n);
-        }
-        case Tok::If: {
-            // An 'else if' chain is read in this loop, however long, not by recursion.
-            std::vector<Node*> chain;
-            Token at = start;
-            for (;;) {
-                Advance();
-                Node* n = Make(Op::If, at);
-                Expect(Tok::LParen, "after 'if'");
-                n->a = Expression();
-                Expect(Tok::RParen, "after the condition");
-                n->b = Statement(false);
-                chain.push_back(n);
-                if (token_.kind != Tok::Else)
-                    break;
-                Advance();
-                if (token_.kind != Tok::If) {
-                    n->c = Statement(false);
-                    break;
-                }
-                at = token_;
-            }
-            for (std::size_t i = chain.size(); i-- > 0;) {
-                if (i + 1 < chain.size())
-                    chain[i]->c = chain[i + 1];
-                Seal(chain[i]);
-            }
-            return chain.front();
-        }
-        case Tok::While: {
-            Advance();
-            Node* n = Make(Op::While, start);
-            Expect(Tok::LParen, "after 'while'");
-            n->a = Expression();
-            Expect(Tok::RParen, "after the condition");
-            n->b = LoopBody();
-            return Seal(n);
-        }
-        case Tok::For: {
-            Advance();
-            Node* n = Make(Op::For, start);
-            Expect(Tok::LParen, "after 'for'");
-            if (token_.kind == Tok::Var) {
-                Advance();
-                Token name = Expect(Tok::Name, "after 'var'");
-                Node* decl = Make(Op::VarDecl, name);
-                decl->name = name.text;
-                if (token_.kind == Tok::Assign) {
-                    Advance();
-                    decl->a = Expression();
-                }
-                n->a = Seal(decl);
-            } else if (token_.kind != Tok::Semicolon) {
-                Node* init = Make(Op::ExprStmt, token_);
-                init->a = Expression();
-                n->a = Seal(init);
-            }
-            Expect(Tok::Semicolon, "after the loop's start");
-            if (token_.kind != Tok::Semicolon)
-                n->b = Expression();
-            Expect(Tok::Semicolon, "after the loop's condition");
-            if (token_.kind != Tok::RParen)
-                n->c = Expression();
-            Expect(Tok::RParen, "after the loop's step");
-            n->d = LoopBody();
-            return Seal(n);
-        }
+            return FunctionDecl();
+        case Tok::If:
+            return If();
+        case Tok::While:
+            // while: 'while' '(' expression ')' statement
+            return Guarded(Op::While, start, "after 'while'");
+        case Tok::For:
+            return For();
         case Tok::Break:
         case Tok::Continue: {
             const bool isBreak = token_.kind == Tok::Break;
@@ -215,140 +119,241 @@ private:
             Advance();
             Node* n = Make(isBreak ? Op::Break : Op::Continue, start);
             Expect(Tok::Semicolon, isBreak ? "after 'break'" : "after 'continue'");
-            return Seal(n);
+            return n;
         }
         case Tok::Return: {
             Advance();
             Node* n = Make(Op::Return, start);
             if (token_.kind != Tok::Semicolon)
-                n->a = Expression();
+                n->value() = Expression();
             Expect(Tok::Semicolon, "after the return value");
-            return Seal(n);
+            return n;
         }
         case Tok::Print: {
             Advance();
             Node* n = Make(Op::Print, start);
-            n->a = Expression();
+            n->value() = Expression();
             Expect(Tok::Semicolon, "after the value to print");
-            return Seal(n);
+            return n;
         }
         case Tok::LBrace: {
-            Advance();
-            Node* n = Make(Op::Block, start);
-            while (token_.kind != Tok::RBrace) {
-                if (token_.kind == Tok::End)
-                    FailAt("expected '}' to close the block opened at line " + std::to_string(start.line) +
-                               ", column " + std::to_string(start.column) + " but found the end of the program",
-                           token_.line, token_.column);
-                n->list.push_back(Statement(false));
-            }
-            Advance();
-            return Seal(n);
+            Level level(*this);
+            return Block();
         }
         default: {
             Node* n = Make(Op::ExprStmt, start);
-            n->a = Expression();
+            n->value() = Expression();
+            // '{ b: 1 };' reads as a block whose first statement is 'b'.
+            if (token_.kind == Tok::Colon && n->value()->op == Op::Name && firstInBlock)
+                FailAt("an object literal cannot start a statement, since '{' there starts a block: put it in "
+                       "parentheses, as in ({ " + Excerpt(n->value()->name) + ": ... });",
+                       token_.line, token_.column);
             Expect(Tok::Semicolon, "after the expression");
-            return Seal(n);
+            return n;
         }
         }
     }
 
-    Node* LoopBody()
+    // The keyword read, then the name a declaration gives, where the node is placed.
+    Node* Named(Op op, const char* after)
     {
-        ++loops_;
-        Node* body = Statement(false);
-        --loops_;
+        Advance();
+        const Token name = Expect(Tok::Name, after);
+        Node* n = Make(op, name);
+        n->name = name.text;
+        return n;
+    }
+
+    // varDecl: 'var' name ('=' expression)?
+    Node* VarDecl()
+    {
+        Node* n = Named(Op::VarDecl, "after 'var'");
+        if (token_.kind == Tok::Assign) {
+            Advance();
+            n->value() = Expression();
+        }
+        return n;
+    }
+
+    // functionDecl: 'function' name '(' (name (',' name)*)? ')' block
+    Node* FunctionDecl()
+    {
+        Node* n = Named(Op::FunctionDecl, "after 'function'");
+        Expect(Tok::LParen, "after the function name");
+        if (token_.kind != Tok::RParen) {
+            do {
+                if (token_.kind == Tok::Comma)
+                    Advance();
+                n->names.emplace_back(Expect(Tok::Name, "as a parameter").text);
+            } while (token_.kind == Tok::Comma);
+        }
+        Expect(Tok::RParen, "after the parameters");
+        if (token_.kind != Tok::LBrace)
+            Expect(Tok::LBrace, "to start the function body");
+        n->body() = Body(false);
+        return n;
+    }
+
+    // The keyword read, then '(' expression ')' statement: an if's or a while's
+    // condition and the statement it guards (an if's then() is a loop's body() place).
+    Node* Guarded(Op op, const Token& at, const char* after)
+    {
+        Advance();
+        Node* n = Make(op, at);
+        Expect(Tok::LParen, after);
+        n->cond() = Expression();
+        Expect(Tok::RParen, "after the condition");
+        n->body() = Body(op == Op::While);
+        return n;
+    }
+
+    // if: 'if' '(' expression ')' statement ('else' statement)?
+    // An 'else if' chain is read in a loop, however long, not by recursion.
+    Node* If()
+    {
+        std::vector<Node*> chain;
+        Token at = token_;
+        for (;;) {
+            Node* n = Guarded(Op::If, at, "after 'if'");
+            chain.push_back(n);
+            if (token_.kind != Tok::Else)
+                break;
+            Advance();
+            if (token_.kind != Tok::If) {
+                n->otherwise() = Body(false);
+                break;
+            }
+            at = token_;
+        }
+        for (std::size_t i = 0; i + 1 < chain.size(); ++i)
+            chain[i]->otherwise() = chain[i + 1];
+        return chain.front();
+    }
+
+    // for: 'for' '(' (varDecl | expression)? ';' expression? ';' expression? ')' statement
+    Node* For()
+    {
+        Node* n = Make(Op::For, token_);
+        Advance();
+        Expect(Tok::LParen, "after 'for'");
+        if (token_.kind == Tok::Var) {
+            n->init() = VarDecl();
+        } else if (token_.kind != Tok::Semicolon) {
+            Node* init = Make(Op::ExprStmt, token_);
+            init->value() = Expression();
+            n->init() = init;
+        }
+        Expect(Tok::Semicolon, "after the loop's start");
+        if (token_.kind != Tok::Semicolon)
+            n->cond() = Expression();
+        Expect(Tok::Semicolon, "after the loop's condition");
+        if (token_.kind != Tok::RParen)
+            n->step() = Expression();
+        Expect(Tok::RParen, "after the loop's step");
+        n->body() = Body(true);
+        return n;
+    }
+
+    // block: '{' statement* '}'
+    Node* Block()
+    {
+        const Token start = token_;
+        Advance();
+        Node* n = Make(Op::Block, start);
+        blockOpened_ = true;
+        while (token_.kind != Tok::RBrace) {
+            if (token_.kind == Tok::End)
+                FailAt("expected '}' to close the block opened at line " + std::to_string(start.line) + ", column " +
+                           std::to_string(start.column) + " but found the end of the program",
+                       token_.line, token_.column);
+            n->list.push_back(Statement(false));
+        }
+        blockOpened_ = false;
+        Advance();
+        return n;
+    }
+
+    // The statement an if, a loop or a function runs: one level deeper, and a block
+    // there is that level, not one more.
+    Node* Body(bool loop)
+    {
+        Level level(*this);
+        loops_ += loop ? 1 : 0;
+        Node* body = token_.kind == Tok::LBrace ? Block() : Statement(false);
+        loops_ -= loop ? 1 : 0;
         return body;
     }
 
+    // expression: binary(1) ('=' binary(1))*, grouped to the right
+    // Only a variable, a field or an item can stand left of '='. Each '=' after the
+    // first nests the one before it in the tree, and counts as a level.
     Node* Expression()
     {
-        Nest nest(*this);
-        Node* left = Binary(1);
-        if (token_.kind != Tok::Assign)
-            return left;
-        const Token at = token_;
-        if (left->op != Op::Name && left->op != Op::Field && left->op != Op::Index)
-            FailAt("only a variable, a field or an item can be assigned to", at.line, at.column);
-        Advance();
-        Node* n = Make(Op::Assign, at);
-        n->a = left;
-        n->b = Expression();
-        return Seal(n);
-    }
-
-    static int Precedence(Tok kind)
-    {
-        switch (kind) {
-        case Tok::OrOr: return 1;
-        case Tok::AndAnd: return 2;
-        case Tok::Eq: case Tok::Ne: return 3;
-        case Tok::Lt: case Tok::Le: case Tok::Gt: case Tok::Ge: return 4;
-        case Tok::Plus: case Tok::Minus: return 5;
-        case Tok::Star: case Tok::Slash: case Tok::Percent: return 6;
-        default: return 0;
+        Node* value = Binary(1);
+        std::vector<std::pair<Node*, Token>> targets;
+        while (token_.kind == Tok::Assign) {
+            if (value->op != Op::Name && value->op != Op::Field && value->op != Op::Index)
+                FailAt("only a variable, a field or an item can be assigned to", token_.line, token_.column);
+            if (depth_ + static_cast<int>(targets.size()) > kMaxNesting)
+                FailAt(TooDeep(), token_.line, token_.column);
+            targets.emplace_back(value, token_);
+            Advance();
+            value = Binary(1);
         }
-    }
-
-    static Op BinaryOp(Tok kind)
-    {
-        switch (kind) {
-        case Tok::OrOr: return Op::Or;
-        case Tok::AndAnd: return Op::And;
-        case Tok::Eq: return Op::Eq;
-        case Tok::Ne: return Op::Ne;
-        case Tok::Lt: return Op::Lt;
-        case Tok::Le: return Op::Le;
-        case Tok::Gt: return Op::Gt;
-        case Tok::Ge: return Op::Ge;
-        case Tok::Plus: return Op::Add;
-        case Tok::Minus: return Op::Sub;
-        case Tok::Star: return Op::Mul;
-        case Tok::Slash: return Op::Div;
-        default: return Op::Mod;
+        for (auto it = targets.rbegin(); it != targets.rend(); ++it) {
+            Node* n = Make(Op::Assign, it->second);
+            n->target() = it->first;
+            n->value() = value;
+            value = n;
         }
+        return value;
     }
 
-    // Operators group to the left. A run of them, such as a + b - c + d, becomes one
-    // flat chain that the evaluator walks in a loop, so its length costs no nesting.
-    Node* Binary(int minPrecedence)
+    // binary(p): unary (operator binary(binding + 1))*, for operators binding at least p.
+    // A run of them, such as a + b - c + d, becomes one flat chain that the evaluator
+    // walks in a loop, so its length costs no nesting.
+    Node* Binary(int minBinding)
     {
         Node* first = Unary();
         std::vector<Node*> links;
         for (;;) {
-            const int p = Precedence(token_.kind);
-            if (p == 0 || p < minPrecedence)
+            const Operator* o = BinaryOperator(token_.kind);
+            if (o == nullptr || o->binding < minBinding)
                 break;
             const Token at = token_;
             Advance();
-            Node* link = Make(BinaryOp(at.kind), at);
-            link->b = Binary(p + 1);
+            Node* link = Make(o->op, at);
+            link->right() = Binary(o->binding + 1);
             links.push_back(link);
         }
         if (links.empty())
             return first;
-        if (links.size() == 1) {
-            links[0]->a = first;
-            return Seal(links[0]);
+        // A short run nests, each operator on the one before, and so takes the
+        // evaluator's fast paths for each; a long one stays flat.
+        if (links.size() <= kMaxNestedLinks) {
+            Node* left = first;
+            for (Node* link : links) {
+                link->left() = left;
+                left = link;
+            }
+            return left;
         }
         Node* chain = Make(Op::Chain, first->line, first->column);
-        chain->a = first;
-        for (Node* link : links)
-            Seal(link);
+        chain->left() = first;
         chain->list = std::move(links);
-        return Seal(chain);
+        return chain;
     }
 
+    // unary: ('-' | '!') unary | primary ('.' name | '[' expression ']' | '(' arguments ')')*
     Node* Unary()
     {
-        if (token_.kind == Tok::Minus || token_.kind == Tok::Bang) {
-            Nest nest(*this);
+        if (const Operator* o = UnaryOperator(token_.kind)) {
+            Level level(*this);
             const Token at = token_;
             Advance();
-            Node* n = Make(at.kind == Tok::Minus ? Op::Neg : Op::Not, at);
-            n->a = Unary();
-            return Seal(n);
+            Node* n = Make(o->op, at);
+            n->operand() = Unary();
+            return n;
         }
         Node* n = Primary();
         for (;;) {
@@ -357,19 +362,21 @@ private:
                 Token name = Expect(Tok::Name, "after '.'");
                 Node* f = Make(Op::Field, name);
                 f->name = name.text;
-                f->a = n;
-                n = Seal(f);
+                f->object() = n;
+                n = f;
             } else if (token_.kind == Tok::LBracket) {
+                Level level(*this);
                 const Token at = token_;
                 Advance();
                 Node* index = Make(Op::Index, at);
-                index->a = n;
-                index->b = Expression();
+                index->object() = n;
+                index->key() = Expression();
                 Expect(Tok::RBracket, "to close the index");
-                n = Seal(index);
+                n = index;
             } else if (token_.kind == Tok::LParen) {
                 if (n->op != Op::Name)
                     FailAt("only a function can be called, by its name", token_.line, token_.column);
+                Level level(*this);
                 Advance();
                 n->op = Op::Call;
                 while (token_.kind != Tok::RParen) {
@@ -378,33 +385,36 @@ private:
                     n->list.push_back(Expression());
                 }
                 Advance();
-                n = Seal(n);
+                n = n;
             } else {
                 return n;
             }
         }
     }
 
+    // primary: number | string | 'true' | 'false' | 'nil' | name | '(' expression ')'
+    //        | '{' (name ':' expression (',' name ':' expression)* ','?)? '}'
+    //        | '[' (expression (',' expression)* ','?)? ']'
     Node* Primary()
     {
         const Token at = token_;
         switch (token_.kind) {
         case Tok::Number: {
             Node* n = Make(Op::Const, at);
-            n->value = Value(at.number);
+            n->constant = Value(at.number);
             Advance();
             return n;
         }
         case Tok::String: {
             Node* n = Make(Op::Const, at);
-            n->value = Value(new Str(nullptr, token_.string));
+            n->constant = Value(new Str(nullptr, token_.string));
             Advance();
             return n;
         }
         case Tok::True:
         case Tok::False: {
             Node* n = Make(Op::Const, at);
-            n->value = Value::Boolean(at.kind == Tok::True);
+            n->constant = Value::Boolean(at.kind == Tok::True);
             Advance();
             return n;
         }
@@ -420,42 +430,40 @@ private:
             return n;
         }
         case Tok::LParen: {
+            Level level(*this);
             Advance();
             Node* n = Expression();
             Expect(Tok::RParen, "to close the parenthesis");
             return n;
         }
-        case Tok::LBrace: {
-            Advance();
-            Node* n = Make(Op::ObjectLit, at);
-            while (token_.kind != Tok::RBrace) {
-                if (!n->list.empty())
-                    Expect(Tok::Comma, "between fields");
-                if (token_.kind == Tok::RBrace)
-                    break;
-                n->names.emplace_back(Expect(Tok::Name, "as a field name").text);
-                Expect(Tok::Colon, "after the field name");
-                n->list.push_back(Expression());
-            }
-            Advance();
-            return Seal(n);
-        }
-        case Tok::LBracket: {
-            Advance();
-            Node* n = Make(Op::ArrayLit, at);
-            while (token_.kind != Tok::RBracket) {
-                if (!n->list.empty())
-                    Expect(Tok::Comma, "between items");
-                if (token_.kind == Tok::RBracket)
-                    break;
-                n->list.push_back(Expression());
-            }
-            Advance();
-            return Seal(n);
-        }
+        case Tok::LBrace:
+            return List(Op::ObjectLit, Tok::RBrace, "between fields");
+        case Tok::LBracket:
+            return List(Op::ArrayLit, Tok::RBracket, "between items");
         default:
             FailAt("expected an expression but found " + Found(token_), at.line, at.column);
         }
+    }
+
+    // The items of an object or array literal, up to its closing token.
+    Node* List(Op op, Tok close, const char* between)
+    {
+        Level level(*this);
+        Node* n = Make(op, token_);
+        Advance();
+        while (token_.kind != close) {
+            if (!n->list.empty())
+                Expect(Tok::Comma, between);
+            if (token_.kind == close)
+                break;
+            if (op == Op::ObjectLit) {
+                n->names.emplace_back(Expect(Tok::Name, "as a field name").text);
+                Expect(Tok::Colon, "after the field name");
+            }
+            n->list.push_back(Expression());
+        }
+        Advance();
+        return n;
     }
 
     Lexer lexer_;
@@ -463,396 +471,14 @@ private:
     Token token_;
     int depth_ = 0;
     int loops_ = 0; // loops around the statement being read, for 'break' and 'continue'
-};
-
-class Resolver {
-public:
-    explicit Resolver(Program& program) : program_(program) {}
-
-    void ResolveProgram()
-    {
-        for (Node* s : program_.statements) {
-            if (s->op != Op::FunctionDecl)
-                continue;
-            if (functions_.count(s->name) != 0)
-                FailAt("function '" + s->name + "' is already declared", s);
-            functions_.emplace(s->name, static_cast<int>(program_.functions.size()));
-            Function f;
-            f.name = s->name;
-            f.params = s->names;
-            f.body = s->a;
-            f.decl = s;
-            program_.functions.push_back(std::move(f));
-        }
-        std::unordered_map<std::string, int> loopSlots;
-        for (Node* s : program_.statements)
-            CollectVars(s, globals_, loopSlots, program_.globals);
-        for (Node* s : program_.statements)
-            Resolve(s);
-        for (Function& f : program_.functions) {
-            locals_.clear();
-            loopSlots.clear();
-            std::vector<std::string> names;
-            for (const std::string& p : f.params) {
-                if (locals_.count(p) != 0)
-                    FailAt("parameter '" + p + "' appears twice", f.decl);
-                locals_.emplace(p, static_cast<int>(names.size()));
-                names.push_back(p);
-            }
-            CollectVars(f.body, locals_, loopSlots, names);
-            f.locals = static_cast<int>(names.size());
-            inFunction_ = true;
-            Resolve(f.body);
-            inFunction_ = false;
-        }
-    }
-
-private:
-    // Every var of a function body (or of the top level) gets a slot, in the order
-    // written. A for loop's own variable gets one too, shared by loops of that name,
-    // but its name is known only inside the loop.
-    void CollectVars(Node* n, std::unordered_map<std::string, int>& slots,
-                     std::unordered_map<std::string, int>& loopSlots, std::vector<std::string>& names)
-    {
-        switch (n->op) {
-        case Op::VarDecl:
-            if (slots.count(n->name) != 0)
-                FailAt("variable '" + n->name + "' is already declared", n);
-            slots.emplace(n->name, static_cast<int>(names.size()));
-            names.push_back(n->name);
-            break;
-        case Op::If:
-            for (Node* branch = n; branch != nullptr; branch = branch->c) {
-                CollectVars(branch->b, slots, loopSlots, names);
-                if (branch->c != nullptr && branch->c->op != Op::If) {
-                    CollectVars(branch->c, slots, loopSlots, names);
-                    break;
-                }
-            }
-            break;
-        case Op::While:
-            CollectVars(n->b, slots, loopSlots, names);
-            break;
-        case Op::For:
-            if (n->a != nullptr && n->a->op == Op::VarDecl) {
-                const auto [it, added] = loopSlots.emplace(n->a->name, static_cast<int>(names.size()));
-                if (added)
-                    names.push_back(n->a->name);
-                n->a->slot = it->second;
-            }
-            CollectVars(n->d, slots, loopSlots, names);
-            break;
-        case Op::Block:
-            for (Node* s : n->list)
-                CollectVars(s, slots, loopSlots, names);
-            break;
-        default:
-            break;
-        }
-    }
-
-    std::unordered_map<std::string, int>& Scope() { return inFunction_ ? locals_ : globals_; }
-
-    // Finds a variable: the function's own first, then the globals.
-    bool Lookup(const Node* n, bool& local, int& slot) const
-    {
-        if (inFunction_) {
-            if (auto it = locals_.find(n->name); it != locals_.end()) {
-                local = true;
-                slot = it->second;
-                return true;
-            }
-        }
-        if (auto it = globals_.find(n->name); it != globals_.end()) {
-            local = false;
-            slot = it->second;
-            return true;
-        }
-        return false;
-    }
-
-    int Atom(const std::string& name)
-    {
-        auto [it, added] = atoms_.emplace(name, static_cast<int>(program_.atoms.size()));
-        if (added)
-            program_.atoms.push_back(name);
-        return it->second;
-    }
-
-    void ResolveName(Node* n, bool& local, int& slot) const
-    {
-        if (!Lookup(n, local, slot))
-            FailAt("undefined variable '" + n->name + "'", n);
-    }
-
-    void Resolve(Node* n)
-    {
-        ResolveNode(n);
-        n->pure = Pure(n);
-        switch (n->op) {
-        case Op::ExprStmt: case Op::TopExprStmt: case Op::DeclLocal: case Op::DeclGlobal:
-        case Op::Print: case Op::If: case Op::While: case Op::Return:
-            n->weight = 1 + Size(n->a);
-            break;
-        case Op::For:
-            n->weight = 1 + Size(n->b) + Size(n->c);
-            break;
-        default:
-            break;
-        }
-    }
-
-    // The parts of an expression: each costs a step every time it runs.
-    static int Size(const Node* n)
-    {
-        if (n == nullptr)
-            return 0;
-        int size = 1;
-        if (n->op == Op::AppendLocal || n->op == Op::AppendGlobal) {
-            for (const Node* add : n->list)
-                size += 1 + Size(add->b);
-            return size;
-        }
-        size += Size(n->a) + Size(n->b) + Size(n->c);
-        for (const Node* child : n->list)
-            size += Size(child);
-        return size;
-    }
-
-    static bool Pure(const Node* n)
-    {
-        switch (n->op) {
-        case Op::Const:
-        case Op::Local:
-        case Op::Global:
-            return true;
-        case Op::Field:
-        case Op::Neg:
-        case Op::Not:
-            return n->a->pure;
-        case Op::And: case Op::Or: case Op::Add: case Op::Sub: case Op::Mul: case Op::Div: case Op::Mod:
-        case Op::Eq: case Op::Ne: case Op::Lt: case Op::Le: case Op::Gt: case Op::Ge: case Op::Index:
-            return n->a->pure && n->b->pure;
-        case Op::Chain:
-            if (!n->a->pure)
-                return false;
-            for (const Node* link : n->list)
-                if (!link->b->pure)
-                    return false;
-            return true;
-        case Op::Builtin:
-            if (n->slot == static_cast<int>(Builtin::Push) || n->slot == static_cast<int>(Builtin::Pop))
-                return false;
-            [[fallthrough]];
-        case Op::ObjectLit:
-        case Op::ArrayLit:
-            for (const Node* v : n->list)
-                if (!v->pure)
-                    return false;
-            return true;
-        default:
-            return false;
-        }
-    }
-
-    // x = x + a + b ... appends in place when x holds the only reference to a string:
-    // the '+' nodes to append, or none when the value is not of that form.
-    static std::vector<Node*> Appended(Node* value, const std::string& target)
-    {
-        if (value->op == Op::Add && value->a->op == Op::Name && value->a->name == target)
-            return {value};
-        if (value->op != Op::Chain || value->a->op != Op::Name || value->a->name != target)
-            return {};
-        for (const Node* link : value->list)
-            if (link->op != Op::Add)
-                return {};
-        return value->list;
-    }
-
-    void ResolveAssign(Node* n)
-    {
-        Node* target = n->a;
-        Node* value = n->b;
-        if (target->op == Op::Field) {
-            Resolve(target->a);
-            Resolve(value);
-            n->op = Op::SetField;
-            n->slot = Atom(target->name);
-            n->name = target->name;
-            n->a = target->a;
-            n->b = value;
-            return;
-        }
-        if (target->op == Op::Index) {
-            Resolve(target->a);
-            Resolve(target->b);
-            Resolve(value);
-            n->op = Op::SetIndex;
-            n->line = target->line;
-            n->column = target->column;
-            n->a = target->a;
-            n->b = target->b;
-            n->c = value;
-            return;
-        }
-        bool local;
-        ResolveName(target, local, n->slot);
-        n->name = target->name;
-        std::vector<Node*> adds = Appended(value, target->name);
-        if (!adds.empty()) {
-            n->op = local ? Op::AppendLocal : Op::AppendGlobal;
-            n->list = std::move(adds);
-            for (Node* add : n->list)
-                Resolve(add->b);
-            n->a = nullptr;
-            n->line = n->list.front()->line;
-            n->column = n->list.front()->column;
-        } else {
-            Resolve(value);
-            n->op = local ? Op::SetLocal : Op::SetGlobal;
-            n->a = value;
-        }
-        n->b = nullptr;
-    }
-
-    void ResolveCall(Node* n)
-    {
-        std::size_t params;
-        if (auto it = functions_.find(n->name); it != functions_.end()) {
-            n->slot = it->second;
-            params = program_.functions[static_cast<std::size_t>(n->slot)].params.size();
-        } else if (const int builtin = FindBuiltin(n->name); builtin >= 0) {
-            n->op = Op::Builtin;
-            n->slot = builtin;
-            params = static_cast<std::size_t>(BuiltinAt(builtin).arity);
-        } else {
-            FailAt("undefined function '" + n->name + "'", n);
-        }
-        if (params != n->list.size())
-            FailAt("function '" + n->name + "' takes " + std::to_string(params) + " argument" +
-                       (params == 1 ? "" : "s") + " but is given " + std::to_string(n->list.size()),
-                   n);
-        for (Node* arg : n->list)
-            Resolve(arg);
-    }
-
-    // A loop's own variable is known by its name only inside the loop.
-    void ResolveFor(Node* n)
-    {
-        Node* decl = n->a != nullptr && n->a->op == Op::VarDecl ? n->a : nullptr;
-        if (decl != nullptr) {
-            if (Scope().count(decl->name) != 0)
-                FailAt("variable '" + decl->name + "' is already declared", decl);
-            Scope().emplace(decl->name, decl->slot);
-            Resolve(decl);
-        } else if (n->a != nullptr) {
-            Resolve(n->a->a);
-            n->a->weight = 1 + Size(n->a->a);
-        }
-        for (Node* part : {n->b, n->c, n->d})
-            if (part != nullptr)
-                Resolve(part);
-        if (decl != nullptr)
-            Scope().erase(decl->name);
-    }
-
-    void ResolveNode(Node* n)
-    {
-        switch (n->op) {
-        case Op::Const:
-            break;
-        case Op::Name: {
-            bool local;
-            ResolveName(n, local, n->slot);
-            n->op = local ? Op::Local : Op::Global;
-            break;
-        }
-        case Op::Assign:
-            ResolveAssign(n);
-            break;
-        case Op::Field:
-            Resolve(n->a);
-            n->slot = Atom(n->name);
-            break;
-        case Op::Call:
-            ResolveCall(n);
-            break;
-        case Op::ObjectLit: {
-            std::unordered_set<int> seen;
-            for (std::size_t i = 0; i < n->names.size(); ++i) {
-                const int atom = Atom(n->names[i]);
-                if (!seen.insert(atom).second)
-                    FailAt("field '" + n->names[i] + "' appears twice", n->list[i]);
-                n->atoms.push_back(atom);
-                Resolve(n->list[i]);
-            }
-            break;
-        }
-        case Op::ArrayLit:
-        case Op::Block:
-            for (Node* s : n->list)
-                Resolve(s);
-            break;
-        case Op::Chain:
-            Resolve(n->a);
-            for (Node* link : n->list)
-                Resolve(link->b);
-            break;
-        case Op::ExprStmt:
-            Resolve(n->a);
-            if (!inFunction_)
-                n->op = Op::TopExprStmt;
-            break;
-        case Op::VarDecl: {
-            bool local;
-            ResolveName(n, local, n->slot);
-            n->op = local ? Op::DeclLocal : Op::DeclGlobal;
-            if (n->a != nullptr)
-                Resolve(n->a);
-            break;
-        }
-        case Op::FunctionDecl:
-            n->op = Op::Nop;
-            break;
-        case Op::If:
-            // The chain's later branches are resolved here in turn, not by recursion.
-            Resolve(n->a);
-            Resolve(n->b);
-            for (Node* branch = n->c; branch != nullptr; branch = branch->c) {
-                if (branch->op != Op::If) {
-                    Resolve(branch);
-                    break;
-                }
-                Resolve(branch->a);
-                Resolve(branch->b);
-                branch->weight = 1 + Size(branch->a);
-            }
-            break;
-        case Op::For:
-            ResolveFor(n);
-            break;
-        default:
-            for (Node* child : {n->a, n->b, n->c})
-                if (child != nullptr)
-                    Resolve(child);
-            break;
-        }
-    }
-
-    Program& program_;
-    std::unordered_map<std::string, int> functions_;
-    std::unordered_map<std::string, int> globals_;
-    std::unordered_map<std::string, int> locals_;
-    std::unordered_map<std::string, int> atoms_;
-    bool inFunction_ = false;
+    bool blockOpened_ = false; // the next statement is the first of a block
 };
 
 } // namespace
 
-void Compile(std::string_view source, Program& program)
+void Parse(std::string_view source, Program& program)
 {
     Parser(source, program).ParseProgram();
-    Resolver(program).ResolveProgram();
 }
 
 } // namespace qav

@@ -1,5 +1,9 @@
 #include "interpreter/core/Utf.h"
 
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
 namespace qav {
 
 void AppendUtf8(std::string& out, char32_t c)
@@ -68,13 +72,62 @@ std::size_t CountChars(std::string_view in)
 
 std::size_t ByteOffset(std::string_view in, std::size_t chars)
 {
-    std::size_t i = 0;
+    return Forward(in, 0, chars);
+}
+
+namespace {
+
+bool Starts(char c)
+{
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+}
+
+// Characters that start in 8 bytes: those that are not 10xxxxxx continuation bytes.
+int StartsIn(const char* p)
+{
+    std::uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    const std::uint64_t continuation = w & ~(w << 1) & 0x8080808080808080ull;
+    return 8 - std::popcount(continuation);
+}
+
+} // namespace
+
+std::size_t Forward(std::string_view in, std::size_t from, std::size_t chars)
+{
+    std::size_t i = from;
+    // Eight bytes at a time while the target lies beyond them.
+    while (i + 8 <= in.size()) {
+        const auto starts = static_cast<std::size_t>(StartsIn(in.data() + i));
+        if (starts > chars)
+            break;
+        chars -= starts;
+        i += 8;
+    }
     for (; i < in.size(); ++i) {
-        if ((static_cast<unsigned char>(in[i]) & 0xC0) != 0x80) {
+        if (Starts(in[i])) {
             if (chars == 0)
                 return i;
             --chars;
         }
+    }
+    return in.size();
+}
+
+std::size_t Backward(std::string_view in, std::size_t from, std::size_t chars)
+{
+    std::size_t i = from;
+    while (i >= 8 && chars > 8) {
+        const auto starts = static_cast<std::size_t>(StartsIn(in.data() + i - 8));
+        if (starts >= chars)
+            break;
+        chars -= starts;
+        i -= 8;
+    }
+    while (chars > 0 && i > 0) {
+        --i;
+        if (Starts(in[i]))
+            --chars;
     }
     return i;
 }

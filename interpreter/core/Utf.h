@@ -28,6 +28,11 @@ std::size_t CountChars(std::string_view in);
 // Byte offset of the character at a position in valid UTF-8 text, or in.size() past its end.
 std::size_t ByteOffset(std::string_view in, std::size_t chars);
 
+// In valid UTF-8 text, from the start of a character at byte from: the byte where the
+// character chars further on starts (in.size() past the end), or chars before it.
+std::size_t Forward(std::string_view in, std::size_t from, std::size_t chars);
+std::size_t Backward(std::string_view in, std::size_t from, std::size_t chars);
+
 // Converts valid UTF-8 to UTF-16; invalid bytes become U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view in);
 

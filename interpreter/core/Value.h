@@ -114,6 +114,11 @@ private:
 struct Str : Cell {
     std::string text;
     std::size_t length; // in characters (Unicode code points)
+    // A character's index and the byte where it starts, kept from the last time a
+    // position was looked up: walking on from there makes a scan along the string
+    // cost its length once, not once per character.
+    mutable std::size_t markChar = 0;
+    mutable std::size_t markByte = 0;
 
     Str(Heap* h, std::string t);
 };

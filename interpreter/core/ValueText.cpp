@@ -9,6 +9,17 @@ namespace {
 
 constexpr std::size_t kMaxShownParts = 100;
 constexpr std::size_t kMaxShownString = 200;
+// Program text and names in messages: enough to recognise them.
+constexpr std::size_t kMaxExcerpt = 100;
+
+// Each kind of value, in the order of Type: what type() gives, and how messages name it.
+constexpr struct {
+    const char* word;
+    const char* name;
+} kKinds[] = {
+    {"nil", "nil"},       {"boolean", "a boolean"}, {"number", "a number"},
+    {"string", "a string"}, {"object", "an object"},  {"array", "an array"},
+};
 
 std::string Quote(std::string_view s)
 {
@@ -36,6 +47,27 @@ std::string ContainerName(const Container* c)
     return name;
 }
 
+// "#n", then count parts between the brackets, each added by part; past
+// kMaxShownParts the rest is only counted.
+template <typename Part>
+std::string Listed(const Container* c, const char* brackets, std::size_t count, const char* noun, Part part)
+{
+    std::string out = ContainerName(c);
+    out += ' ';
+    out += brackets[0];
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i == kMaxShownParts) {
+            out += ", ... (" + std::to_string(count) + " " + noun + ")";
+            break;
+        }
+        if (i > 0)
+            out += ", ";
+        part(out, i);
+    }
+    out += brackets[1];
+    return out;
+}
+
 } // namespace
 
 std::string_view Cut(std::string_view s, std::size_t max)
@@ -48,16 +80,34 @@ std::string_view Cut(std::string_view s, std::size_t max)
     return s.substr(0, end);
 }
 
+std::string Excerpt(std::string_view text)
+{
+    if (text.size() <= kMaxExcerpt)
+        return std::string(text);
+    return std::string(Cut(text, kMaxExcerpt)) + "... (" + std::to_string(text.size()) + " bytes)";
+}
+
+std::string FieldText(std::string_view name)
+{
+    const auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; };
+    bool plain = !name.empty() && letter(name[0]);
+    for (char c : name)
+        plain = plain && (letter(c) || (c >= '0' && c <= '9'));
+    return plain ? std::string(name) : Quote(name);
+}
+
 std::string FormatNumber(double d)
 {
     if (std::isnan(d))
         return "nan";
     if (std::isinf(d))
         return d < 0 ? "-inf" : "inf";
-    if (d == std::trunc(d) && std::fabs(d) < 1e15)
-        return std::to_string(static_cast<long long>(d));
+    // The shortest text that reads back as the same number; whole numbers below 1e21
+    // in digits, as JavaScript writes them, and others as to_chars picks.
     char buf[64];
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, d);
+    const bool digits = d == std::trunc(d) && std::fabs(d) < 1e21;
+    const auto [end, ec] = digits ? std::to_chars(buf, buf + sizeof buf, d == 0 ? 0.0 : d, std::chars_format::fixed)
+                                  : std::to_chars(buf, buf + sizeof buf, d);
     return ec == std::errc() ? std::string(buf, end) : std::string("?");
 }
 
@@ -74,71 +124,34 @@ std::string Repr(const Value& v)
     return "?";
 }
 
-std::string Display(const Value& v, const std::vector<std::string>& atoms)
+std::string Display(const Value& v, const FieldNames& names)
 {
     if (v.IsString())
         return v.str()->text;
     if (v.IsObject()) {
-        const Obj* o = v.obj();
-        std::string out = ContainerName(o);
-        out += " {";
-        for (std::size_t i = 0; i < o->fields.size(); ++i) {
-            if (i == kMaxShownParts) {
-                out += ", ... (" + std::to_string(o->fields.size()) + " fields)";
-                break;
-            }
-            if (i > 0)
-                out += ", ";
-            out += atoms[static_cast<std::size_t>(o->fields[i].atom)];
+        const auto& fields = v.obj()->fields;
+        return Listed(v.obj(), "{}", fields.size(), "fields", [&](std::string& out, std::size_t i) {
+            out += FieldText(names.Text(fields[i].atom));
             out += ": ";
-            out += Repr(o->fields[i].value);
-        }
-        out += "}";
-        return out;
+            out += Repr(fields[i].value);
+        });
     }
     if (v.IsArray()) {
-        const Arr* a = v.arr();
-        std::string out = ContainerName(a);
-        out += " [";
-        for (std::size_t i = 0; i < a->items.size(); ++i) {
-            if (i == kMaxShownParts) {
-                out += ", ... (" + std::to_string(a->items.size()) + " items)";
-                break;
-            }
-            if (i > 0)
-                out += ", ";
-            out += Repr(a->items[i]);
-        }
-        out += "]";
-        return out;
+        const auto& items = v.arr()->items;
+        return Listed(v.arr(), "[]", items.size(), "items",
+                      [&](std::string& out, std::size_t i) { out += Repr(items[i]); });
     }
     return Repr(v);
 }
 
 const char* KindName(const Value& v)
 {
-    switch (v.type()) {
-    case Type::Nil: return "nil";
-    case Type::Bool: return "a boolean";
-    case Type::Number: return "a number";
-    case Type::String: return "a string";
-    case Type::Object: return "an object";
-    case Type::Array: return "an array";
-    }
-    return "a value";
+    return kKinds[static_cast<std::size_t>(v.type())].name;
 }
 
 const char* TypeWord(const Value& v)
 {
-    switch (v.type()) {
-    case Type::Nil: return "nil";
-    case Type::Bool: return "boolean";
-    case Type::Number: return "number";
-    case Type::String: return "string";
-    case Type::Object: return "object";
-    case Type::Array: return "array";
-    }
-    return "value";
+    return kKinds[static_cast<std::size_t>(v.type())].word;
 }
 
 } // namespace qav

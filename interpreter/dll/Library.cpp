@@ -1,11 +1,13 @@
-// The exported surface of QAV.dll: the two entry points and the interface object,
+// The exported surface of QAV.dll: its three entry points and the interface object,
 // whose operations hand out UTF-16 texts that the library keeps until its next call.
+#include "interpreter/core/Failure.h"
 #include "interpreter/core/Interpreter.h"
+#include "interpreter/core/Options.h"
 #include "interpreter/core/Utf.h"
 
 #include "binding/QAVInterface.h"
 
-#include <chrono>
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -20,6 +22,8 @@ using Text = std::basic_string<QAV_CHAR>;
 
 struct Session {
     QAV_INTERFACE iface;
+    // Set by StopQAVInterface from the host's other thread; the running Execute polls it.
+    std::atomic<bool> stop{false};
     Text version;
     Text result;
     Text log;
@@ -67,31 +71,29 @@ const QAV_CHAR* QAV_CALL TextOf(QAV_INTERFACE* self) noexcept
     return session != nullptr ? (session->*Member).c_str() : nullptr;
 }
 
+// The texts of a run report, each stack's lines joined by CR LF.
+void Show(Session& session, const qav::RunReport& report)
+{
+    session.result = Out(qav::Utf8ToUtf16(report.result));
+    session.log = Out(qav::JoinLines(report.log));
+    session.variables = Out(qav::JoinLines(report.variables));
+    session.parameters = Out(qav::JoinLines(report.parameters));
+    session.objects = Out(qav::JoinLines(report.objects));
+    session.functions = Out(qav::JoinLines(report.functions));
+}
+
 // A run that failed outside the language: the texts say so, the stacks are empty.
-void Report(Session& session, const std::u16string& message) noexcept
+void Report(Session& session, const char* message) noexcept
 {
     for (Text* text : {&session.result, &session.log, &session.variables, &session.parameters,
                                  &session.objects, &session.functions})
         text->clear();
     try {
-        session.result = Out(u"Run failed: " + message);
-        session.log = Out(u"Error: " + message);
+        qav::RunReport report;
+        qav::ReportFailure(report, qav::ScriptError{message, 0, 0});
+        Show(session, report);
     } catch (...) {
     }
-}
-
-// Execute's second argument: words apart by spaces. "clock=off" runs without the
-// clock, so that only steps, depth and memory stop a run: for tests and tools
-// that must not depend on the machine's speed. The workbench passes an empty text.
-qav::Limits LimitsFrom(const QAV_CHAR* options)
-{
-    qav::Limits limits;
-    std::u16string words(1, u' ');
-    words += In(options);
-    words += u' ';
-    if (words.find(u" clock=off ") != std::u16string::npos)
-        limits.time = std::chrono::hours(24);
-    return limits;
 }
 
 const QAV_CHAR* QAV_CALL Execute(QAV_INTERFACE* self, const QAV_CHAR* program, const QAV_CHAR* options,
@@ -101,17 +103,24 @@ const QAV_CHAR* QAV_CALL Execute(QAV_INTERFACE* self, const QAV_CHAR* program, c
     if (session == nullptr)
         return nullptr;
     try {
-        const qav::RunReport report = qav::Run(std::u16string_view(In(program)), LimitsFrom(options));
-        session->result = Out(qav::Utf8ToUtf16(report.result));
-        session->log = Out(qav::JoinLines(report.log));
-        session->variables = Out(qav::JoinLines(report.variables));
-        session->parameters = Out(qav::JoinLines(report.parameters));
-        session->objects = Out(qav::JoinLines(report.objects));
-        session->functions = Out(qav::JoinLines(report.functions));
+        // The workbench passes no options; another host may set the limits (Options.h).
+        // A stop asked for while nothing ran was for no run: this one starts afresh.
+        session->stop.store(false);
+        qav::Limits limits;
+        limits.stop = &session->stop;
+        std::string words;
+        std::size_t bad = 0;
+        const std::string error = qav::Utf16ToUtf8(In(options), words, bad)
+                                      ? qav::ApplyOptions(words, limits)
+                                      : std::string("the options hold an unpaired UTF-16 surrogate");
+        if (!error.empty())
+            Report(*session, error.c_str());
+        else
+            Show(*session, qav::Run(std::u16string_view(In(program)), limits));
     } catch (const std::bad_alloc&) {
-        Report(*session, u"out of memory");
+        Report(*session, "out of memory");
     } catch (...) {
-        Report(*session, u"internal error in the interpreter");
+        Report(*session, "internal error in the interpreter");
     }
     return session->result.c_str();
 }
@@ -142,6 +151,24 @@ extern "C" int32_t QAV_CALL GetQAVInterface(QAV_INTERFACE** slot)
         std::lock_guard guard(g_lock);
         g_sessions.emplace(iface, std::move(session));
         *slot = iface;
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+// From the host's other thread: only sets the flag, under the lock that keeps the
+// session from going meanwhile, and returns at once.
+extern "C" int32_t QAV_CALL StopQAVInterface(QAV_INTERFACE** slot)
+{
+    if (slot == nullptr)
+        return 0;
+    try {
+        std::lock_guard guard(g_lock);
+        const auto it = g_sessions.find(*slot);
+        if (it == g_sessions.end())
+            return 0;
+        it->second->stop.store(true);
         return 1;
     } catch (...) {
         return 0;

@@ -1,6 +1,6 @@
 // libFuzzer target: any bytes through the lexer, parser and resolver.
 #include "interpreter/core/Error.h"
-#include "interpreter/core/Parser.h"
+#include "interpreter/core/Compiler.h"
 #include "interpreter/core/Utf.h"
 
 #include <cstddef>

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <type_traits>
 #include <vector>
@@ -42,11 +43,13 @@ private:
     QAV_INTERFACE* iface_ = nullptr;
 };
 
-TEST(Contract, ExportsBothEntryPointsByTheirPlainNames)
+TEST(Contract, ExportsItsEntryPointsByTheirPlainNames)
 {
     Library& lib = TheLibrary();
     EXPECT_NE(lib.get, nullptr);
     EXPECT_NE(lib.free, nullptr);
+    EXPECT_NE(lib.stop, nullptr);
+    EXPECT_EQ(GetProcAddress(lib.module(), "StopQAVInterface@4"), nullptr);
     EXPECT_EQ(GetProcAddress(lib.module(), "GetQAVInterface@4"), nullptr);
     EXPECT_EQ(GetProcAddress(lib.module(), "_GetQAVInterface@4"), nullptr);
 }
@@ -113,18 +116,22 @@ TEST(Contract, EveryRunStartsFromAFreshState)
     EXPECT_EQ(Text(s.Get(QAV_POS_GET_LOG)), u"");
 }
 
-// The workbench's empty options keep the clock; "clock=off" leaves the steps alone to stop a run.
-TEST(Contract, OptionsCanTurnTheClockOff)
+// A host's options change the limits (the workbench passes none: Language tests run so).
+TEST(Contract, OptionsSetTheLimits)
 {
     Session s;
     const auto execute = At<QAV_EXECUTE_FN>(s.iface(), QAV_POS_EXECUTE);
     const std::u16string runaway = u"var o = {}; var i = 0; while (true) { o[\"k\" + i] = i; i = i + 1; }";
     const auto program = reinterpret_cast<const QAV_CHAR*>(runaway.c_str());
-    const std::u16string withClock = Text(execute(s.iface(), program, kEmpty, 1));
-    EXPECT_NE(withClock.find(u" limit reached: "), std::u16string::npos) << ToUtf8(withClock);
-    const std::u16string off = u"clock=off";
-    const std::u16string untimed = Text(execute(s.iface(), program, reinterpret_cast<const QAV_CHAR*>(off.c_str()), 1));
-    EXPECT_NE(untimed.find(u": step limit reached: "), std::u16string::npos) << ToUtf8(untimed);
+    const std::u16string options = u"steps=30000000 memory=512M";
+    const std::u16string stepped =
+        Text(execute(s.iface(), program, reinterpret_cast<const QAV_CHAR*>(options.c_str()), 1));
+    EXPECT_NE(stepped.find(u": step limit reached: the program ran more than 30000000 steps"), std::u16string::npos)
+        << ToUtf8(stepped);
+    const std::u16string wrong = u"steps=many";
+    EXPECT_EQ(Text(execute(s.iface(), program, reinterpret_cast<const QAV_CHAR*>(wrong.c_str()), 1)),
+              u"Run failed: option 'steps=many' has a value that is out of range or not a number");
+    EXPECT_EQ(Text(s.Get(QAV_POS_GET_LOG)), u"Error: option 'steps=many' has a value that is out of range or not a number");
 }
 
 TEST(Contract, TwoInterfacesKeepTheirOwnTexts)
@@ -188,6 +195,8 @@ DWORD WINAPI RunOnSmallStack(void* param)
     return 0;
 }
 
+// The workbench calls from a thread with a 1 MB stack; a run takes a stack of its own,
+// so deep recursion stops at the depth limit, and nothing deeper can crash it.
 TEST(Contract, LimitsHoldOnAThreadWithTheWorkbenchsOneMegabyteStack)
 {
     std::u16string nested = u"f(n + 1)";
@@ -199,6 +208,7 @@ TEST(Contract, LimitsHoldOnAThreadWithTheWorkbenchsOneMegabyteStack)
         u"function f(n) { if (n >= 0) { while (true) { return 1 + (2 * (3 + (4 - f(n + 1)))); } } } f(0);",
         u"function f(n) { return " + nested + u"; } f(0);",
         u"print " + std::u16string(100000, u'(') + u"1;",
+        u"function f(n) { if (n == 0) return 0; return 1 + f(n - 1); } f(9999);",
         u"function f(n) { return f(n + 1); } f(0);",
     };
     const UniqueHandle thread(
@@ -210,12 +220,91 @@ TEST(Contract, LimitsHoldOnAThreadWithTheWorkbenchsOneMegabyteStack)
     EXPECT_EQ(code, 0u);
     ASSERT_FALSE(work.failed);
     ASSERT_EQ(work.results.size(), work.programs.size());
-    const std::u16string depth = u"call depth limit reached: more than 400 nested calls";
-    EXPECT_NE(work.results[0].find(depth), std::u16string::npos);
-    EXPECT_NE(work.results[1].find(depth), std::u16string::npos);
-    EXPECT_NE(work.results[2].find(u"program nested too deeply for the machine stack"), std::u16string::npos);
+    const std::u16string depth = u"call depth limit reached: more than 10000 nested calls";
+    EXPECT_NE(work.results[0].find(depth), std::u16string::npos) << ToUtf8(work.results[0]);
+    EXPECT_NE(work.results[1].find(depth), std::u16string::npos) << ToUtf8(work.results[1]);
+    // 140 parentheses in each of 10,000 calls: one limit or the other, never a crash.
+    EXPECT_TRUE(work.results[2].find(depth) != std::u16string::npos ||
+                work.results[2].find(u"program nested too deeply for the machine stack") != std::u16string::npos)
+        << ToUtf8(work.results[2]);
     EXPECT_NE(work.results[3].find(u"program nested too deeply (more than 150 levels)"), std::u16string::npos);
-    EXPECT_EQ(work.results[4], work.results[0]);
+    EXPECT_EQ(work.results[4], u"9999");
+    EXPECT_EQ(work.results[5], work.results[0]);
+}
+
+struct StopWork {
+    QAV_INTERFACE* iface;
+    DWORD delay;
+    LARGE_INTEGER asked;
+    int32_t answer;
+};
+
+// The workbench's Stop: from a thread of its own, while Execute runs on another.
+DWORD WINAPI StopLater(void* param)
+{
+    auto* work = static_cast<StopWork*>(param);
+    Sleep(work->delay);
+    QueryPerformanceCounter(&work->asked);
+    work->answer = TheLibrary().stop(&work->iface);
+    return 0;
+}
+
+double SecondsSince(const LARGE_INTEGER& start)
+{
+    LARGE_INTEGER now;
+    LARGE_INTEGER frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// Stop ends a run within 0.2 s, saying so in the result and the log, and the session
+// stays sound: the next run gives its right result. How long each took is printed.
+TEST(Contract, StopFromAnotherThreadEndsTheRunningExecuteSoon)
+{
+    const std::u16string runaways[] = {
+        u"var i = 0;\nwhile (true) {\n    i = i + 1;\n}",
+        u"var o = {}; var i = 0;\nwhile (true) { o[\"k\" + i] = i; i = i + 1; if (i % 200000 == 0) o = {}; }",
+        u"var a = [];\nwhile (true) { push(a, {n: len(a), s: \"item \" + len(a)}); }",
+        u"function f(n) { if (n == 0) return 1; return f(n - 1) + f(n - 1); }\nvar c = 0;\nwhile (true) { c = c + f(20); }",
+    };
+    Session s;
+    for (const std::u16string& program : runaways) {
+        SCOPED_TRACE(ToUtf8(program));
+        StopWork work{s.iface(), 1000, {}, 0};
+        const UniqueHandle thread(CreateThread(nullptr, 0, &StopLater, &work, 0, nullptr));
+        ASSERT_NE(thread, nullptr);
+        const std::u16string result = Text(s.Execute(program));
+        const double took = SecondsSince(work.asked);
+        ASSERT_EQ(WaitForSingleObject(thread.get(), 10000), WAIT_OBJECT_0);
+        EXPECT_NE(work.answer, 0);
+        EXPECT_EQ(result.rfind(u"Run failed at line ", 0), 0u) << ToUtf8(result);
+        EXPECT_NE(result.find(u": stopped on request"), std::u16string::npos) << ToUtf8(result);
+        const std::u16string log = Text(s.Get(QAV_POS_GET_LOG));
+        EXPECT_EQ(log.substr(log.rfind(u"Error")), u"Error" + result.substr(10));
+        EXPECT_LT(took, 0.2);
+        std::printf("stopped %.1f ms after the request: %s\n", took * 1000, ToUtf8(result).c_str());
+        EXPECT_EQ(Text(s.Execute(u"var a = [1, 2, 3];\nlen(a) * 2;")), u"6");
+        EXPECT_EQ(Text(s.Get(QAV_POS_GET_VAR_STACK)), u"a = #1");
+    }
+}
+
+// With nothing running, Stop does no harm: the next run is not stopped.
+TEST(Contract, StopWhileNothingRunsDoesNoHarm)
+{
+    Session s;
+    QAV_INTERFACE* iface = s.iface();
+    EXPECT_NE(TheLibrary().stop(&iface), 0);
+    EXPECT_NE(TheLibrary().stop(&iface), 0);
+    EXPECT_EQ(Text(s.Execute(u"var n = 0;\nfor (var i = 0; i < 2000000; i = i + 1) n = n + i;\nn;")), u"1999999000000");
+    EXPECT_EQ(TheLibrary().stop(nullptr), 0);
+    QAV_INTERFACE* none = nullptr;
+    EXPECT_EQ(TheLibrary().stop(&none), 0);
+    QAV_INTERFACE* gone = nullptr;
+    ASSERT_NE(TheLibrary().get(&gone), 0);
+    QAV_INTERFACE* stale = gone;
+    TheLibrary().free(&gone);
+    EXPECT_EQ(TheLibrary().stop(&stale), 0);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #include "tests/interpreter/Outcome.h"
 
+#include "interpreter/core/Failure.h"
 #include "interpreter/core/Interpreter.h"
+#include "interpreter/core/Options.h"
 
 namespace {
 
@@ -17,12 +19,14 @@ std::string Join(const std::vector<std::string>& lines)
 
 } // namespace
 
-Outcome RunProgram(std::string_view program)
+Outcome RunProgram(std::string_view program, std::string_view options)
 {
-    // Without the clock, what the cases check does not depend on the machine's speed.
-    qav::Limits untimed;
-    untimed.time = std::chrono::hours(24);
-    const qav::RunReport r = qav::Run(program, untimed);
+    qav::Limits limits;
+    qav::RunReport r;
+    if (const std::string error = qav::ApplyOptions(options, limits); !error.empty())
+        qav::ReportFailure(r, qav::ScriptError{error, 0, 0});
+    else
+        r = qav::Run(program, limits);
     return Outcome{r.result, Join(r.log), Join(r.variables), Join(r.parameters), Join(r.objects),
                    Join(r.functions)};
 }

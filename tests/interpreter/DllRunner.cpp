@@ -19,6 +19,8 @@ Library::Library()
         reinterpret_cast<void*>(GetProcAddress(module_, QAV_GET_INTERFACE_NAME)));
     free = reinterpret_cast<QAV_FREE_INTERFACE_FN>(
         reinterpret_cast<void*>(GetProcAddress(module_, QAV_FREE_INTERFACE_NAME)));
+    stop = reinterpret_cast<QAV_STOP_INTERFACE_FN>(
+        reinterpret_cast<void*>(GetProcAddress(module_, QAV_STOP_INTERFACE_NAME)));
 }
 
 Library::~Library()
@@ -72,19 +74,18 @@ std::string Lines(const QAV_CHAR* text)
 
 } // namespace
 
-Outcome RunProgram(std::string_view program)
+Outcome RunProgram(std::string_view program, std::string_view options)
 {
     Library& lib = TheLibrary();
     QAV_INTERFACE* iface = nullptr;
     if (lib.get(&iface) == 0 || iface == nullptr)
         throw std::runtime_error("GetQAVInterface failed");
     const std::u16string text = ToUtf16(std::string(program));
-    // Without the clock, what the cases check does not depend on the machine's speed.
-    const std::u16string untimed = u"clock=off";
+    const std::u16string words = ToUtf16(std::string(options));
     Outcome o;
     // The workbench's order: Execute, then the log and the four stacks.
     o.result = Lines(At<QAV_EXECUTE_FN>(iface, QAV_POS_EXECUTE)(
-        iface, reinterpret_cast<const QAV_CHAR*>(text.c_str()), reinterpret_cast<const QAV_CHAR*>(untimed.c_str()),
+        iface, reinterpret_cast<const QAV_CHAR*>(text.c_str()), reinterpret_cast<const QAV_CHAR*>(words.c_str()),
         1));
     o.log = Lines(At<QAV_TEXT_FN>(iface, QAV_POS_GET_LOG)(iface));
     o.variables = Lines(At<QAV_TEXT_FN>(iface, QAV_POS_GET_VAR_STACK)(iface));

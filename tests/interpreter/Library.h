@@ -18,6 +18,7 @@ public:
     HMODULE module() const { return module_; }
     QAV_GET_INTERFACE_FN get = nullptr;
     QAV_FREE_INTERFACE_FN free = nullptr;
+    QAV_STOP_INTERFACE_FN stop = nullptr;
 
 private:
     HMODULE module_ = nullptr;

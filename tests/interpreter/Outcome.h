@@ -13,6 +13,7 @@ struct Outcome {
     std::string functions;
 };
 
-// Runs UTF-8 program text with the library's default limits; defined once per test
-// program: natively by the core, under Wine through QAV.dll.
-Outcome RunProgram(std::string_view program);
+// Runs UTF-8 program text with the library's default limits, or as the options change
+// them (Execute's second argument); defined once per test program: natively by the
+// core, under Wine through QAV.dll.
+Outcome RunProgram(std::string_view program, std::string_view options = "");
