@@ -2,7 +2,7 @@
 
 #include "framework/Exception.h"
 #include "framework/Win.h"
-#include "framework/win32/SizedString.h"
+#include "framework/win32/Paths.h"
 #include "util/Myfunc.h"
 
 #include <cstdio>
@@ -12,14 +12,6 @@ namespace {
 bool Exists(const UnicodeString& name)
 {
     return GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-UnicodeString FullPath(const UnicodeString& name)
-{
-    const UnicodeString full = SizedString([&name](wchar_t* buffer, DWORD capacity) {
-        return GetFullPathNameW(name.c_str(), capacity, buffer, nullptr);
-    });
-    return full.empty() ? name : full;
 }
 
 } // namespace

@@ -62,9 +62,6 @@ void TIDEForm::RunClick(TObject* /*Sender*/)
                 lines->Clear();
         }
     } catch (...) {
-        const CaughtException caught = SortCaughtException();
-        if (caught.kind != CaughtKind::Family)
-            throw;
-        Log->Lines().Add(caught.exception.ToString());
+        Log->Lines().Add(CaughtFamilyOrRethrow().ToString());
     }
 }

@@ -1,7 +1,7 @@
 #include "binding/FaultGuard.h"
 
 #include "framework/Win.h"
-#include "framework/win32/SizedString.h"
+#include "framework/win32/Paths.h"
 
 extern "C" {
 // The architecture's call routine: body(context) with the guard's handler in

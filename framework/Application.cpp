@@ -3,7 +3,7 @@
 #include "framework/CaughtException.h"
 #include "framework/ErrorText.h"
 #include "framework/Win.h"
-#include "framework/win32/SizedString.h"
+#include "framework/win32/Paths.h"
 
 #include <objbase.h>
 

@@ -1,22 +1,10 @@
 #include "framework/CaughtException.h"
 
+#include "framework/AsciiText.h"
 #include "framework/HardwareFault.h"
 
 #include <new>
 #include <stdexcept>
-
-namespace {
-
-UnicodeString Widen(const char* text)
-{
-    // what() texts of the standard library are ASCII.
-    UnicodeString wide;
-    for (const char* p = text; *p; ++p)
-        wide.push_back(static_cast<unsigned char>(*p) < 0x80 ? static_cast<wchar_t>(*p) : L'?');
-    return wide;
-}
-
-} // namespace
 
 CaughtException SortCaughtException()
 {
@@ -31,8 +19,16 @@ CaughtException SortCaughtException()
     } catch (const std::length_error&) {
         return {CaughtKind::Family, Exception(L"Text or list too long")};
     } catch (const std::exception& e) {
-        return {CaughtKind::Family, Exception(Widen(e.what()))};
+        return {CaughtKind::Family, Exception(WidenAscii(e.what()))};
     } catch (...) {
         return {CaughtKind::Unknown, Exception(L"An exception of an unknown kind was raised")};
     }
+}
+
+Exception CaughtFamilyOrRethrow()
+{
+    CaughtException caught = SortCaughtException();
+    if (caught.kind != CaughtKind::Family)
+        throw;
+    return std::move(caught.exception);
 }

@@ -19,3 +19,9 @@ struct CaughtException {
 
 // Call inside a catch block only: sorts the exception being handled.
 CaughtException SortCaughtException();
+
+// Call inside a catch-all block only, in a handler that reports the family's
+// failures as text: the exception being handled in the family's words, or, when
+// it is not of the family (a hardware fault, a foreign type), the same
+// exception thrown on to the next handler.
+Exception CaughtFamilyOrRethrow();

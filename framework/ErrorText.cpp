@@ -1,7 +1,7 @@
 #include "framework/ErrorText.h"
 
 #include "framework/Win.h"
-#include "framework/win32/SizedString.h"
+#include "framework/win32/Paths.h"
 
 UnicodeString ErrorBoxText(const Exception& e)
 {

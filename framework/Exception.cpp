@@ -1,25 +1,14 @@
 #include "framework/Exception.h"
 
-namespace {
-
-std::string Narrow(const UnicodeString& text)
-{
-    std::string narrow;
-    narrow.reserve(text.size());
-    for (wchar_t c : text)
-        narrow.push_back(c < 0x80 ? static_cast<char>(c) : '?');
-    return narrow;
-}
-
-} // namespace
+#include "framework/AsciiText.h"
 
 Exception::Exception(UnicodeString message)
-    : message_(std::move(message)), narrow_(Narrow(message_))
+    : message_(std::move(message)), narrow_(NarrowAscii(message_))
 {
 }
 
 Exception::Exception(UnicodeString message, const Exception& inner)
-    : message_(std::move(message)), inner_(std::make_shared<Exception>(inner)), narrow_(Narrow(message_))
+    : message_(std::move(message)), inner_(std::make_shared<Exception>(inner)), narrow_(NarrowAscii(message_))
 {
 }
 

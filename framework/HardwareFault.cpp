@@ -1,6 +1,6 @@
 #include "framework/HardwareFault.h"
 
-#include <cwchar>
+#include "framework/HexText.h"
 
 namespace {
 
@@ -31,19 +31,6 @@ const wchar_t* FaultName(uint32_t code)
     }
 }
 
-UnicodeString Hex(unsigned long long value, int digits)
-{
-    wchar_t buffer[24];
-    std::swprintf(buffer, 24, L"0x%0*llX", digits, value);
-    return buffer;
-}
-
-// As wide as a pointer: 8 digits in a 32-bit process, 16 in a 64-bit one.
-UnicodeString AddressHex(uintptr_t address)
-{
-    return Hex(address, static_cast<int>(2 * sizeof(uintptr_t)));
-}
-
 } // namespace
 
 HardwareFault::HardwareFault(uint32_t code, uintptr_t address, UnicodeString module, uintptr_t dataAddress,
@@ -55,12 +42,12 @@ HardwareFault::HardwareFault(uint32_t code, uintptr_t address, UnicodeString mod
 UnicodeString HardwareFault::Message() const
 {
     const wchar_t* name = FaultName(code_);
-    UnicodeString text = name ? UnicodeString(name) : L"System exception " + Hex(code_, 8);
-    text += L" at address " + AddressHex(address_);
+    UnicodeString text = name ? UnicodeString(name) : L"System exception " + HexText(code_, 8);
+    text += L" at address " + AddressText(address_);
     if (!module_.empty())
         text += L" in module '" + module_ + L"'";
     text += L".";
     if (code_ == 0xC0000005u)
-        text += (write_ ? L" Write of address " : L" Read of address ") + AddressHex(dataAddress_) + L".";
+        text += (write_ ? L" Write of address " : L" Read of address ") + AddressText(dataAddress_) + L".";
     return text;
 }

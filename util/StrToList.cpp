@@ -39,9 +39,6 @@ void StrToList(TStrings& list, UnicodeString text, UnicodeString delimiter)
         list.Clear();
         Cut(list, text, delimiter);
     } catch (...) {
-        const CaughtException caught = SortCaughtException();
-        if (caught.kind != CaughtKind::Family)
-            throw;
-        WriteLog(L"exceptions.log", L"StrToList(): " + caught.exception.ToString());
+        WriteLog(L"exceptions.log", L"StrToList(): " + CaughtFamilyOrRethrow().ToString());
     }
 }

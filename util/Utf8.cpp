@@ -1,5 +1,6 @@
 #include "util/Utf8.h"
 
+#include "framework/Surrogates.h"
 #include "framework/Win.h"
 
 #include <climits>
@@ -7,35 +8,19 @@
 
 namespace {
 
-bool IsHigh(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLow(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
 // Replaces every unpaired surrogate by U+FFFD; the platforms differ in what their
 // converter makes of one, and the file must hold the same bytes everywhere.
-UnicodeString WellFormed(const UnicodeString& text)
+UnicodeString WellFormed(const UnicodeString& text, size_t bad)
 {
     UnicodeString fixed;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const wchar_t c = text[i];
-        if (IsHigh(c) && i + 1 < text.size() && IsLow(text[i + 1])) {
-            fixed.append(text, i, 2);
-            ++i;
-        } else {
-            fixed.push_back(IsHigh(c) || IsLow(c) ? L'\xFFFD' : c);
-        }
+    size_t from = 0;
+    for (; bad != UnicodeString::npos; bad = FirstUnpairedSurrogate(text, from)) {
+        fixed.append(text, from, bad - from);
+        fixed.push_back(L'\xFFFD');
+        from = bad + 1;
     }
+    fixed.append(text, from);
     return fixed;
-}
-
-bool HasUnpairedSurrogate(const UnicodeString& text)
-{
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (IsHigh(text[i]) && i + 1 < text.size() && IsLow(text[i + 1]))
-            ++i;
-        else if (IsHigh(text[i]) || IsLow(text[i]))
-            return true;
-    }
-    return false;
 }
 
 std::string Encode(const UnicodeString& text)
@@ -56,5 +41,6 @@ std::string ToUtf8(const UnicodeString& text)
 {
     if (text.empty())
         return {};
-    return HasUnpairedSurrogate(text) ? Encode(WellFormed(text)) : Encode(text);
+    const size_t bad = FirstUnpairedSurrogate(text);
+    return bad == UnicodeString::npos ? Encode(text) : Encode(WellFormed(text, bad));
 }

@@ -26,9 +26,3 @@ UnicodeString SizedString(Fill fill, size_t capacity = 256)
         text.resize(n > text.size() ? n + 1 : 2 * text.size());
     }
 }
-
-// The full path of a loaded module's file; the program's own for null.
-UnicodeString ModuleFileName(HMODULE module);
-
-// The part of a path after its last \ or /.
-UnicodeString FileNameOf(const UnicodeString& path);

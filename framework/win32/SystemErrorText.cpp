@@ -18,3 +18,12 @@ UnicodeString SystemErrorText(DWORD code)
         text.pop_back();
     return text;
 }
+
+UnicodeString ErrorCodeText(DWORD code)
+{
+    UnicodeString text = SystemErrorText(code);
+    for (wchar_t& c : text)
+        if (c == L'\r' || c == L'\n')
+            c = L' ';
+    return text + L" (error " + std::to_wstring(code) + L")";
+}

@@ -1,7 +1,7 @@
 #define QAV_BUILDING_LIBRARY
 #include "tests/app/FakeInterpreter.h"
 
-#include "framework/win32/SizedString.h"
+#include "framework/win32/Paths.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include "app/Main.h"
 #include "binding/Binding.h"
 #include "framework/Application.h"
-#include "framework/win32/SizedString.h"
+#include "framework/win32/Paths.h"
 #include "tests/app/FakeInterpreter.h"
 #include "tests/e2e/driver/LibraryFiles.h"
 #include "tests/support/TestDir.h"

@@ -1,4 +1,5 @@
 #include "framework/Win.h"
+#include "framework/win32/Paths.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +11,7 @@ namespace {
 // QAVDemo.exe stands beside the test program.
 std::wstring ProgramBesideUs()
 {
-    wchar_t path[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring p(path, n);
+    const std::wstring p = ModuleFileName(nullptr);
     return p.substr(0, p.find_last_of(L"\\/") + 1) + L"QAVDemo.exe";
 }
 

@@ -4,6 +4,8 @@
 #include "tests/e2e/driver/AppDriver.h"
 #include "tests/qavcheck/CheckerRun.h"
 
+#include "framework/win32/SizedString.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -12,9 +14,10 @@ namespace {
 
 std::filesystem::path Unpacked()
 {
-    wchar_t dir[MAX_PATH * 4] = {};
-    const DWORD n = GetEnvironmentVariableW(L"QAV_DIST_DIR", dir, MAX_PATH * 4);
-    return n > 0 && n < MAX_PATH * 4 ? std::filesystem::path(std::wstring(dir, n)) : std::filesystem::path();
+    // A buffer too small gives the size needed, with its NUL.
+    return SizedString([](wchar_t* buffer, DWORD capacity) {
+        return GetEnvironmentVariableW(L"QAV_DIST_DIR", buffer, capacity);
+    });
 }
 
 class Archive : public testing::Test {

@@ -101,6 +101,38 @@ TEST(SortCaughtException, WordsFaultsAndForeignTypesButKeepsThemApart)
     EXPECT_FALSE(foreign.exception.Message().empty());
 }
 
+// A handler that reports the family as text, as the Run command and StrToList do.
+template <class Thrown>
+UnicodeString Reported(Thrown thrown)
+{
+    try {
+        throw thrown;
+    } catch (...) {
+        return CaughtFamilyOrRethrow().ToString();
+    }
+}
+
+TEST(CaughtFamilyOrRethrow, GivesTheFamilysWordsAndPassesEverythingElseOnUnchanged)
+{
+    EXPECT_EQ(Reported(Exception(L"outer", Exception(L"inner"))), L"outer\r\ninner");
+    EXPECT_EQ(Reported(std::bad_alloc()), L"Out of memory");
+    EXPECT_EQ(Reported(std::runtime_error("plain")), L"plain");
+
+    try {
+        Reported(HardwareFault(0xC0000005u, 0x1000, L"QAV.dll"));
+        ADD_FAILURE() << "a hardware fault was reported as text";
+    } catch (const HardwareFault& fault) {
+        EXPECT_EQ(fault.Code(), 0xC0000005u);
+        EXPECT_EQ(fault.Module(), L"QAV.dll");
+    }
+    try {
+        Reported(42);
+        ADD_FAILURE() << "a foreign exception was reported as text";
+    } catch (int thrown) {
+        EXPECT_EQ(thrown, 42);
+    }
+}
+
 // Addresses are as wide as a pointer; codes always have eight digits.
 #if defined(_WIN64)
 #define QAV_ADDRESS(low) L"0x00000000" low

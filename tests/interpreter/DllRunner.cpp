@@ -1,15 +1,15 @@
 #include "tests/interpreter/Library.h"
 #include "tests/interpreter/Outcome.h"
 
+#include "framework/win32/Paths.h"
+
 #include <stdexcept>
 
 Library::Library()
 {
-    wchar_t path[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH)
+    std::wstring dll = ModuleFileName(nullptr);
+    if (dll.empty())
         throw std::runtime_error("cannot find the test program's folder");
-    std::wstring dll(path, n);
     dll.erase(dll.find_last_of(L"\\/") + 1);
     dll += QAV_LIBRARY_NAME;
     module_ = LoadLibraryW(dll.c_str());

@@ -1,6 +1,7 @@
 #include "tests/qavcheck/CheckerRun.h"
 
 #include "tests/e2e/driver/AppDriver.h"
+#include "util/Utf8.h"
 
 #include <fstream>
 #include <sstream>
@@ -44,15 +45,6 @@ std::wstring Quote(const std::wstring& arg)
     return L"\"" + arg + L"\"";
 }
 
-std::string Narrow(const std::wstring& text)
-{
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
-    return out;
-}
-
 } // namespace
 
 std::vector<std::wstring> CheckerRun::Starting(const std::wstring& prefix) const
@@ -76,9 +68,9 @@ std::string CheckerRun::Transcript() const
 {
     std::string text = "exit code " + std::to_string(exitCode) + "\n";
     for (const auto& line : out)
-        text += "  " + Narrow(line) + "\n";
+        text += "  " + ToUtf8(line) + "\n";
     for (const auto& line : err)
-        text += "  stderr: " + Narrow(line) + "\n";
+        text += "  stderr: " + ToUtf8(line) + "\n";
     return text;
 }
 

@@ -1,17 +1,6 @@
 #include "tools/qavcheck/CodeAddress.h"
 
-namespace {
-
-UnicodeString ModuleFileName(HMODULE module)
-{
-    wchar_t path[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(module, path, MAX_PATH);
-    const UnicodeString full(path, n);
-    const auto slash = full.find_last_of(L"\\/");
-    return slash == UnicodeString::npos ? full : full.substr(slash + 1);
-}
-
-} // namespace
+#include "framework/win32/Paths.h"
 
 CodeAddress LocateCode(HMODULE library, uintptr_t address)
 {
@@ -20,7 +9,7 @@ CodeAddress LocateCode(HMODULE library, uintptr_t address)
                             reinterpret_cast<LPCWSTR>(address), &owner))
         return {CodePlace::Elsewhere, {}};
     if (owner != library)
-        return {CodePlace::OtherModule, ModuleFileName(owner)};
+        return {CodePlace::OtherModule, FileNameOf(ModuleFileName(owner))};
     // The loader mapped these headers and checked them: they can be read as they are.
     const auto base = reinterpret_cast<uintptr_t>(library);
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);

@@ -1,6 +1,7 @@
 #include "tools/qavcheck/Console.h"
 
 #include "framework/Win.h"
+#include "util/Utf8.h"
 
 #include <string>
 
@@ -8,15 +9,8 @@ namespace {
 
 void WriteUtf8(HANDLE target, std::wstring_view text) noexcept
 {
-    if (text.empty())
-        return;
-    const int wide = static_cast<int>(text.size());
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, nullptr, 0, nullptr, nullptr);
-    if (size <= 0)
-        return;
     try {
-        std::string bytes(static_cast<size_t>(size), '\0');
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, bytes.data(), size, nullptr, nullptr);
+        const std::string bytes = ToUtf8(UnicodeString(text));
         DWORD written = 0;
         WriteFile(target, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     } catch (...) {

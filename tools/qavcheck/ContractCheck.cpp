@@ -3,15 +3,19 @@
 #include "binding/BindingMessages.h"
 #include "binding/FaultGuard.h"
 #include "binding/QAVInterface.h"
+#include "framework/AsciiText.h"
 #include "framework/Exception.h"
+#include "framework/HexText.h"
+#include "framework/Surrogates.h"
 #include "framework/Win.h"
-#include "tools/qavcheck/CodeAddress.h"
+#include "framework/win32/Paths.h"
+#include "framework/win32/SystemErrorText.h"
 #include "framework/win32/UniqueHandle.h"
+#include "tools/qavcheck/CodeAddress.h"
 #include "tools/qavcheck/LibraryCall.h"
 #include "tools/qavcheck/LineBreaks.h"
 #include "tools/qavcheck/PeFile.h"
 #include "tools/qavcheck/StackProbe.h"
-#include "tools/qavcheck/SystemError.h"
 
 #include <algorithm>
 #include <cwctype>
@@ -54,18 +58,6 @@ bool IsLanguageException(uint32_t code)
     constexpr uint32_t Pascal = 0x0EEDFADEu;
     constexpr uint32_t CustomerBit = 0x20000000u;
     return code == MsvcCpp || code == Pascal || (code & CustomerBit) != 0;
-}
-
-std::wstring Widen(const std::string& ascii)
-{
-    return std::wstring(ascii.begin(), ascii.end());
-}
-
-std::wstring Hex(uint64_t value)
-{
-    wchar_t text[24];
-    swprintf(text, 24, L"0x%llX", static_cast<unsigned long long>(value));
-    return text;
 }
 
 std::wstring Quoted(const wchar_t* text)
@@ -146,11 +138,8 @@ private:
     // The file: a DLL of this checker's architecture, read before it is loaded.
     bool CheckFile()
     {
-        wchar_t full[MAX_PATH * 4];
-        const DWORD n = GetFullPathNameW(request_.library.c_str(), MAX_PATH * 4, full, nullptr);
-        fullPath_ = n > 0 && n < MAX_PATH * 4 ? std::wstring(full, n) : request_.library;
-        const auto slash = fullPath_.find_last_of(L"\\/");
-        fileName_ = slash == std::wstring::npos ? fullPath_ : fullPath_.substr(slash + 1);
+        fullPath_ = FullPath(request_.library);
+        fileName_ = FileNameOf(fullPath_);
         report_.Heading(L"qavcheck " QAVCHECK_VERSION L", " + MachineName(OwnMachine()) + L": checking " + fullPath_);
         if (CompareStringOrdinal(fileName_.c_str(), -1, L"QAV.dll", -1, TRUE) != CSTR_EQUAL)
             report_.Heading(L"note: the workbench loads only a library named QAV.dll, from its own folder.");
@@ -222,7 +211,7 @@ private:
     // missing: what the workbench does without it.
     const void* EntryPoint(const wchar_t* name, const std::wstring& missing)
     {
-        const std::string plain(name, name + wcslen(name));
+        const std::string plain = NarrowAscii(name);
         if (const auto found = GetProcAddress(library_.Get(), plain.c_str()))
             return reinterpret_cast<const void*>(found);
         std::vector<std::string> similar;
@@ -234,7 +223,7 @@ private:
         if (similar.empty()) {
             std::wstring exports;
             for (size_t i = 0; i < file_.exports.size() && i < 8; ++i)
-                exports += (i ? L", " : L"") + Widen(file_.exports[i]);
+                exports += (i ? L", " : L"") + WidenAscii(file_.exports[i]);
             if (file_.exports.size() > 8)
                 exports += L", ...";
             Error(name,
@@ -246,7 +235,7 @@ private:
         }
         std::wstring names;
         for (const auto& s : similar)
-            names += (names.empty() ? L"" : L", ") + Widen(s);
+            names += (names.empty() ? L"" : L", ") + WidenAscii(s);
         const bool decorated = similar.front().find('@') != std::string::npos || similar.front()[0] == '_';
         if (decorated)
             Error(name,
@@ -373,8 +362,8 @@ private:
                                reinterpret_cast<LPCWSTR>(fault.Address()), &at) &&
             at == library_.Get()) {
             const uint64_t offset = fault.Address() - reinterpret_cast<uintptr_t>(library_.Get());
-            const std::wstring linked = Hex(file_.imageBase + offset);
-            fix += L": the faulting instruction is at " + fileName_ + L"+" + Hex(offset) + L", address " + linked +
+            const std::wstring linked = HexText(file_.imageBase + offset);
+            fix += L": the faulting instruction is at " + fileName_ + L"+" + HexText(offset) + L", address " + linked +
                    L" as linked (addr2line -e " + fileName_ + L" " + linked + L" names the source line of a "
                    L"library built with -g; or look it up in the linker's map file).";
         } else {
@@ -428,7 +417,7 @@ private:
             return;
         case ForeignText::State::Unreadable:
             Error(operation,
-                  L"the text at " + Hex(text.address) + L" runs into memory that cannot be read before its NUL. "
+                  L"the text at " + HexText(text.address) + L" runs into memory that cannot be read before its NUL. "
                   L"The workbench faults the same way when it copies it.",
                   keep + L"; a freed buffer or a missing NUL reads like this.");
             return;
@@ -441,11 +430,11 @@ private:
         case ForeignText::State::Read:
             break;
         }
-        const size_t bad = FirstIllFormedUnit(text.text);
+        const size_t bad = FirstUnpairedSurrogate(text.text);
         if (bad != std::wstring::npos)
             report_.Finding(Severity::Warning, operation,
                             L"the text is not well-formed UTF-16: a lone surrogate " +
-                                Hex(static_cast<unsigned>(text.text[bad])) + L" at unit " + std::to_wstring(bad) +
+                                HexText(static_cast<unsigned>(text.text[bad])) + L" at unit " + std::to_wstring(bad) +
                                 L" of " + std::to_wstring(text.text.size()) + L". The workbench shows it as a box.",
                             L"pair every surrogate; convert from UTF-8 with MultiByteToWideChar(CP_UTF8, "
                             L"MB_ERR_INVALID_CHARS, ...) and never cut a text between the two units of a pair.");
@@ -508,7 +497,7 @@ private:
         try {
             table = CallGuarded([object] { return *reinterpret_cast<const volatile uintptr_t*>(object); });
         } catch (const HardwareFault& fault) {
-            Error(GetName, L"the interface " + Hex(object) + L" cannot be read: " + fault.Message(),
+            Error(GetName, L"the interface " + HexText(object) + L" cannot be read: " + fault.Message(),
                   L"store the address of the interface object itself in *slot.");
             return false;
         }
@@ -544,7 +533,7 @@ private:
                                     std::wstring(op.name) + L".");
             } else if (place.place != CodePlace::LibraryCode) {
                 Error(op.name,
-                      where + L" holds " + Hex(function) +
+                      where + L" holds " + HexText(function) +
                           (place.place == CodePlace::LibraryData ? L", which is the library's data, not its code."
                                                                  : L", which is not code of any module.") +
                           L" The workbench faults when it calls it. Not called here.",

@@ -56,20 +56,3 @@ ForeignText ReadForeignText(const wchar_t* text, uintptr_t stackTop)
     }
     return read;
 }
-
-size_t FirstIllFormedUnit(const std::wstring& text)
-{
-    for (size_t i = 0; i < text.size(); ++i) {
-        const unsigned c = static_cast<unsigned>(text[i]);
-        if (c >= 0xD800 && c <= 0xDBFF) {
-            if (i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-                ++i;
-                continue;
-            }
-            return i;
-        }
-        if (c >= 0xDC00 && c <= 0xDFFF)
-            return i;
-    }
-    return std::wstring::npos;
-}

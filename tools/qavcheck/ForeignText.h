@@ -31,7 +31,3 @@ struct ForeignText {
 // again. stackTop is an address in the calling frame: memory of that thread's
 // stack below it belonged to the call.
 ForeignText ReadForeignText(const wchar_t* text, uintptr_t stackTop);
-
-// The first unit of text that is not part of well-formed UTF-16 (a lone
-// surrogate), or npos.
-size_t FirstIllFormedUnit(const std::wstring& text);

@@ -1,13 +1,12 @@
 #include "tools/qavcheck/PeFile.h"
 
 #include "framework/Exception.h"
+#include "framework/HexText.h"
 #include "framework/Win.h"
-#include "framework/win32/UniqueHandle.h"
-#include "tools/qavcheck/SystemError.h"
+#include "framework/win32/FileBytes.h"
 
 #include <algorithm>
 #include <cstring>
-#include <cwchar>
 #include <optional>
 
 namespace {
@@ -15,39 +14,6 @@ namespace {
 // Headers and export names lie near the start, but a file is read whole only up to this.
 constexpr uint64_t MaxFileBytes = 512ull * 1024 * 1024;
 constexpr size_t MaxExportName = 4096;
-
-std::string ReadFileBytes(const std::wstring& path)
-{
-    const HANDLE opened = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (opened == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        throw Exception(L"cannot open the file: " + ErrorCodeText(error));
-    }
-    const UniqueFile file(opened);
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.Get(), &size)) {
-        const DWORD error = GetLastError();
-        throw Exception(L"cannot read the file: " + ErrorCodeText(error));
-    }
-    if (static_cast<uint64_t>(size.QuadPart) > MaxFileBytes)
-        throw Exception(L"the file is larger than 512 MB: not an interpreter library");
-    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD got = 0;
-        const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
-        if (!ReadFile(file.Get(), bytes.data() + done, want, &got, nullptr)) {
-            const DWORD error = GetLastError();
-            throw Exception(L"cannot read the file: " + ErrorCodeText(error));
-        }
-        if (got == 0)
-            break;
-        done += got;
-    }
-    bytes.resize(done);
-    return bytes;
-}
 
 class Image {
 public:
@@ -148,7 +114,7 @@ std::vector<std::string> ExportNames(const Image& image, const Sections& section
 
 PeFile ReadPeFile(const std::wstring& path)
 {
-    const Image image(ReadFileBytes(path));
+    const Image image(ReadFileBytes(path, L"the file", MaxFileBytes));
     const auto dos = Need(image.At<IMAGE_DOS_HEADER>(0), L"it is too short");
     if (dos.e_magic != IMAGE_DOS_SIGNATURE)
         NotPe(L"it does not start with MZ");
@@ -189,11 +155,7 @@ UnicodeString MachineName(uint16_t machine)
     case 0xAA64: return L"ARM64";
     case IMAGE_FILE_MACHINE_ARMNT: return L"ARM (32-bit)";
     case IMAGE_FILE_MACHINE_IA64: return L"Itanium";
-    default: {
-        wchar_t text[16];
-        swprintf(text, 16, L"0x%04X", machine);
-        return UnicodeString(L"machine ") + text;
-    }
+    default: return L"machine " + HexText(machine, 4);
     }
 }
 

@@ -2,8 +2,7 @@
 
 #include "framework/Exception.h"
 #include "framework/Win.h"
-#include "framework/win32/UniqueHandle.h"
-#include "tools/qavcheck/SystemError.h"
+#include "framework/win32/FileBytes.h"
 
 #include <string_view>
 
@@ -11,28 +10,8 @@ const wchar_t* const DefaultProgram = L"1 + 2";
 
 namespace {
 
-std::string ReadBytes(const std::wstring& path)
-{
-    const HANDLE opened = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (opened == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        throw Exception(L"cannot open the program file '" + path + L"': " + ErrorCodeText(error));
-    }
-    const UniqueFile file(opened);
-    std::string bytes;
-    char buffer[64 * 1024];
-    DWORD got = 0;
-    for (;;) {
-        if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) {
-            const DWORD error = GetLastError();
-            throw Exception(L"cannot read the program file '" + path + L"': " + ErrorCodeText(error));
-        }
-        if (got == 0)
-            return bytes;
-        bytes.append(buffer, got);
-    }
-}
+// MultiByteToWideChar counts the bytes in an int.
+constexpr uint64_t MaxProgramBytes = 0x7FFFFFFF;
 
 std::wstring Decode(std::string_view bytes, const std::wstring& path)
 {
@@ -50,8 +29,6 @@ std::wstring Decode(std::string_view bytes, const std::wstring& path)
         bytes.remove_prefix(3);
     if (bytes.empty())
         return {};
-    if (bytes.size() > 0x7FFFFFFF)
-        throw Exception(L"the program file '" + path + L"' is too big");
     const int size = static_cast<int>(bytes.size());
     const int wide = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
     if (wide <= 0)
@@ -77,5 +54,5 @@ std::wstring WithCrLf(const std::wstring& text)
 
 std::wstring ReadProgramFile(const std::wstring& path)
 {
-    return WithCrLf(Decode(ReadBytes(path), path));
+    return WithCrLf(Decode(ReadFileBytes(path, L"the program file '" + path + L"'", MaxProgramBytes), path));
 }

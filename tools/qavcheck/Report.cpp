@@ -1,5 +1,7 @@
 #include "tools/qavcheck/Report.h"
 
+#include "framework/HexText.h"
+#include "framework/Surrogates.h"
 #include "tools/qavcheck/Console.h"
 
 #include <cwchar>
@@ -33,10 +35,8 @@ std::wstring Preview(std::wstring_view text, size_t limit)
             shown += L"\\r";
         } else if (c == L'\n') {
             shown += L"\\n";
-        } else if (c < 0x20 || (c >= 0xD800 && c <= 0xDFFF)) {
-            wchar_t escape[8];
-            std::swprintf(escape, 8, L"\\u%04X", static_cast<unsigned>(c));
-            shown += escape;
+        } else if (c < 0x20 || IsSurrogate(c)) {
+            shown += L"\\u" + HexDigits(c, 4);
         } else {
             shown += c;
         }

@@ -2,8 +2,8 @@
 
 #include "framework/Exception.h"
 #include "framework/Win.h"
+#include "framework/win32/SystemErrorText.h"
 #include "framework/win32/UniqueHandle.h"
-#include "tools/qavcheck/SystemError.h"
 
 #include <exception>
 #include <utility>

@@ -1,7 +1,7 @@
 #include "tests/e2e/driver/AppDriver.h"
 
 #include "framework/win32/ScopeGuards.h"
-#include "framework/win32/SizedString.h"
+#include "framework/win32/Paths.h"
 
 #include <thread>
 

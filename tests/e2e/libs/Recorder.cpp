@@ -1,10 +1,15 @@
 #include "tests/e2e/libs/Recorder.h"
 
+#include "framework/Exception.h"
 #include "framework/Win.h"
-#include "framework/win32/SizedString.h"
+#include "framework/win32/FileBytes.h"
+#include "framework/win32/Paths.h"
 #include "framework/win32/UniqueHandle.h"
 
 namespace {
+
+// A test's script is a few lines.
+constexpr uint64_t ScriptBytes = 1 << 20;
 
 UniqueFile OpenFile(const std::wstring& path, DWORD access, DWORD disposition)
 {
@@ -40,14 +45,12 @@ void RecordCall(const std::string& line) noexcept
 
 std::string ScriptLine(const std::string& operation)
 {
-    const UniqueFile file = OpenFile(BesideThisLibrary(L"script.txt"), GENERIC_READ, OPEN_EXISTING);
-    if (!file)
-        return {};
     std::string content;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
-        content.append(buffer, got);
+    try {
+        content = ReadFileBytes(BesideThisLibrary(L"script.txt"), L"the script", ScriptBytes);
+    } catch (const Exception&) {
+        return {}; // no script: every operation does its default
+    }
     const std::string prefix = operation + " ";
     size_t start = 0;
     while (start < content.size()) {
