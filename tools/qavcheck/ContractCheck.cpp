@@ -1,24 +1,21 @@
 #include "tools/qavcheck/ContractCheck.h"
 
-#include "binding/BindingMessages.h"
 #include "binding/FaultGuard.h"
 #include "binding/QAVInterface.h"
 #include "framework/AsciiText.h"
 #include "framework/Exception.h"
-#include "framework/HexText.h"
 #include "framework/Surrogates.h"
 #include "framework/Win.h"
 #include "framework/win32/Paths.h"
-#include "framework/win32/SystemErrorText.h"
 #include "framework/win32/UniqueHandle.h"
 #include "tools/qavcheck/CodeAddress.h"
+#include "tools/qavcheck/Findings.h"
 #include "tools/qavcheck/LibraryCall.h"
 #include "tools/qavcheck/LineBreaks.h"
 #include "tools/qavcheck/PeFile.h"
 #include "tools/qavcheck/StackProbe.h"
 
 #include <algorithm>
-#include <cwctype>
 #include <map>
 #include <optional>
 
@@ -32,18 +29,15 @@ struct Operation {
     const wchar_t* onFault;
 };
 
-constexpr const wchar_t* FaultEndsRun = L"The workbench shows it in an error box and the Run ends there.";
-
-constexpr Operation GetVersionOp{L"GetVersion", QAV_POS_GET_VERSION, 1,
-                                 L"The workbench writes it in its log in place of the version."};
+const Operation GetVersionOp{L"GetVersion", QAV_POS_GET_VERSION, 1, finding::FaultInGetVersion()};
 // A Run, in the workbench's order.
-constexpr Operation RunOps[] = {
-    {L"Execute", QAV_POS_EXECUTE, 4, FaultEndsRun},
-    {L"GetLog", QAV_POS_GET_LOG, 1, FaultEndsRun},
-    {L"GetVarStack", QAV_POS_GET_VAR_STACK, 1, FaultEndsRun},
-    {L"GetParamStack", QAV_POS_GET_PARAM_STACK, 1, FaultEndsRun},
-    {L"GetObjectStack", QAV_POS_GET_OBJECT_STACK, 1, FaultEndsRun},
-    {L"GetFunctionStack", QAV_POS_GET_FUNCTION_STACK, 1, FaultEndsRun},
+const Operation RunOps[] = {
+    {L"Execute", QAV_POS_EXECUTE, 4, finding::FaultInRun()},
+    {L"GetLog", QAV_POS_GET_LOG, 1, finding::FaultInRun()},
+    {L"GetVarStack", QAV_POS_GET_VAR_STACK, 1, finding::FaultInRun()},
+    {L"GetParamStack", QAV_POS_GET_PARAM_STACK, 1, finding::FaultInRun()},
+    {L"GetObjectStack", QAV_POS_GET_OBJECT_STACK, 1, finding::FaultInRun()},
+    {L"GetFunctionStack", QAV_POS_GET_FUNCTION_STACK, 1, finding::FaultInRun()},
 };
 
 const wchar_t* const GetName = L"GetQAVInterface";
@@ -58,11 +52,6 @@ bool IsLanguageException(uint32_t code)
     constexpr uint32_t Pascal = 0x0EEDFADEu;
     constexpr uint32_t CustomerBit = 0x20000000u;
     return code == MsvcCpp || code == Pascal || (code & CustomerBit) != 0;
-}
-
-std::wstring Quoted(const wchar_t* text)
-{
-    return L"\"" + std::wstring(text) + L"\"";
 }
 
 // The name without a leading underscore and a trailing @N, in lower case: how
@@ -117,22 +106,16 @@ public:
     }
 
 private:
-    void Error(std::wstring_view operation, const std::wstring& problem, const std::wstring& fix)
+    void Found(std::wstring_view operation, const Finding& finding)
     {
-        report_.Finding(Severity::Error, operation, problem, fix);
+        report_.Add(operation, finding);
     }
 
     void Hung(const wchar_t* operation)
     {
         hung_ = true;
         report_.GaveUp(request_.timeout);
-        wchar_t seconds[32];
-        swprintf(seconds, 32, L"%g s", static_cast<double>(request_.timeout.count()) / 1000);
-        Error(operation,
-              L"still running after " + std::wstring(seconds) + L": hung. The workbench would stop answering, its window frozen until the call returns.",
-              L"make sure the call returns: look for an endless loop, a wait that is never signalled or a "
-              L"lock held since an earlier call; a long run needs a limit of its own. If the call is only slow, "
-              L"give qavcheck more time with --timeout SECONDS.");
+        Found(operation, finding::Hung(request_.timeout));
     }
 
     // The file: a DLL of this checker's architecture, read before it is loaded.
@@ -142,30 +125,19 @@ private:
         fileName_ = FileNameOf(fullPath_);
         report_.Heading(L"qavcheck " QAVCHECK_VERSION L", " + MachineName(OwnMachine()) + L": checking " + fullPath_);
         if (CompareStringOrdinal(fileName_.c_str(), -1, L"QAV.dll", -1, TRUE) != CSTR_EQUAL)
-            report_.Heading(L"note: the workbench loads only a library named QAV.dll, from its own folder.");
+            report_.Heading(note::NotNamedQavDll());
         try {
             file_ = ReadPeFile(fullPath_);
         } catch (const Exception& e) {
-            Error(L"file", e.Message() + L". The workbench reports " + Quoted(NoLibraryMessage) + L".",
-                  L"give the path of the interpreter's DLL.");
+            Found(L"file", finding::UnreadableFile(e.Message()));
             return false;
         }
         if (!file_.isDll) {
-            Error(L"file", L"is a program, not a DLL. The workbench reports " + Quoted(NoLibraryMessage) + L".",
-                  L"build the interpreter as a shared library (gcc -shared, cl /LD).");
+            Found(L"file", finding::NotADll());
             return false;
         }
         if (file_.machine != OwnMachine()) {
-            const bool other64 = file_.machine == IMAGE_FILE_MACHINE_AMD64;
-            const bool other32 = file_.machine == IMAGE_FILE_MACHINE_I386;
-            std::wstring fix = other64 ? L"use the win64 build of QAVDemo.exe and qavcheck.exe with it, or build the library for x86."
-                               : other32 ? L"use the win32 build of QAVDemo.exe and qavcheck.exe with it, or build the library for x64."
-                                         : L"build the library for " + MachineName(OwnMachine()) + L".";
-            Error(L"file",
-                  L"is a library for " + MachineName(file_.machine) + L"; this qavcheck, like the workbench beside "
-                  L"it, is " + MachineName(OwnMachine()) + L" and cannot load it. The workbench reports " +
-                      Quoted(NoLibraryMessage) + L".",
-                  fix);
+            Found(L"file", finding::WrongArchitecture(file_.machine, OwnMachine()));
             return false;
         }
         return true;
@@ -188,18 +160,11 @@ private:
         }
         report_.Call(L"LoadLibrary", result->milliseconds, *loaded ? L"loaded" : L"failed");
         if (result->fault) {
-            Error(L"LoadLibrary", L"the library faulted while loading: " + result->fault->Message(),
-                  L"look at DllMain and the constructors of the library's globals.");
+            Found(L"LoadLibrary", finding::LoadFaulted(*result->fault));
             return false;
         }
         if (!*loaded) {
-            std::wstring fix = L"make sure Windows can load it: every DLL it imports must be beside it or on the PATH.";
-            if (*error == ERROR_DLL_INIT_FAILED)
-                fix = L"DllMain returned FALSE for DLL_PROCESS_ATTACH, or a global's constructor failed: see why.";
-            Error(L"LoadLibrary",
-                  L"Windows cannot load it: " + ErrorCodeText(*error) + L". The workbench reports " +
-                      Quoted(NoLibraryMessage) + L".",
-                  fix);
+            Found(L"LoadLibrary", finding::CannotLoad(*error));
             return false;
         }
         library_.Reset(*loaded);
@@ -218,41 +183,26 @@ private:
         for (const auto& exported : file_.exports)
             if (Undecorated(exported) == Undecorated(plain))
                 similar.push_back(exported);
-        const std::wstring problem =
-            L"not exported by this name: the workbench looks it up by exactly this name and " + missing + L".";
         if (similar.empty()) {
-            std::wstring exports;
-            for (size_t i = 0; i < file_.exports.size() && i < 8; ++i)
-                exports += (i ? L", " : L"") + WidenAscii(file_.exports[i]);
-            if (file_.exports.size() > 8)
-                exports += L", ...";
-            Error(name,
-                  problem + (file_.exports.empty() ? L" The library exports nothing."
-                                                   : L" The library exports " + exports + L"."),
-                  L"define it extern \"C\" and export it: list it in the library's .def file under EXPORTS, "
-                  L"or mark it __declspec(dllexport).");
+            std::vector<std::wstring> exports;
+            for (const auto& exported : file_.exports)
+                exports.push_back(WidenAscii(exported));
+            Found(name, finding::NotExported(missing, exports));
             return nullptr;
         }
         std::wstring names;
         for (const auto& s : similar)
             names += (names.empty() ? L"" : L", ") + WidenAscii(s);
         const bool decorated = similar.front().find('@') != std::string::npos || similar.front()[0] == '_';
-        if (decorated)
-            Error(name,
-                  problem + L" It is exported only as " + names +
-                      L", a decorated name (what compilers call a stdcall function on x86). Checked under that name below.",
-                  L"export the plain name: in a .def file, EXPORTS " + std::wstring(name) + L" (with MinGW, " +
-                      name + L" = " + name + L"@4), or with MinGW link with -Wl,--kill-at.");
-        else
-            Error(name, problem + L" It is exported as " + names + L": export names are case-sensitive. Checked under that name below.",
-                  L"export it as " + std::wstring(name) + L".");
+        Found(name, decorated ? finding::ExportedDecorated(name, missing, names)
+                              : finding::ExportedMiscased(name, missing, names));
         return reinterpret_cast<const void*>(GetProcAddress(library_.Get(), similar.front().c_str()));
     }
 
     bool ResolveEntryPoints()
     {
-        get_ = EntryPoint(GetName, L"reports " + Quoted(NoGetInterfaceMessage));
-        free_ = EntryPoint(FreeName, L"reports " + Quoted(NoFreeInterfaceMessage));
+        get_ = EntryPoint(GetName, finding::WithoutGetQAVInterface());
+        free_ = EntryPoint(FreeName, finding::WithoutFreeQAVInterface());
         ResolveStopEntry();
         return get_ != nullptr;
     }
@@ -263,17 +213,15 @@ private:
     {
         if (const auto found = GetProcAddress(library_.Get(), QAV_STOP_INTERFACE_NAME)) {
             stop_ = reinterpret_cast<const void*>(found);
-            report_.Heading(L"note: StopQAVInterface is exported: when the user stops a slow call, the workbench "
-                            L"asks the library to end it through it.");
+            report_.Heading(note::StopExported());
             return;
         }
         for (const auto& exported : file_.exports)
             if (Undecorated(exported) == Undecorated(QAV_STOP_INTERFACE_NAME)) {
-                stop_ = EntryPoint(StopName, L"stops a slow call by force instead");
+                stop_ = EntryPoint(StopName, finding::WithoutStopQAVInterface());
                 return;
             }
-        report_.Heading(L"note: StopQAVInterface is not exported (it is optional): the workbench stops a slow call "
-                        L"by force, which may leave the library's state unreliable.");
+        report_.Heading(note::StopNotExported());
     }
 
     // An entry point called with the slot, as the workbench calls it; what it
@@ -301,8 +249,7 @@ private:
     {
         if (!stop_ || !*slot_)
             return;
-        if (!CallWithSlot(stop_, L"StopQAVInterface (while nothing runs)",
-                          L"The workbench calls it when the user presses Stop."))
+        if (!CallWithSlot(stop_, L"StopQAVInterface (while nothing runs)", finding::FaultInStopQAVInterface()))
             return;
         const auto execute = operations_.find(QAV_POS_EXECUTE);
         if (execute == operations_.end() || !firstResult_)
@@ -319,15 +266,11 @@ private:
         }
         report_.Call(L"Execute (after StopQAVInterface)", again.milliseconds, TextOutcome(again));
         if (again.fault) {
-            CheckFault(L"Execute", again, FaultEndsRun);
+            CheckFault(L"Execute", again, finding::FaultInRun());
             return;
         }
         if (again.text.state == ForeignText::State::Read && again.text.text != *firstResult_)
-            report_.Finding(Severity::Warning, StopName,
-                            L"called while nothing ran, it changed the next Execute's result from " +
-                                Preview(*firstResult_) + L" to " + Preview(again.text.text) +
-                                L". The workbench may call it just as a call returns by itself.",
-                            L"clear the stop flag when a call begins, so a stop asked between calls does nothing.");
+            Found(StopName, finding::StopChangedResult(*firstResult_, again.text.text));
     }
 
     // On x86: each call takes its own arguments off the stack, as stdcall does.
@@ -336,108 +279,46 @@ private:
         const std::ptrdiff_t expected = StdcallRemoves(arguments);
         if (!MeasuresStack() || call.fault || call.removed == expected)
             return;
-        std::wstring problem = L"took " + std::to_wstring(call.removed) + L" bytes of arguments off the stack; stdcall takes " +
-                               std::to_wstring(expected) + L" (" + std::to_wstring(arguments) +
-                               (arguments == 1 ? L" argument" : L" arguments") + L" of 4 bytes). ";
-        problem += call.removed == 0 ? L"It is compiled as cdecl: the caller's stack is left " + std::to_wstring(expected) +
-                                           L" bytes off after every call."
-                                     : L"It is declared with other arguments than the contract's.";
-        Error(operation, problem,
-              L"declare the function QAV_CALL (__stdcall) with the contract's arguments, exactly as the types in "
-              L"QAVInterface.h; a cast into the table hides the mismatch from the compiler.");
+        Found(operation, finding::WrongConvention(call.removed, expected, arguments));
     }
 
     void CheckFault(const wchar_t* operation, const CallResult& call, const wchar_t* onFault)
     {
         const HardwareFault& fault = *call.fault;
         if (IsLanguageException(fault.Code())) {
-            Error(operation, fault.Message() + L" It was thrown inside the library and nothing there caught it. " + onFault,
-                  L"catch every exception inside each function the workbench calls (in C++, a try block with "
-                  L"catch (...) around the body) and report the failure in the texts it returns.");
+            Found(operation, finding::LanguageException(fault, onFault));
             return;
         }
-        std::wstring fix = L"make the operation not fault";
-        HMODULE at = nullptr; // borrowed
-        if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                               reinterpret_cast<LPCWSTR>(fault.Address()), &at) &&
-            at == library_.Get()) {
-            const uint64_t offset = fault.Address() - reinterpret_cast<uintptr_t>(library_.Get());
-            const std::wstring linked = HexText(file_.imageBase + offset);
-            fix += L": the faulting instruction is at " + fileName_ + L"+" + HexText(offset) + L", address " + linked +
-                   L" as linked (addr2line -e " + fileName_ + L" " + linked + L" names the source line of a "
-                   L"library built with -g; or look it up in the linker's map file).";
-        } else {
-            fix += L": the fault is outside the library's code, in code it called; check the pointers and sizes it passes.";
+        const CodeAddress place = LocateCode(library_.Get(), fault.Address());
+        if (place.place != CodePlace::LibraryCode && place.place != CodePlace::LibraryData) {
+            Found(operation, finding::FaultElsewhere(fault, onFault));
+            return;
         }
-        Error(operation, fault.Message() + L" " + onFault, fix);
+        const uint64_t offset = fault.Address() - reinterpret_cast<uintptr_t>(library_.Get());
+        Found(operation, finding::FaultInLibrary(fault, onFault, fileName_, offset, file_.imageBase + offset));
     }
 
     // The freed-text check sees only the system's heaps: say where it was blind.
     void NoteUnmanagedTexts()
     {
-        if (unmanaged_.empty())
-            return;
-        std::wstring names;
-        for (size_t i = 0; i < unmanaged_.size(); ++i)
-            names += std::wstring(i == 0 ? L"" : i + 1 == unmanaged_.size() ? L" and " : L", ") + unmanaged_[i];
-        const bool one = unmanaged_.size() == 1;
-        report_.Heading(std::wstring(one ? L"note: the text of " : L"note: the texts of ") + names +
-                        (one ? L" lies" : L" lie") + L" in memory that no heap of the process manages, "
-                        L"an allocator of the library's own perhaps: whether such a text is freed before the "
-                        L"workbench copies it cannot be seen here.");
+        if (!unmanaged_.empty())
+            report_.Heading(note::UnmanagedTexts(unmanaged_));
     }
 
     // A text: present, readable, ended, well-formed.
     void CheckText(const wchar_t* operation, const ForeignText& text)
     {
-        const std::wstring keep = L"return a NUL-terminated text that the library keeps until the operation is "
-                                  L"called again, for example in a buffer of the interface object";
         switch (text.state) {
-        case ForeignText::State::Null:
-            Error(operation,
-                  L"returned null instead of a text. The workbench reads it as an empty text, so a lost answer "
-                  L"looks like an empty one. Either the function returns null itself, or it returns a local "
-                  L"array, whose address GCC replaces by null (it warns: \"function returns address of local "
-                  L"variable\").",
-                  L"return L\"\" when there is nothing to say; a text built in a local array must be "
-                  L"built where it outlives the call instead, for example in a buffer of the interface object.");
-            return;
-        case ForeignText::State::Dangling:
-            Error(operation,
-                  L"returned a pointer into the stack of the call that has just returned (a local array, or the text "
-                  L"of a temporary string): by the time the workbench copies it, other calls have written over it.",
-                  keep + L".");
-            return;
-        case ForeignText::State::Freed:
-            Error(operation,
-                  L"returned a pointer into a heap block that is already freed (the text of a string destroyed "
-                  L"on return, such as std::wstring(...).c_str(), or a buffer freed or reallocated since): the "
-                  L"workbench copies whatever the heap has written there since, and shows garbage.",
-                  keep + L".");
-            return;
-        case ForeignText::State::Unreadable:
-            Error(operation,
-                  L"the text at " + HexText(text.address) + L" runs into memory that cannot be read before its NUL. "
-                  L"The workbench faults the same way when it copies it.",
-                  keep + L"; a freed buffer or a missing NUL reads like this.");
-            return;
-        case ForeignText::State::TooLong:
-            Error(operation,
-                  L"no NUL within " + std::to_wstring(TextLimit) + L" UTF-16 units (32 MB): the text has probably "
-                  L"lost its terminating NUL.",
-                  keep + L".");
-            return;
-        case ForeignText::State::Read:
-            break;
+        case ForeignText::State::Null: Found(operation, finding::NullText()); return;
+        case ForeignText::State::Dangling: Found(operation, finding::DanglingText()); return;
+        case ForeignText::State::Freed: Found(operation, finding::FreedText()); return;
+        case ForeignText::State::Unreadable: Found(operation, finding::UnreadableText(text.address)); return;
+        case ForeignText::State::TooLong: Found(operation, finding::EndlessText(TextLimit)); return;
+        case ForeignText::State::Read: break;
         }
         const size_t bad = FirstUnpairedSurrogate(text.text);
         if (bad != std::wstring::npos)
-            report_.Finding(Severity::Warning, operation,
-                            L"the text is not well-formed UTF-16: a lone surrogate " +
-                                HexText(static_cast<unsigned>(text.text[bad])) + L" at unit " + std::to_wstring(bad) +
-                                L" of " + std::to_wstring(text.text.size()) + L". The workbench shows it as a box.",
-                            L"pair every surrogate; convert from UTF-8 with MultiByteToWideChar(CP_UTF8, "
-                            L"MB_ERR_INVALID_CHARS, ...) and never cut a text between the two units of a pair.");
+            Found(operation, finding::IllFormedText(text.text[bad], bad, text.text.size()));
     }
 
     std::wstring TextOutcome(const CallResult& call)
@@ -472,20 +353,15 @@ private:
         }
         report_.Call(GetName, call.milliseconds, StatusOutcome(call));
         if (call.fault) {
-            CheckFault(GetName, call, L"The workbench writes it in its log and binds nothing.");
+            CheckFault(GetName, call, finding::FaultInGetQAVInterface());
             return false;
         }
         CheckStack(GetName, call, 1);
         const int32_t status = static_cast<int32_t>(call.value);
         if (status == 0)
-            Error(GetName,
-                  L"returned 0, failure. The workbench reports " + Quoted(NoInterfaceMessage) +
-                      (*slot_ ? L" and still calls FreeQAVInterface at close, since the slot is set." : L"."),
-                  L"return nonzero once *slot holds the interface; return 0 only when there is none, with the slot left 0.");
+            Found(GetName, finding::GetQAVInterfaceFailed(*slot_ != nullptr));
         else if (!*slot_)
-            Error(GetName,
-                  L"returned nonzero but left the slot 0. The workbench reports " + Quoted(NoInterfaceMessage) + L".",
-                  L"store the interface's address in *slot before returning.");
+            Found(GetName, finding::GetQAVInterfaceLeftSlotEmpty());
         return status != 0 && *slot_;
     }
 
@@ -497,13 +373,11 @@ private:
         try {
             table = CallGuarded([object] { return *reinterpret_cast<const volatile uintptr_t*>(object); });
         } catch (const HardwareFault& fault) {
-            Error(GetName, L"the interface " + HexText(object) + L" cannot be read: " + fault.Message(),
-                  L"store the address of the interface object itself in *slot.");
+            Found(GetName, finding::InterfaceUnreadable(object, fault));
             return false;
         }
         if (table == 0) {
-            Error(GetName, L"the interface's first word, the address of its table of operations, is null.",
-                  L"set the interface's Table to the QAV_VTABLE before returning it.");
+            Found(GetName, finding::TableNull());
             return false;
         }
         std::vector<Operation> ops(std::begin(RunOps), std::end(RunOps));
@@ -514,30 +388,19 @@ private:
             try {
                 function = CallGuarded([at] { return *reinterpret_cast<const volatile uintptr_t*>(at); });
             } catch (const HardwareFault& fault) {
-                Error(op.name, L"position " + std::to_wstring(op.position) + L" of the table cannot be read: " +
-                                   fault.Message(),
-                      L"make the table a whole QAV_VTABLE, 19 positions, alive as long as the interface.");
+                Found(op.name, finding::PositionUnreadable(op.position, fault));
                 continue;
             }
-            const std::wstring where = L"position " + std::to_wstring(op.position) + L" of the table";
-            const std::wstring fill = L"fill " + where + L" (QAV_VTABLE's " + op.name + L") with the operation.";
             if (function == 0) {
-                Error(op.name, where + L" is null. The workbench faults when it calls it.", fill);
+                Found(op.name, finding::PositionNull(op.name, op.position));
                 continue;
             }
             const CodeAddress place = LocateCode(library_.Get(), function);
             if (place.place == CodePlace::OtherModule) {
-                report_.Finding(Severity::Warning, op.name,
-                                where + L" points into " + place.module + L", not into " + fileName_ + L".",
-                                L"make sure this is meant: the workbench calls it as the library's " +
-                                    std::wstring(op.name) + L".");
+                Found(op.name, finding::PositionInOtherModule(op.name, op.position, place.module, fileName_));
             } else if (place.place != CodePlace::LibraryCode) {
-                Error(op.name,
-                      where + L" holds " + HexText(function) +
-                          (place.place == CodePlace::LibraryData ? L", which is the library's data, not its code."
-                                                                 : L", which is not code of any module.") +
-                          L" The workbench faults when it calls it. Not called here.",
-                      fill + L" The table may be missing positions: count them against QAV_VTABLE.");
+                Found(op.name,
+                      finding::PositionNotCode(op.name, op.position, function, place.place == CodePlace::LibraryData));
                 continue;
             }
             operations_[op.position] = reinterpret_cast<const void*>(function);
@@ -580,10 +443,9 @@ private:
     {
         if (hung_ || !free_ || !*slot_)
             return;
-        const auto call = CallWithSlot(free_, FreeName, L"The workbench writes it in its log at close.");
+        const auto call = CallWithSlot(free_, FreeName, finding::FaultInFreeQAVInterface());
         if (call && static_cast<int32_t>(call->value) == 0)
-            Error(FreeName, L"returned 0, failure. The workbench reports " + Quoted(FreeFailedMessage) + L" at close.",
-                  L"return nonzero when the interface is given back.");
+            Found(FreeName, finding::FreeQAVInterfaceFailed());
     }
 
     void Unload()
@@ -598,8 +460,7 @@ private:
         }
         report_.Call(L"FreeLibrary", result->milliseconds, result->fault ? L"faulted" : L"unloaded");
         if (result->fault)
-            Error(L"FreeLibrary", L"the library faulted while unloading: " + result->fault->Message(),
-                  L"look at DllMain's DLL_PROCESS_DETACH and the destructors of the library's globals.");
+            Found(L"FreeLibrary", finding::UnloadFaulted(*result->fault));
     }
 
     const CheckRequest& request_;

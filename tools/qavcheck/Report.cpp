@@ -3,6 +3,7 @@
 #include "framework/HexText.h"
 #include "framework/Surrogates.h"
 #include "tools/qavcheck/Console.h"
+#include "tools/qavcheck/Findings.h"
 
 #include <cwchar>
 
@@ -65,16 +66,17 @@ void Report::Call(std::wstring_view operation, double milliseconds, std::wstring
     WriteLine(Stream::Out, line);
 }
 
-void Report::Finding(Severity severity, std::wstring_view operation, std::wstring_view problem, std::wstring_view fix)
+void Report::Add(std::wstring_view operation, const Finding& finding)
 {
-    ++(severity == Severity::Error ? errors_ : warnings_);
-    std::wstring line = severity == Severity::Error ? L"error: " : L"warning: ";
+    const bool error = finding.severity == Severity::Error;
+    ++(error ? errors_ : warnings_);
+    std::wstring line = error ? L"error: " : L"warning: ";
     line += operation;
     line += L": ";
-    line += problem;
-    if (!fix.empty()) {
+    line += finding.problem;
+    if (!finding.fix.empty()) {
         line += L" Fix: ";
-        line += fix;
+        line += finding.fix;
     }
     WriteLine(Stream::Out, line);
 }

@@ -8,6 +8,8 @@
 
 enum class Severity { Error, Warning };
 
+struct Finding;
+
 class Report {
 public:
     // fullTexts: show returned texts whole instead of cut at PreviewUnits.
@@ -16,7 +18,8 @@ public:
     void Heading(std::wstring_view line);
     // One call into the library: its operation, how long it took, and what it gave.
     void Call(std::wstring_view operation, double milliseconds, std::wstring_view outcome);
-    void Finding(Severity severity, std::wstring_view operation, std::wstring_view problem, std::wstring_view fix);
+    // A finding about operation: "error: <operation>: <problem> Fix: <fix>".
+    void Add(std::wstring_view operation, const Finding& finding);
     // A call given up as hung after waiting this long.
     void GaveUp(std::chrono::milliseconds waited);
     // A returned text for a call's line: quoted and escaped, whole or cut.

@@ -1,0 +1,102 @@
+// Every finding and note the checker reports, in its words: what is wrong, what
+// the workbench does about it, and how to fix it. The checks (ContractCheck)
+// decide which apply and fill in what they measured; the prose is all here.
+#pragma once
+
+#include "framework/HardwareFault.h"
+#include "tools/qavcheck/Report.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct Finding {
+    Severity severity;
+    std::wstring problem;
+    std::wstring fix;
+};
+
+namespace finding {
+
+// What the workbench does when a call into the library faults.
+const wchar_t* FaultInGetQAVInterface();
+const wchar_t* FaultInGetVersion();
+const wchar_t* FaultInRun();
+const wchar_t* FaultInFreeQAVInterface();
+const wchar_t* FaultInStopQAVInterface();
+
+// What the workbench does without an entry point.
+std::wstring WithoutGetQAVInterface();
+std::wstring WithoutFreeQAVInterface();
+std::wstring WithoutStopQAVInterface();
+
+Finding Hung(std::chrono::milliseconds timeout);
+
+// The file, before it is loaded. why: the reading error's message.
+Finding UnreadableFile(const std::wstring& why);
+Finding NotADll();
+Finding WrongArchitecture(uint16_t machine, uint16_t own);
+
+// Loading and unloading.
+Finding LoadFaulted(const HardwareFault& fault);
+Finding CannotLoad(uint32_t error);
+Finding UnloadFaulted(const HardwareFault& fault);
+
+// An entry point not exported under its plain name. missing: what the
+// workbench does without it; exports: what the library exports instead.
+Finding NotExported(const std::wstring& missing, const std::vector<std::wstring>& exports);
+// exportedAs: the decorated or miscased names found for it.
+Finding ExportedDecorated(const wchar_t* name, const std::wstring& missing, const std::wstring& exportedAs);
+Finding ExportedMiscased(const wchar_t* name, const std::wstring& missing, const std::wstring& exportedAs);
+
+// GetQAVInterface and FreeQAVInterface's results.
+Finding GetQAVInterfaceFailed(bool slotSet);
+Finding GetQAVInterfaceLeftSlotEmpty();
+Finding FreeQAVInterfaceFailed();
+
+// The interface object and its table.
+Finding InterfaceUnreadable(uintptr_t object, const HardwareFault& fault);
+Finding TableNull();
+Finding PositionUnreadable(int position, const HardwareFault& fault);
+Finding PositionNull(const wchar_t* operation, int position);
+Finding PositionInOtherModule(const wchar_t* operation, int position, const std::wstring& module,
+                              const std::wstring& library);
+Finding PositionNotCode(const wchar_t* operation, int position, uintptr_t function, bool libraryData);
+
+// A call's effect on the stack, on x86: removed bytes where stdcall removes expected.
+Finding WrongConvention(std::ptrdiff_t removed, std::ptrdiff_t expected, size_t arguments);
+
+// A fault in a call; onFault: what the workbench does then.
+Finding LanguageException(const HardwareFault& fault, const wchar_t* onFault);
+// In the library's own code: offset into its file's image, linked the address as the linker placed it.
+Finding FaultInLibrary(const HardwareFault& fault, const wchar_t* onFault, const std::wstring& library,
+                       uint64_t offset, uint64_t linked);
+Finding FaultElsewhere(const HardwareFault& fault, const wchar_t* onFault);
+
+// A returned text.
+Finding NullText();
+Finding DanglingText();
+Finding FreedText();
+Finding UnreadableText(uintptr_t address);
+Finding EndlessText(size_t limit);
+Finding IllFormedText(wchar_t unit, size_t at, size_t length);
+// lf, cr: lone line breaks of either kind; first: the first's unit; around: the text near it.
+Finding LoneBreaks(size_t lf, size_t cr, size_t first, bool cutBefore, std::wstring_view around);
+
+// StopQAVInterface, called while nothing ran, changed what Execute returns.
+Finding StopChangedResult(const std::wstring& before, const std::wstring& after);
+
+} // namespace finding
+
+namespace note {
+
+std::wstring NotNamedQavDll();
+std::wstring StopExported();
+std::wstring StopNotExported();
+// operations: those whose texts lie in memory no heap of the process manages.
+std::wstring UnmanagedTexts(const std::vector<const wchar_t*>& operations);
+
+} // namespace note
