@@ -2,6 +2,7 @@
 #include "binding/Binding.h"
 #include "binding/CallWatch.h"
 #include "binding/InterpreterCalls.h"
+#include "contract/RunCalls.h"
 #include "framework/CaughtException.h"
 #include "framework/Exception.h"
 #include "util/Myfunc.h"
@@ -13,11 +14,6 @@ namespace {
 const UnicodeString NotBoundMessage = L"Run: no interpreter is bound, so nothing was run.";
 const UnicodeString ClearedMessage = L"Run: the interpreter emptied its interface slot during the Run, so it stopped here.";
 
-struct StackSection {
-    const TextOperation& operation;
-    const wchar_t* header;
-};
-
 // The interface as the slot holds it now: the library may change its object
 // through the slot during any call, so it is read again before each one.
 QAV_INTERFACE* CurrentInterface(const UnicodeString& noneMessage = ClearedMessage)
@@ -28,37 +24,36 @@ QAV_INTERFACE* CurrentInterface(const UnicodeString& noneMessage = ClearedMessag
     return intf;
 }
 
-constexpr StackSection StackSections[] = {
-    {GetVarStackOperation, L"Var stack:"},
-    {GetParamStackOperation, L"Param stack:"},
-    {GetObjectStackOperation, L"Object stack:"},
-    {GetFunctionStackOperation, L"Function stack:"},
-};
-
 } // namespace
 
+// The calls of RunCalls in their order: Execute's answer goes to the result
+// field, GetLog's lines to the log pane, each stack's lines under its header to
+// the stacks pane.
 void TIDEForm::RunClick(TObject* /*Sender*/)
 {
     // Released on every way out, also when a fault leaves the command.
     std::unique_ptr<TStringList> lines;
     try {
-        // Shared with the call watch: the text saved if the user quits during a call.
-        const auto program = std::make_shared<const UnicodeString>(Text->Text());
-        WatchProgram(program);
-        Result->SetText(CallExecute(CurrentInterface(NotBoundMessage), *program));
-        Log->Lines().Clear();
-        Stacks->Lines().Clear();
-
-        lines = std::make_unique<TStringList>();
-        StrToList(*lines, CallText(CurrentInterface(), GetLogOperation), DefaultDelimiterMarker);
-        Log->Lines().AddStrings(*lines);
-        lines->Clear();
-
-        for (const StackSection& section : StackSections) {
-            StrToList(*lines, CallText(CurrentInterface(), section.operation), DefaultDelimiterMarker);
-            Stacks->Lines().Add(section.header);
-            Stacks->Lines().AddStrings(*lines);
-            if (&section != &StackSections[std::size(StackSections) - 1])
+        for (const RunCall& call : RunCalls) {
+            if (IsExecute(call)) {
+                // Shared with the call watch: the text saved if the user quits during a call.
+                const auto program = std::make_shared<const UnicodeString>(Text->Text());
+                WatchProgram(program);
+                Result->SetText(CallExecute(CurrentInterface(NotBoundMessage), *program));
+                Log->Lines().Clear();
+                Stacks->Lines().Clear();
+                lines = std::make_unique<TStringList>();
+                continue;
+            }
+            StrToList(*lines, CallText(CurrentInterface(), TextOperation{TextMember(call), call.operation}),
+                      DefaultDelimiterMarker);
+            if (call.header) {
+                Stacks->Lines().Add(call.header);
+                Stacks->Lines().AddStrings(*lines);
+            } else {
+                Log->Lines().AddStrings(*lines);
+            }
+            if (&call != &RunCalls[RunCallCount - 1])
                 lines->Clear();
         }
     } catch (...) {

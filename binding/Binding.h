@@ -3,7 +3,7 @@
 // the window's log; nothing here raises.
 #pragma once
 
-#include "binding/QAVInterface.h"
+#include "contract/QAVInterface.h"
 #include "framework/Strings.h"
 #include "framework/Win.h"
 

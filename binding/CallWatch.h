@@ -8,7 +8,7 @@
 #pragma once
 
 #include "binding/FaultGuard.h"
-#include "binding/QAVInterface.h"
+#include "contract/QAVInterface.h"
 #include "framework/UnicodeString.h"
 #include "framework/Win.h"
 #include "framework/win32/UniqueHandle.h"

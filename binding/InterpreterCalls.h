@@ -3,7 +3,7 @@
 // null result reads as empty.
 #pragma once
 
-#include "binding/QAVInterface.h"
+#include "contract/QAVInterface.h"
 #include "framework/UnicodeString.h"
 
 // A text-returning operation of the table: its member and its name.

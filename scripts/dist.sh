@@ -36,7 +36,7 @@ pack() {
     # The symbols are for debugging the build; the programs run the same without
     # them. The header's time stamp becomes the commit's too.
     SOURCE_DATE_EPOCH=$stamp "$strip" --strip-all "$stage/QAVDemo.exe" "$stage/QAV.dll" "$stage/qavcheck.exe"
-    cp "$root/binding/QAVInterface.h" "$stage/"
+    cp "$root/contract/QAVInterface.h" "$stage/"
     cp "$root/examples/minimal/minimal.c" "$root/examples/minimal/minimal.def" \
        "$root/examples/minimal/README.md" "$stage/examples/minimal/"
     cp "$root/docs/language.md" "$root/docs/authors.md" "$stage/docs/"

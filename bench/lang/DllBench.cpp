@@ -3,7 +3,7 @@
 // stopped through StopQAVInterface from a second thread a second after it started, with
 // the time from the request to Execute's return.
 #include "bench/lang/Runaways.h"
-#include "binding/QAVInterface.h"
+#include "contract/QAVInterface.h"
 #include "framework/Win.h"
 
 #include <cstdio>

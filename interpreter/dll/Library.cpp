@@ -5,7 +5,7 @@
 #include "interpreter/core/Options.h"
 #include "interpreter/core/Utf.h"
 
-#include "binding/QAVInterface.h"
+#include "contract/QAVInterface.h"
 
 #include <atomic>
 #include <map>

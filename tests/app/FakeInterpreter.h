@@ -5,7 +5,7 @@
 #pragma once
 
 #include "binding/Binding.h"
-#include "binding/QAVInterface.h"
+#include "contract/QAVInterface.h"
 
 #include <functional>
 #include <optional>

@@ -5,6 +5,7 @@
 #include "framework/HardwareFault.h"
 #include "tests/app/AllocationFailure.h"
 #include "tests/app/FakeInterpreter.h"
+#include "tests/support/RunOrder.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +29,7 @@ std::vector<std::string> ReadLog(const std::wstring& name)
     return entries;
 }
 
-const Calls AllSix{"Execute", "GetLog", "GetVarStack", "GetParamStack", "GetObjectStack", "GetFunctionStack"};
+const Calls AllSix = RunOperations();
 
 void Close(TIDEForm& form)
 {
@@ -132,7 +133,7 @@ TEST_F(RunClickTest, AFailingSectionStopsTheRunBeforeItsHeader)
     };
     Run();
 
-    EXPECT_EQ(fake.calls, (Calls{"Execute", "GetLog", "GetVarStack", "GetParamStack"}));
+    EXPECT_EQ(fake.calls, RunOperationsThrough("GetParamStack"));
     EXPECT_EQ(form->Result->Text(), L"r");
     EXPECT_EQ(form->Log->Text(), L"l1\r\nl2\r\nno params");
     EXPECT_EQ(form->Stacks->Text(), L"Var stack:\r\nv");
@@ -224,7 +225,7 @@ TEST_F(RunClickTest, ASplitFailureThatCannotBeLoggedEndsTheRunInItsSection)
         HeapRefusingOneItem heap;
         Run();
     }
-    EXPECT_EQ(fake.calls, (Calls{"Execute", "GetLog", "GetVarStack", "GetParamStack"}));
+    EXPECT_EQ(fake.calls, RunOperationsThrough("GetParamStack"));
     EXPECT_EQ(form->Stacks->Text(), L"Var stack:\r\nv");
     const UnicodeString log = form->Log->Text();
     EXPECT_EQ(log.rfind(L"l1\r\nCannot create file \"", 0), 0u) << log;

@@ -22,7 +22,7 @@ ENTRIES = {
     "QAVDemo.exe": None,
     "QAV.dll": None,
     "qavcheck.exe": None,
-    "QAVInterface.h": "binding/QAVInterface.h",
+    "QAVInterface.h": "contract/QAVInterface.h",
     "examples/minimal/minimal.c": "examples/minimal/minimal.c",
     "examples/minimal/minimal.def": "examples/minimal/minimal.def",
     "examples/minimal/README.md": "examples/minimal/README.md",

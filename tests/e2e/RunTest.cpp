@@ -1,6 +1,7 @@
 #include "tests/e2e/E2E.h"
 #include "tests/e2e/driver/LibraryFiles.h"
 #include "tests/e2e/libs/RecordFormat.h"
+#include "tests/support/RunOrder.h"
 #include "tests/support/TestDir.h"
 
 #include <algorithm>
@@ -14,8 +15,8 @@ namespace {
 using Lines = std::vector<std::wstring>;
 using Calls = std::vector<std::string>;
 
-const Calls kRunCalls = {"Execute", "GetLog", "GetVarStack", "GetParamStack", "GetObjectStack", "GetFunctionStack"};
-const Lines kHeadersOnly = {L"Var stack:", L"Param stack:", L"Object stack:", L"Function stack:"};
+const Calls kRunCalls = RunOperations();
+const Lines kHeadersOnly = StackHeaders();
 
 AppProcess StartBound()
 {
@@ -154,8 +155,9 @@ TEST(Run, AFailureAfterThePanesAreClearedLeavesThemAsTheFailureFoundThem)
     EXPECT_EQ(app.Lines(ControlId::Log),
               Lines{L"Run: the interpreter emptied its interface slot during the Run, so it stopped here."});
     EXPECT_EQ(app.Text(ControlId::Stacks), L"");
-    EXPECT_EQ(RunCallNames(), (Calls{"Execute", "GetLog", "GetVarStack", "GetParamStack", "GetObjectStack",
-                                     "GetFunctionStack", "Execute"}));
+    Calls expected = kRunCalls;
+    expected.push_back("Execute");
+    EXPECT_EQ(RunCallNames(), expected);
     EXPECT_EQ(app.Close(), 0u);
     const auto calls = RecordedCalls(TestDir());
     EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
@@ -386,7 +388,7 @@ TEST_P(FaultInGetParamStack, IsReportedAndTheWindowStaysUsable)
         ASSERT_TRUE(app.IsRunning());
         EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(app.Window()) != FALSE; })) << "the window stays disabled";
     }
-    const Calls faultyRun = {"Execute", "GetLog", "GetVarStack", "GetParamStack"};
+    const Calls faultyRun = RunOperationsThrough("GetParamStack");
     Calls expected = faultyRun;
     expected.insert(expected.end(), faultyRun.begin(), faultyRun.end());
     EXPECT_EQ(RunCallNames(), expected) << "nothing is called after the fault";

@@ -4,7 +4,7 @@
 
 #include "framework/Win.h"
 
-#include "binding/QAVInterface.h"
+#include "contract/QAVInterface.h"
 
 #include <string>
 

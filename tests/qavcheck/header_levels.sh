@@ -61,19 +61,19 @@ for entry in "${compilers[@]}"; do
     fi
     for level in c89 c99 c11; do
         check "$name -std=$level" "$cc" "${extra[@]}" -std="$level" "${warnings[@]}" -fsyntax-only \
-            -I"$root/binding" "$work/header.c"
+            -I"$root/contract" "$work/header.c"
     done
     for level in c++98 c++11 c++20; do
         check "$name -std=$level" "$cxx" "${extra[@]}" -std="$level" "${warnings[@]}" -fsyntax-only \
-            -I"$root/binding" "$work/header.cpp"
+            -I"$root/contract" "$work/header.cpp"
         check "$name -std=$level QAV_BUILDING_LIBRARY" "$cxx" "${extra[@]}" -std="$level" "${warnings[@]}" \
-            -DQAV_BUILDING_LIBRARY -fsyntax-only -I"$root/binding" "$work/header.cpp"
+            -DQAV_BUILDING_LIBRARY -fsyntax-only -I"$root/contract" "$work/header.cpp"
     done
     case "$name" in
         *mingw32* | mingw-w64*)
             for level in c99 c11; do
                 check "$name -std=$level template with <windows.h>" "$cc" "${extra[@]}" -std="$level" \
-                    "${warnings[@]}" -include windows.h -fsyntax-only -I"$root/binding" \
+                    "${warnings[@]}" -include windows.h -fsyntax-only -I"$root/contract" \
                     "$root/examples/minimal/minimal.c"
             done
             ;;

@@ -1,7 +1,8 @@
 #include "tools/qavcheck/ContractCheck.h"
 
 #include "binding/FaultGuard.h"
-#include "binding/QAVInterface.h"
+#include "contract/QAVInterface.h"
+#include "contract/RunCalls.h"
 #include "framework/AsciiText.h"
 #include "framework/Exception.h"
 #include "framework/Surrogates.h"
@@ -29,16 +30,19 @@ struct Operation {
     const wchar_t* onFault;
 };
 
-const Operation GetVersionOp{L"GetVersion", QAV_POS_GET_VERSION, 1, finding::FaultInGetVersion()};
-// A Run, in the workbench's order.
-const Operation RunOps[] = {
-    {L"Execute", QAV_POS_EXECUTE, 4, finding::FaultInRun()},
-    {L"GetLog", QAV_POS_GET_LOG, 1, finding::FaultInRun()},
-    {L"GetVarStack", QAV_POS_GET_VAR_STACK, 1, finding::FaultInRun()},
-    {L"GetParamStack", QAV_POS_GET_PARAM_STACK, 1, finding::FaultInRun()},
-    {L"GetObjectStack", QAV_POS_GET_OBJECT_STACK, 1, finding::FaultInRun()},
-    {L"GetFunctionStack", QAV_POS_GET_FUNCTION_STACK, 1, finding::FaultInRun()},
-};
+Operation FromRunCall(const RunCall& call)
+{
+    return {call.operation, call.position, ArgumentCount(call), finding::FaultInRun(call.faultEndsRun)};
+}
+
+// Every operation of the table the workbench calls: GetVersion at binding, then a Run's.
+std::vector<Operation> TableOperations()
+{
+    std::vector<Operation> ops{{L"GetVersion", QAV_POS_GET_VERSION, 1, finding::FaultInGetVersion()}};
+    for (const RunCall& call : RunCalls)
+        ops.push_back(FromRunCall(call));
+    return ops;
+}
 
 const wchar_t* const GetName = L"GetQAVInterface";
 const wchar_t* const FreeName = L"FreeQAVInterface";
@@ -87,8 +91,8 @@ public:
             return {hung_ ? CheckOutcome::Found : CheckOutcome::NotLoaded, hung_};
         if (ResolveEntryPoints() && Acquire()) {
             if (ReadTable()) {
-                CallOperation(GetVersionOp);
-                for (const Operation& op : RunOps)
+                const std::vector<Operation> ops = TableOperations();
+                for (const Operation& op : ops)
                     if (!hung_)
                         CallOperation(op);
                 NoteUnmanagedTexts();
@@ -266,7 +270,7 @@ private:
         }
         report_.Call(L"Execute (after StopQAVInterface)", again.milliseconds, TextOutcome(again));
         if (again.fault) {
-            CheckFault(L"Execute", again, finding::FaultInRun());
+            CheckFault(L"Execute", again, FromRunCall(RunCalls[0]).onFault);
             return;
         }
         if (again.text.state == ForeignText::State::Read && again.text.text != *firstResult_)
@@ -380,9 +384,7 @@ private:
             Found(GetName, finding::TableNull());
             return false;
         }
-        std::vector<Operation> ops(std::begin(RunOps), std::end(RunOps));
-        ops.insert(ops.begin(), GetVersionOp);
-        for (const Operation& op : ops) {
+        for (const Operation& op : TableOperations()) {
             const uintptr_t at = table + static_cast<uintptr_t>(op.position) * sizeof(void*);
             uintptr_t function = 0;
             try {

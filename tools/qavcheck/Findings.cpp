@@ -45,7 +45,11 @@ namespace finding {
 
 const wchar_t* FaultInGetQAVInterface() { return L"The workbench writes it in its log and binds nothing."; }
 const wchar_t* FaultInGetVersion() { return L"The workbench writes it in its log in place of the version."; }
-const wchar_t* FaultInRun() { return L"The workbench shows it in an error box and the Run ends there."; }
+const wchar_t* FaultInRun(bool endsRun)
+{
+    return endsRun ? L"The workbench shows it in an error box and the Run ends there."
+                   : L"The workbench shows it in an error box and the Run goes on with the next call.";
+}
 const wchar_t* FaultInFreeQAVInterface() { return L"The workbench writes it in its log at close."; }
 const wchar_t* FaultInStopQAVInterface() { return L"The workbench calls it when the user presses Stop."; }
 

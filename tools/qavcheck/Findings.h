@@ -24,7 +24,8 @@ namespace finding {
 // What the workbench does when a call into the library faults.
 const wchar_t* FaultInGetQAVInterface();
 const wchar_t* FaultInGetVersion();
-const wchar_t* FaultInRun();
+// endsRun: whether the Run ends at the faulting call (RunCall::faultEndsRun).
+const wchar_t* FaultInRun(bool endsRun);
 const wchar_t* FaultInFreeQAVInterface();
 const wchar_t* FaultInStopQAVInterface();
 

@@ -27,15 +27,19 @@
 //                        is kept from call to call, so a stop asked while nothing
 //                        runs ends the next Execute
 // Which entry points exist, and under which names, is chosen by the library's .def file.
-#include "binding/QAVInterface.h"
+#include "contract/QAVInterface.h"
+#include "contract/RunCalls.h"
 #include "tests/e2e/libs/RecordFormat.h"
 #include "tests/e2e/libs/Recorder.h"
 
 #include "framework/Win.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <string_view>
 
 #ifndef QAV_TESTLIB_CDECL
 #define QAV_TESTLIB_CDECL 0
@@ -58,6 +62,14 @@ enum Operation { OpVersion, OpVarStack, OpObjectStack, OpLog, OpExecute, OpFunct
 
 constexpr std::array<const char*, OpCount> kOperationNames = {
     "GetVersion", "GetVarStack", "GetObjectStack", "GetLog", "Execute", "GetFunctionStack", "GetParamStack"};
+
+Operation OperationNamed(std::wstring_view name)
+{
+    for (int op = 0; op < OpCount; ++op)
+        if (std::equal(name.begin(), name.end(), kOperationNames[op], kOperationNames[op] + std::strlen(kOperationNames[op])))
+            return static_cast<Operation>(op);
+    std::abort();
+}
 
 // Each operation's last answer lives here until that operation is called again.
 std::array<std::wstring, OpCount> g_answers;
@@ -274,12 +286,11 @@ void PutFinalTexts(const std::wstring& result)
     const wchar_t* logAnswer = Answer(OpLog);
     const std::wstring log = logAnswer ? logAnswer : L"";
     std::wstring stacks;
-    const std::pair<Operation, const wchar_t*> sections[] = {
-        {OpVarStack, L"Var stack:"}, {OpParamStack, L"Param stack:"},
-        {OpObjectStack, L"Object stack:"}, {OpFunctionStack, L"Function stack:"}};
-    for (const auto& [op, header] : sections) {
-        const wchar_t* lines = Answer(op);
-        stacks += (stacks.empty() ? L"" : L"\r\n") + std::wstring(header);
+    for (const RunCall& call : RunCalls) {
+        if (!call.header)
+            continue;
+        const wchar_t* lines = Answer(OperationNamed(call.operation));
+        stacks += (stacks.empty() ? L"" : L"\r\n") + std::wstring(call.header);
         if (lines && *lines)
             stacks += L"\r\n" + std::wstring(lines);
     }

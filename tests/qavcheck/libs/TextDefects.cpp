@@ -7,7 +7,7 @@
 //      one with a CR alone; GetVersion and Execute are ordinary
 // Every other text is static.
 #define QAV_BUILDING_LIBRARY
-#include "binding/QAVInterface.h"
+#include "contract/QAVInterface.h"
 
 #include "framework/Win.h"
 
