@@ -293,6 +293,34 @@ class DepsTest(ScriptTestCase):
         self.assertNotIn("apt-get update", self.box.calls())
 
 
+class SuiteFoldersTest(unittest.TestCase):
+    """cmake/QavSuites.cmake, as tests/CMakeLists.txt uses it."""
+
+    def configure(self, suites, present):
+        with tempfile.TemporaryDirectory() as tmp:
+            for suite in present:
+                os.makedirs(os.path.join(tmp, suite))
+                with open(os.path.join(tmp, suite, "CMakeLists.txt"), "w") as f:
+                    f.write(f'message(STATUS "suite {suite} added")\n')
+            os.makedirs(os.path.join(tmp, "forgotten"))
+            with open(os.path.join(tmp, "CMakeLists.txt"), "w") as f:
+                f.write("cmake_minimum_required(VERSION 3.25)\nproject(suites NONE)\n"
+                        f"include({REPO}/cmake/QavSuites.cmake)\nqav_add_suites({' '.join(suites)})\n")
+            return subprocess.run(["cmake", "-S", tmp, "-B", os.path.join(tmp, "build")],
+                                  capture_output=True, text=True, timeout=120)
+
+    def test_every_listed_suite_with_its_file_is_added(self):
+        done = self.configure(["app", "util"], ["app", "util"])
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertIn("suite app added", done.stdout)
+        self.assertIn("suite util added", done.stdout)
+
+    def test_a_suite_folder_without_its_file_fails_the_configure_step(self):
+        done = self.configure(["app", "forgotten"], ["app"])
+        self.assertNotEqual(done.returncode, 0, done.stdout)
+        self.assertIn("forgotten has no CMakeLists.txt", " ".join(done.stderr.split()))
+
+
 if __name__ == "__main__":
     REPO = os.path.abspath(sys.argv[1])
     unittest.main(argv=[sys.argv[0], *sys.argv[2:]], verbosity=2)
