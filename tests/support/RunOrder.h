@@ -3,6 +3,7 @@
 #pragma once
 
 #include "contract/RunCalls.h"
+#include "framework/AsciiText.h"
 
 #include <string>
 #include <string_view>
@@ -14,7 +15,7 @@ inline std::vector<std::string> RunOperations(size_t count = RunCallCount)
 {
     std::vector<std::string> names;
     for (size_t i = 0; i < count && i < RunCallCount; ++i)
-        names.emplace_back(std::wstring_view(RunCalls[i].operation).begin(), std::wstring_view(RunCalls[i].operation).end());
+        names.push_back(NarrowAscii(RunCalls[i].operation));
     return names;
 }
 
