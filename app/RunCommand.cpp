@@ -1,5 +1,6 @@
 #include "app/Main.h"
 #include "binding/Binding.h"
+#include "binding/ConventionCheck.h"
 #include "binding/CallWatch.h"
 #include "binding/InterpreterCalls.h"
 #include "framework/CaughtException.h"
@@ -67,4 +68,7 @@ void TIDEForm::RunClick(TObject* /*Sender*/)
             throw;
         Log->Lines().Add(caught.exception.ToString());
     }
+    // The first call of the session that broke the calling convention, said once.
+    if (const UnicodeString notice = TakeConventionNotice(); !notice.empty())
+        Log->Lines().Add(notice);
 }
