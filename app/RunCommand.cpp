@@ -1,6 +1,7 @@
 #include "app/Main.h"
 #include "binding/Binding.h"
 #include "binding/CallWatch.h"
+#include "binding/ConventionCheck.h"
 #include "binding/InterpreterCalls.h"
 #include "contract/RunCalls.h"
 #include "framework/CaughtException.h"
@@ -59,4 +60,7 @@ void TIDEForm::RunClick(TObject* /*Sender*/)
     } catch (...) {
         Log->Lines().Add(CaughtFamilyOrRethrow().ToString());
     }
+    // The first call of the session that broke the calling convention, said once.
+    if (const UnicodeString notice = TakeConventionNotice(); !notice.empty())
+        Log->Lines().Add(notice);
 }

@@ -1,6 +1,7 @@
 #include "binding/Binding.h"
 
 #include "binding/BindingMessages.h"
+#include "binding/ConventionCheck.h"
 #include "binding/CallWatch.h"
 #include "binding/InterpreterCalls.h"
 #include "binding/InterpreterFault.h"
@@ -51,19 +52,22 @@ void BindInterpreter(TStrings& log)
     InterpreterState = BindingState::NoInterface;
     try {
         const int32_t acquired =
-            CallInterpreter(L"GetQAVInterface", [] { return GetInterfaceFunc(&InterpreterInterface); });
+            CallInterpreter(L"GetQAVInterface", [] { return CallContract(GetInterfaceFunc, &InterpreterInterface); });
         // A success that left the slot empty gives nothing to call: a failure too.
         if (!acquired || !InterpreterInterface) {
             log.Add(NoInterfaceMessage);
-            return;
+        } else {
+            InterpreterState = BindingState::Bound;
+            log.Add(VersionPrefix + CallText(InterpreterInterface, GetVersionOperation));
         }
-        InterpreterState = BindingState::Bound;
-        log.Add(VersionPrefix + CallText(InterpreterInterface, GetVersionOperation));
     } catch (const HardwareFault& fault) {
         log.Add(fault.Message());
     } catch (const InterpreterStopped& stopped) {
         log.Add(stopped.Message());
     }
+    // A library of the wrong calling convention is said at once, after the binding's line.
+    if (const UnicodeString notice = TakeConventionNotice(); !notice.empty())
+        log.Add(notice);
 }
 
 QAV_INTERFACE* BoundInterface() noexcept
@@ -78,7 +82,7 @@ void ReleaseInterpreter(TStrings& log)
     InterpreterState = BindingState::Released;
     if (InterpreterInterface && FreeInterfaceFunc) {
         try {
-            if (!CallInterpreter(L"FreeQAVInterface", [] { return FreeInterfaceFunc(&InterpreterInterface); }))
+            if (!CallInterpreter(L"FreeQAVInterface", [] { return CallContract(FreeInterfaceFunc, &InterpreterInterface); }))
                 log.Add(FreeFailedMessage);
         } catch (const HardwareFault& fault) {
             log.Add(fault.Message());

@@ -1,5 +1,7 @@
 #include "binding/CallWatch.h"
 
+#include "binding/ConventionCheck.h"
+
 #include <utility>
 
 namespace {
@@ -116,7 +118,7 @@ bool CallWatch::AskLibraryToStop(uint32_t id) noexcept
     try {
         QAV_STOP_INTERFACE_FN stop = stop_;
         QAV_INTERFACE** slot = slot_;
-        CallGuarded([stop, slot] { return stop(slot); });
+        CallGuarded([stop, slot] { return CallContract(stop, slot); });
         return true;
     } catch (...) {
         return false;

@@ -1,5 +1,6 @@
 #include "binding/InterpreterCalls.h"
 
+#include "binding/ConventionCheck.h"
 #include "binding/InterpreterFault.h"
 
 #include <cwchar>
@@ -26,12 +27,12 @@ UnicodeString Copy(const ForeignText& t)
 
 UnicodeString CallText(QAV_INTERFACE* intf, const TextOperation& operation)
 {
-    return Copy(CallInterpreter(operation.name, [&] { return Measure((intf->Table->*operation.member)(intf)); }));
+    return Copy(CallInterpreter(operation.name, [&] { return Measure(CallContract(intf->Table->*operation.member, intf)); }));
 }
 
 UnicodeString CallExecute(QAV_INTERFACE* intf, const UnicodeString& program)
 {
     static const QAV_CHAR empty[1] = {0};
     return Copy(
-        CallInterpreter(L"Execute", [&] { return Measure(intf->Table->Execute(intf, program.c_str(), empty, 1)); }));
+        CallInterpreter(L"Execute", [&] { return Measure(CallContract(intf->Table->Execute, intf, program.c_str(), empty, int32_t{1})); }));
 }

@@ -3,19 +3,28 @@
 #pragma once
 
 #include "binding/CallWatch.h"
+#include "binding/ConventionCheck.h"
 #include "binding/FaultGuard.h"
 #include "framework/Exception.h"
 #include "framework/HardwareFault.h"
 
 class InterpreterFault : public HardwareFault {
 public:
-    explicit InterpreterFault(const HardwareFault& fault) : HardwareFault(fault) {}
+    InterpreterFault(const HardwareFault& fault, const wchar_t* operation)
+        : HardwareFault(fault), operation_(operation)
+    {
+    }
 
-    // The fault's description, then what it means for the rest of the session.
+    // The fault's description, the call it arose in, and what it means for the
+    // rest of the session.
     UnicodeString Message() const override
     {
-        return HardwareFault::Message() + L" The interpreter may now be unreliable.";
+        return HardwareFault::Message() + L" It arose in the library's " + operation_ +
+               L". The interpreter may now be unreliable.";
     }
+
+private:
+    UnicodeString operation_;
 };
 
 // A library call that the user stopped: "Execute stopped after 3.2 s."
@@ -30,10 +39,11 @@ template <class Body>
 auto CallInterpreter(const wchar_t* operation, Body&& body) -> decltype(body())
 {
     WatchedCall watched(operation);
+    const ArgumentCheck checked(operation);
     try {
         return CallGuarded(body, watched.Hooks());
     } catch (const HardwareFault& fault) {
-        throw InterpreterFault(fault);
+        throw InterpreterFault(fault, operation);
     } catch (const GuardedCallStopped&) {
         throw InterpreterStopped(operation, watched.Seconds());
     }

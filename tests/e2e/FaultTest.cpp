@@ -4,6 +4,7 @@
 #include "tests/support/TestDir.h"
 
 #include <algorithm>
+#include <cstring>
 
 using namespace e2e;
 
@@ -23,10 +24,18 @@ bool Recorded(const std::string& call)
     return std::find(calls.begin(), calls.end(), call) != calls.end();
 }
 
-void ExpectFaultText(const std::wstring& text)
+// The report names the call that faulted.
+void ExpectNamesOperation(const std::wstring& text, const char* operation)
+{
+    const std::wstring named = L"It arose in the library's " + std::wstring(operation, operation + std::strlen(operation)) + L".";
+    EXPECT_NE(text.find(named), std::wstring::npos) << qavrec::Escape(text);
+}
+
+void ExpectFaultText(const std::wstring& text, const char* operation)
 {
     EXPECT_EQ(text.rfind(L"Access violation at address 0x", 0), 0u) << qavrec::Escape(text);
     EXPECT_NE(text.find(L"in module 'QAV.dll'"), std::wstring::npos) << qavrec::Escape(text);
+    ExpectNamesOperation(text, operation);
 }
 
 struct StartupFault {
@@ -48,7 +57,7 @@ TEST_P(FaultWhileBinding, IsTheBindingLineAndTheProgramGoesOn)
     auto app = StartWithScript({std::string(c.entry) + " fault access-violation", "Execute text R"});
     const auto log = app.Lines(ControlId::Log);
     ASSERT_EQ(log.size(), 1u);
-    ExpectFaultText(log[0]);
+    ExpectFaultText(log[0], c.entry);
     EXPECT_FALSE(app.WaitForErrorBox(std::chrono::milliseconds(300)).has_value());
     app.PressRun();
     EXPECT_EQ(app.Text(ControlId::Result), c.bound ? L"R" : L"");
@@ -69,7 +78,7 @@ TEST(FaultInExecute, LeavesResultLogAndStacksAsTheyWere)
     app.PressRun();
     const auto box = app.WaitForErrorBox();
     ASSERT_TRUE(box.has_value());
-    ExpectFaultText(box->text);
+    ExpectFaultText(box->text, "Execute");
     app.Dismiss(*box);
     EXPECT_EQ(app.Text(ControlId::Result), L"old result");
     EXPECT_EQ(app.Text(ControlId::Log), kTestVersionLine);
@@ -128,6 +137,7 @@ TEST_P(RaisedDuringARun, IsReportedInABoxAndTheNextRunWorks)
     const auto box = app.WaitForErrorBox();
     ASSERT_TRUE(box.has_value()) << "no error box";
     EXPECT_EQ(box->text.rfind(c.words, 0), 0u) << qavrec::Escape(box->text);
+    ExpectNamesOperation(box->text, c.operation);
     app.Dismiss(*box);
     ASSERT_TRUE(app.IsRunning());
     EXPECT_EQ(app.Text(ControlId::Text), L"typed");
@@ -157,6 +167,7 @@ TEST_P(RaisedWhileBinding, IsTheBindingLine)
     const auto log = app.Lines(ControlId::Log);
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].rfind(c.words, 0), 0u) << qavrec::Escape(log[0]);
+    ExpectNamesOperation(log[0], c.operation);
     EXPECT_FALSE(app.WaitForErrorBox(std::chrono::milliseconds(300)).has_value());
     app.PressRun();
     EXPECT_EQ(app.Close(), 0u);
@@ -205,5 +216,34 @@ INSTANTIATE_TEST_SUITE_P(Names, ErrorBoxCaption,
                          [](const testing::TestParamInfo<TitleCase>& info) {
                              return std::to_string(info.index);
                          });
+
+// A library built with the wrong calling convention (cdecl) works by luck on
+// x86 until the stack gives way: the 32-bit workbench says so once, in Log, and
+// puts the stack back after every call. x64 has one convention, and nothing to say.
+TEST(CallingConvention, ACdeclLibraryIsNamedOnceAndStillRuns)
+{
+    WriteScript(TestDir(), {"Execute text R", "GetLog text L"});
+    LaunchOptions options;
+    options.library = LibraryPath(L"qavtest_cdecl");
+    auto app = AppProcess::Start(TestDir(), options);
+    const auto log = app.Lines(ControlId::Log);
+#if defined(_WIN64)
+    EXPECT_EQ(log, std::vector<std::wstring>{kTestVersionLine});
+#else
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0], kTestVersionLine);
+    EXPECT_EQ(log[1].rfind(L"The library's GetQAVInterface left its 4 bytes of arguments on the stack: it uses the "
+                           L"cdecl calling convention",
+                           0),
+              0u)
+        << qavrec::Escape(log[1]);
+#endif
+    for (int run = 0; run < 3; ++run) {
+        app.PressRun();
+        EXPECT_EQ(app.Text(ControlId::Result), L"R");
+        EXPECT_EQ(app.Text(ControlId::Log), L"L") << "said once in a session";
+    }
+    EXPECT_EQ(app.Close(), 0u);
+}
 
 } // namespace

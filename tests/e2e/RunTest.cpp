@@ -378,6 +378,8 @@ TEST_P(FaultInGetParamStack, IsReportedAndTheWindowStaysUsable)
         EXPECT_EQ(box->caption, L"Qavdemo");
         EXPECT_EQ(box->text.rfind(std::wstring(c.words) + L" at address 0x", 0), 0u) << qavrec::Escape(box->text);
         EXPECT_NE(box->text.find(L"in module 'QAV.dll'"), std::wstring::npos) << qavrec::Escape(box->text);
+        EXPECT_NE(box->text.find(L"It arose in the library's GetParamStack."), std::wstring::npos)
+            << qavrec::Escape(box->text);
         EXPECT_NE(box->text.find(L"unreliable"), std::wstring::npos) << qavrec::Escape(box->text);
         EXPECT_TRUE(box->hasIcon);
         EXPECT_FALSE(IsWindowEnabled(app.Window())) << "the window takes input while the box is shown";
