@@ -22,24 +22,19 @@ namespace convention_detail {
 // removed more than it was given).
 extern "C" uint32_t qav_call_counted(const void* function, const uint32_t* args, uint32_t count, int32_t* left);
 
-template <class T>
-uint32_t ToWord(T value) noexcept
+// A 32-bit argument or result as the other side takes it: a word for the
+// routine below, or the type the contract gives it.
+template <class To, class From>
+To AsWord(From value) noexcept
 {
-    static_assert(sizeof(T) == 4, "every argument of the contract is one 32-bit word on x86");
-    if constexpr (std::is_pointer_v<T>)
-        return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(value));
+    static_assert(sizeof(To) == 4 && sizeof(From) == 4,
+                  "every argument and result of the contract is one 32-bit word on x86");
+    if constexpr (std::is_pointer_v<To>)
+        return reinterpret_cast<To>(static_cast<uintptr_t>(value));
+    else if constexpr (std::is_pointer_v<From>)
+        return static_cast<To>(reinterpret_cast<uintptr_t>(value));
     else
-        return static_cast<uint32_t>(value);
-}
-
-template <class T>
-T FromWord(uint32_t word) noexcept
-{
-    static_assert(sizeof(T) == 4, "every result of the contract is one 32-bit word on x86");
-    if constexpr (std::is_pointer_v<T>)
-        return reinterpret_cast<T>(static_cast<uintptr_t>(word));
-    else
-        return static_cast<T>(word);
+        return static_cast<To>(value);
 }
 #endif
 
@@ -53,12 +48,12 @@ template <class Result, class... Args>
 Result CallContract(Result(QAV_CALL* function)(Args...), Args... args)
 {
 #if defined(_WIN32) && !defined(_WIN64)
-    const uint32_t words[sizeof...(Args)] = {convention_detail::ToWord(args)...};
+    const uint32_t words[sizeof...(Args)] = {convention_detail::AsWord<uint32_t>(args)...};
     int32_t left = 0;
     const uint32_t result =
         convention_detail::qav_call_counted(reinterpret_cast<const void*>(function), words, sizeof...(Args), &left);
     convention_detail::SetArgumentBytesLeft(left, static_cast<int32_t>(4 * sizeof...(Args)));
-    return convention_detail::FromWord<Result>(result);
+    return convention_detail::AsWord<Result>(result);
 #else
     convention_detail::SetArgumentBytesLeft(0, 0);
     return function(args...);

@@ -2,6 +2,7 @@
 
 #include "binding/ConventionCheck.h"
 #include "binding/InterpreterFault.h"
+#include "contract/RunCalls.h"
 
 #include <cwchar>
 
@@ -34,5 +35,5 @@ UnicodeString CallExecute(QAV_INTERFACE* intf, const UnicodeString& program)
 {
     static const QAV_CHAR empty[1] = {0};
     return Copy(
-        CallInterpreter(L"Execute", [&] { return Measure(CallContract(intf->Table->Execute, intf, program.c_str(), empty, int32_t{1})); }));
+        CallInterpreter(RunCalls[0].operation, [&] { return Measure(CallContract(intf->Table->Execute, intf, program.c_str(), empty, int32_t{1})); }));
 }

@@ -6,18 +6,14 @@
 #include "contract/QAVInterface.h"
 #include "framework/UnicodeString.h"
 
-// A text-returning operation of the table: its member and its name.
+// A text-returning operation of the table: its member and its name. A Run's
+// operations come from RunCalls (contract/RunCalls.h); GetVersion is binding's.
 struct TextOperation {
     QAV_TEXT_FN QAV_VTABLE::*member;
     const wchar_t* name;
 };
 
 inline constexpr TextOperation GetVersionOperation{&QAV_VTABLE::GetVersion, L"GetVersion"};
-inline constexpr TextOperation GetLogOperation{&QAV_VTABLE::GetLog, L"GetLog"};
-inline constexpr TextOperation GetVarStackOperation{&QAV_VTABLE::GetVarStack, L"GetVarStack"};
-inline constexpr TextOperation GetParamStackOperation{&QAV_VTABLE::GetParamStack, L"GetParamStack"};
-inline constexpr TextOperation GetObjectStackOperation{&QAV_VTABLE::GetObjectStack, L"GetObjectStack"};
-inline constexpr TextOperation GetFunctionStackOperation{&QAV_VTABLE::GetFunctionStack, L"GetFunctionStack"};
 
 UnicodeString CallText(QAV_INTERFACE* intf, const TextOperation& operation);
 
