@@ -31,6 +31,7 @@ enum class Op : std::uint8_t {
 struct Node {
     Op op;
     bool pure = false;     // an expression that cannot change any variable, field or item
+    bool numeric = false;  // made only of variables, constants, items, fields and '+', '-', '*'
     int slot = -1;         // variable slot, function index, built-in or field atom
     int weight = 1;        // steps a statement (or a loop turn) costs: one for each part it runs
     mutable int cache = 0; // where a field was found last time

@@ -96,10 +96,15 @@ private:
             return globals_[static_cast<std::size_t>(n->slot)];
         return n->constant;
     }
+    // Number operators on numbers at once; anything else through the ...Of forms.
     template <Op op>
-    inline Value Arithmetic(const Node* n);
+    [[gnu::always_inline]] inline Value Arithmetic(const Node* n);
     template <Op op>
-    inline bool Order(const Node* n);
+    [[gnu::noinline]] Value ArithmeticOf(const Node* n);
+    template <Op op>
+    [[gnu::always_inline]] inline bool Order(const Node* n);
+    template <Op op>
+    [[gnu::noinline]] bool OrderOf(const Node* n);
     [[gnu::noinline]] Value Chain(const Node* n);
     [[gnu::always_inline]] inline Value Item(const Node* n, const Value& target, const Value& key);
     // x = x + y for numbers x and y in variables or constants: the common counter step,
@@ -117,6 +122,39 @@ private:
             return nullptr;
         target = Value(qav::Arithmetic<Op::Add>(target.number(), y.number()));
         return &target;
+    }
+    // A number worked out without making a value: constants, variables, array items,
+    // fields where the node found them last time, and '+', '-', '*' over these. Gives
+    // false, having done nothing a program could tell, for anything else or anything
+    // that is not a number; the caller then goes the general way. Each part it reads
+    // is pure and charges nothing, so reading it twice is the same as once.
+    [[gnu::always_inline]] bool Number(const Node* n, double& out) const
+    {
+        if (IsLeaf(n)) {
+            const Value& v = Leaf(n);
+            out = v.number();
+            return v.IsNumber();
+        }
+        return n->numeric && NumberOf(n, out);
+    }
+    bool NumberOf(const Node* n, double& out) const;
+    // The item a[k] read in place, for an array that is a variable or constant (or such
+    // an item or field) and an index Number gives; null, having done nothing, for
+    // anything else: not an array, an index not a whole number in range.
+    const Value* ItemAt(const Node* n) const;
+    // The field o.f read in place where the node found it last time, for an object
+    // that is a variable or constant (or such an item or field); else null.
+    const Value* FieldAt(const Node* n) const;
+    // The variable, constant, item or field an expression reads in place; else null.
+    const Value* Place(const Node* n) const
+    {
+        if (IsLeaf(n))
+            return &Leaf(n);
+        if (n->op == Op::Index)
+            return ItemAt(n);
+        if (n->op == Op::Field)
+            return FieldAt(n);
+        return nullptr;
     }
     [[gnu::noinline]] Value Apply(const Node* link, const Value& a, const Value& b);
     [[gnu::noinline]] Value Compare(const Node* n, const Value& a, const Value& b);

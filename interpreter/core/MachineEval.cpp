@@ -10,6 +10,19 @@ namespace qav {
 
 namespace {
 
+// The position a number names among count items; count itself when it names none:
+// not a whole number, negative, not a number, or past the end.
+std::size_t Position(double k, std::size_t count)
+{
+    // Beyond 2^52 no array reaches, and the conversion below stays defined.
+    if (!(k >= 0 && k < 4503599627370496.0))
+        return count;
+    const auto i = static_cast<std::int64_t>(k);
+    if (static_cast<double>(i) != k)
+        return count;
+    return std::min(static_cast<std::size_t>(i), count);
+}
+
 bool Equal(const Value& a, const Value& b)
 {
     if (a.type() != b.type())
@@ -52,6 +65,24 @@ void Machine::Both(const Node* left, const Node* right, Operands& o)
 template <Op op>
 Value Machine::Arithmetic(const Node* n)
 {
+    double x;
+    double y;
+    if (Number(n->left(), x) && Number(n->right(), y)) {
+        if constexpr (op == Op::Div || op == Op::Mod) {
+            if (y != 0) {
+                Charge(n, cost::kDivide);
+                return Value(qav::Arithmetic<op>(x, y));
+            }
+        } else {
+            return Value(qav::Arithmetic<op>(x, y));
+        }
+    }
+    return ArithmeticOf<op>(n);
+}
+
+template <Op op>
+Value Machine::ArithmeticOf(const Node* n)
+{
     Operands o;
     Both(n->left(), n->right(), o);
     if constexpr (op == Op::Div || op == Op::Mod) {
@@ -66,6 +97,16 @@ Value Machine::Arithmetic(const Node* n)
 
 template <Op op>
 bool Machine::Order(const Node* n)
+{
+    double x;
+    double y;
+    if (Number(n->left(), x) && Number(n->right(), y))
+        return Ordered<op>(x, y);
+    return OrderOf<op>(n);
+}
+
+template <Op op>
+bool Machine::OrderOf(const Node* n)
 {
     Operands o;
     Both(n->left(), n->right(), o);
@@ -149,17 +190,102 @@ Value Machine::Chain(const Node* n)
     return acc;
 }
 
+bool Machine::NumberOf(const Node* n, double& out) const
+{
+    double x;
+    double y;
+    switch (n->op) {
+    case Op::Index:
+        if (IsLeaf(n->object()) && IsLeaf(n->key())) {
+            const Value& a = Leaf(n->object());
+            const Value& k = Leaf(n->key());
+            if (!a.IsArray() || !k.IsNumber())
+                return false;
+            const auto& items = a.arr()->items;
+            const std::size_t i = Position(k.number(), items.size());
+            if (i == items.size() || !items[i].IsNumber())
+                return false;
+            out = items[i].number();
+            return true;
+        }
+        [[fallthrough]];
+    case Op::Field: {
+        const Value* v = Place(n);
+        if (v == nullptr || !v->IsNumber())
+            return false;
+        out = v->number();
+        return true;
+    }
+    case Op::Add:
+        if (!Number(n->left(), x) || !Number(n->right(), y))
+            return false;
+        out = qav::Arithmetic<Op::Add>(x, y);
+        return true;
+    case Op::Sub:
+        if (!Number(n->left(), x) || !Number(n->right(), y))
+            return false;
+        out = qav::Arithmetic<Op::Sub>(x, y);
+        return true;
+    case Op::Mul:
+        if (!Number(n->left(), x) || !Number(n->right(), y))
+            return false;
+        out = qav::Arithmetic<Op::Mul>(x, y);
+        return true;
+    case Op::Neg:
+        if (!Number(n->operand(), x))
+            return false;
+        out = -x;
+        return true;
+    case Op::Chain:
+        if (!Number(n->left(), x))
+            return false;
+        for (const Node* link : n->list) {
+            if (link->op != Op::Add && link->op != Op::Sub && link->op != Op::Mul)
+                return false;
+            if (!Number(link->right(), y))
+                return false;
+            x = qav::Arithmetic(link->op, x, y);
+        }
+        out = x;
+        return true;
+    default:
+        return false;
+    }
+}
+
+const Value* Machine::ItemAt(const Node* n) const
+{
+    const Value* target = Place(n->object());
+    if (target == nullptr || !target->IsArray())
+        return nullptr;
+    double k;
+    if (!Number(n->key(), k))
+        return nullptr;
+    const auto& items = target->arr()->items;
+    const std::size_t i = Position(k, items.size());
+    return i == items.size() ? nullptr : &items[i];
+}
+
+const Value* Machine::FieldAt(const Node* n) const
+{
+    const Value* target = Place(n->object());
+    if (target == nullptr || !target->IsObject())
+        return nullptr;
+    const Obj* o = target->obj();
+    const auto c = static_cast<std::size_t>(n->cache);
+    if (c < o->fields.size() && o->fields[c].atom == n->slot)
+        return &o->fields[c].value;
+    return nullptr;
+}
+
 // An array's item at a whole number in range, read at once; anything else the general way.
 Value Machine::Item(const Node* n, const Value& target, const Value& key)
 {
     if (target.IsArray() && key.IsNumber()) {
         const auto& items = target.arr()->items;
-        const double k = key.number();
-        if (k >= 0 && k < static_cast<double>(items.size())) {
-            const auto i = static_cast<std::size_t>(k);
-            if (static_cast<double>(i) == k)
-                return items[i];
-        }
+        const std::size_t i = Position(key.number(), items.size());
+        if (i != items.size())
+            return items[i];
     }
     return GetIndex(n, target, key);
 }
@@ -189,6 +315,11 @@ bool Machine::Test(const Node* n)
     case Op::Local:
     case Op::Global:
         return Leaf(n).Truthy();
+    case Op::Index:
+    case Op::Field:
+        if (const Value* v = Place(n))
+            return v->Truthy();
+        return Eval(n).Truthy();
     default:
         return Eval(n).Truthy();
     }
@@ -213,6 +344,8 @@ Value Machine::Compute(const Node* n)
             return *sum;
         return Append(n, n->op == Op::AppendLocal ? fp_[n->slot] : globals_[static_cast<std::size_t>(n->slot)]);
     case Op::Field: {
+        if (const Value* v = FieldAt(n))
+            return *v;
         if (IsLeaf(n->object()))
             return FieldOf(n, Leaf(n->object()));
         const Value target = Eval(n->object());
@@ -228,6 +361,8 @@ Value Machine::Compute(const Node* n)
         return StoreField(n, target, std::move(v));
     }
     case Op::Index: {
+        if (const Value* v = ItemAt(n))
+            return *v;
         if (IsLeaf(n->object()) && IsLeaf(n->key()))
             return Item(n, Leaf(n->object()), Leaf(n->key()));
         Operands o;
@@ -235,6 +370,22 @@ Value Machine::Compute(const Node* n)
         return Item(n, *o.a, *o.b);
     }
     case Op::SetIndex: {
+        // An array in a variable or constant the value cannot change, and an index
+        // Number gives: set in place, the index read before the value as always.
+        double x;
+        if (IsLeaf(n->object()) && n->value()->pure && Number(n->key(), x)) {
+            const Value& t = Leaf(n->object());
+            Value v = Eval(n->value());
+            if (t.IsArray()) {
+                auto& items = t.arr()->items;
+                const std::size_t i = Position(x, items.size());
+                if (i != items.size()) {
+                    items[i] = v;
+                    return v;
+                }
+            }
+            return SetIndex(n, t, Value(x), std::move(v));
+        }
         // Target, index, value: each read in place only when what runs after it cannot change it.
         Value target;
         Value key;
@@ -251,13 +402,10 @@ Value Machine::Compute(const Node* n)
         Value v = Eval(n->value());
         if (t->IsArray() && k->IsNumber()) {
             auto& items = t->arr()->items;
-            const double x = k->number();
-            if (x >= 0 && x < static_cast<double>(items.size())) {
-                const auto i = static_cast<std::size_t>(x);
-                if (static_cast<double>(i) == x) {
-                    items[i] = v;
-                    return v;
-                }
+            const std::size_t i = Position(k->number(), items.size());
+            if (i != items.size()) {
+                items[i] = v;
+                return v;
             }
         }
         return SetIndex(n, *t, *k, std::move(v));

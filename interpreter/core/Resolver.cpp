@@ -75,6 +75,34 @@ bool Pure(const Node* n)
     }
 }
 
+// What the evaluator may work out as a number without making values (Machine::Number).
+bool Numeric(const Node* n)
+{
+    switch (n->op) {
+    case Op::Const:
+    case Op::Local:
+    case Op::Global:
+        return true;
+    case Op::Field:
+    case Op::Neg:
+        return n->kids[0]->numeric;
+    case Op::Index:
+    case Op::Add:
+    case Op::Sub:
+    case Op::Mul:
+        return n->kids[0]->numeric && n->kids[1]->numeric;
+    case Op::Chain:
+        if (!n->left()->numeric)
+            return false;
+        for (const Node* link : n->list)
+            if ((link->op != Op::Add && link->op != Op::Sub && link->op != Op::Mul) || !link->right()->numeric)
+                return false;
+        return true;
+    default:
+        return false;
+    }
+}
+
 // x = x + a + b ... appends in place when x holds the only reference to a string:
 // the '+' nodes to append, in order, or none when the value is not of that form. A
 // short run of '+'s is nested to the left, a long one a flat chain.
@@ -222,6 +250,7 @@ private:
     {
         ResolveNode(n);
         n->pure = Pure(n);
+        n->numeric = Numeric(n);
         switch (n->op) {
         case Op::ExprStmt: case Op::TopExprStmt: case Op::DeclLocal: case Op::DeclGlobal:
         case Op::Print: case Op::Return:

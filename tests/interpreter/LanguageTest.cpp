@@ -136,6 +136,106 @@ TEST(Language, ExpressionsAndStatementsGiveTheirValues)
     }
 }
 
+// Items, fields and number operators over variables and constants are worked out in
+// place; every way off that path (an index that is no whole number in range, a value
+// that is no number, a target that is no array, an item that holds its own array, a
+// cache that misses) gives what the general way gives.
+TEST(Language, ItemsFieldsAndNumbersReadInPlaceGiveWhatTheGeneralWayGives)
+{
+    const Expect cases[] = {
+        {"var a = [1];\nvar k = \"0\";\na[k] + 1;",
+         "Run failed at line 3, column 2: an array index must be a number, not a string"},
+        {"var a = [1, 2];\nvar k = -1;\na[k] * 2;",
+         "Run failed at line 3, column 2: index -1 is out of range: the array has 2 items"},
+        {"var a = [1, 2];\nvar k = 0.5;\na[k] - 1;",
+         "Run failed at line 3, column 2: an array index must be a whole number, not 0.5"},
+        {"var a = [1, 2];\nvar k = 2;\na[k] < 3;",
+         "Run failed at line 3, column 2: index 2 is out of range: the array has 2 items"},
+        {"var a = [1, 2];\nvar k = 1e300 * 1e300;\na[k] + 1;",
+         "Run failed at line 3, column 2: index inf is out of range: the array has 2 items"},
+        {"var a = [1, 2];\nvar k = 0 - 1e300 * 1e300;\na[k] + 1;",
+         "Run failed at line 3, column 2: index -inf is out of range: the array has 2 items"},
+        {"var a = [1, 2];\na[9007199254740993] + 1;",
+         "Run failed at line 2, column 2: index 9007199254740992 is out of range: the array has 2 items"},
+        {"var a = [1, 2];\na[4503599627370496] + 1;",
+         "Run failed at line 2, column 2: index 4503599627370496 is out of range: the array has 2 items"},
+        {"var a = [1, 2];\nvar k = -0;\na[k] + a[k + 1];",
+         "3"},
+        {"var a = [\"x\", 2];\na[0] + a[1];",
+         "x2"},
+        {"var a = [\"x\", 2];\na[1] * a[0];",
+         "Run failed at line 2, column 6: cannot apply '*' to a number and a string"},
+        {"var a = [[1, 2], [3, 4]];\na[1][0] + a[0][1] * 10;",
+         "23"},
+        {"var ps = [{x: 1}, {x: 2}];\nps[1].x * 10 + ps[0].x;",
+         "21"},
+        {"var o = {};\nvar i = 0;\no[i] = 1;",
+         "Run failed at line 3, column 2: a field name must be a string, not a number"},
+        {"var n = 5;\nvar i = 0;\nn[i] = 1;",
+         "Run failed at line 3, column 2: cannot index a number"},
+        {"var n = 5;\nvar i = 0;\nn[i] + 1;",
+         "Run failed at line 3, column 2: cannot index a number"},
+        {"var s = \"abc\";\nvar i = 1;\ns[i] + 1;",
+         "Run failed at line 3, column 2: cannot index a string"},
+        {"var a = [1, 0, 2];\na[a[0]] = a[2] * 5;\na[1];",
+         "10"},
+        {"var a = [0];\na[0] = a;\nlen(a[0][0]);",
+         "1"},
+        {"var a = [\"s\"];\na[0] = a[0];\na[0] + \"!\";",
+         "s!"},
+        {"var a = [[1, 2]];\nvar i = 0;\na[i] = 7;\na[i];",
+         "7"},
+        {"var a = [1, 2, 3];\nvar i = 1;\na[i - 1] + a[i] * a[i + 1] - a[0];",
+         "6"},
+        {"var a = [1];\nvar s = \"0\";\na[s + 0];",
+         "Run failed at line 3, column 2: an array index must be a number, not a string"},
+        {"var a = [\"b\", \"a\"];\na[0] < a[1];",
+         "false"},
+        {"var a = [2];\n-a[0];",
+         "-2"},
+        {"var a = [\"x\"];\n-a[0];",
+         "Run failed at line 2, column 1: cannot apply '-' to a string"},
+        {"var o = {x: 1};\nvar p = {y: 2, x: 3};\nfunction f(q) { return q.x + 1; }\nf(o) + f(p) * 10;",
+         "42"},
+        {"var o = {x: 1};\nfunction f(q) { return q.x * 2; }\nf(o) + f({x: \"a\"});",
+         "Run failed at line 2, column 28: cannot apply '*' to a string and a number"},
+        {"var c = [false, 0, nil, \"\"];\n!c[0] && !c[2] && !!c[1] && !!c[3];",
+         "true"},
+        {"var c = [];\nif (!c[0]) 1;",
+         "Run failed at line 2, column 7: index 0 is out of range: the array has 0 items"},
+        {"var a = [1, 2];\na[0] + a[1] + \"x\" + a[0];",
+         "3x1"},
+        {"var a = [1, 2];\nvar i = 2;\na[i] = 5;",
+         "Run failed at line 3, column 2: index 2 is out of range: the array has 2 items"},
+        {"var a = [1, 2];\nvar i = 0.5;\na[i] = 5;",
+         "Run failed at line 3, column 2: an array index must be a whole number, not 0.5"},
+        {"var a = [1, 2];\nvar i = \"1\";\na[i] = 5;",
+         "Run failed at line 3, column 2: an array index must be a number, not a string"},
+        {"var a = [1, 2];\nvar i = 1;\na[i] = a[i] / 0;",
+         "Run failed at line 3, column 13: division by zero"},
+        {"var a = [1, 2];\nvar i = 1;\na[i - 1] = a[i] / 4;\na[0];",
+         "0.5"},
+        {"var a = [1, 2];\nvar i = 1;\na[i] = nil;\nstr(a);",
+         "#1 [1, nil]"},
+        {"var a = [1, 2];\nvar i = 1;\na[i + 1 - 1] = {v: a[i]};\na[1].v;",
+         "2"},
+        {"var o = {a: 1};\nvar k = \"a\";\no[k] = o[k] + 1;\no.a;",
+         "2"},
+        {"var a = [5, 6];\nvar i = 0;\nwhile (a[i] < 6) i = i + 1;\ni;",
+         "1"},
+        {"var a = [3, 1, 2];\nvar t = a[0]; a[0] = a[1]; a[1] = t;\nstr(a);",
+         "#1 [1, 3, 2]"},
+        {"var a = [1];\nvar b = [a];\nb[0][0] = 9;\na[0];",
+         "9"},
+        {"var x = 3;\nvar a = [1, 2];\nx * a[1] - -x;",
+         "9"},
+    };
+    for (const Expect& c : cases) {
+        SCOPED_TRACE(c.program);
+        EXPECT_EQ(RunProgram(c.program).result, c.result);
+    }
+}
+
 TEST(Language, ErrorsGiveTheirLineAndColumn)
 {
     const Expect cases[] = {
