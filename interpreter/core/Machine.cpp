@@ -233,6 +233,21 @@ Value Machine::Call(const Node* n)
         result = IsLeaf(ret->value()) ? Leaf(ret->value()) : Eval(ret->value());
     } else {
         for (const Node* s : body) {
+            // A return at the body's own level, or as the whole of an 'if' there without
+            // 'else', gives its value here without Exec, charged as Exec would charge.
+            const Node* ret = s;
+            if (s->op == Op::If && s->otherwise() == nullptr && s->then()->op == Op::Return) {
+                Charge(s, static_cast<std::uint64_t>(s->weight));
+                if (!Test(s->cond()))
+                    continue;
+                ret = s->then();
+            }
+            if (ret->op == Op::Return) {
+                Charge(ret, static_cast<std::uint64_t>(ret->weight));
+                if (ret->value() != nullptr)
+                    result = Eval(ret->value());
+                break;
+            }
             if (Exec(s) == Flow::Return) {
                 result = std::move(retval_);
                 break;

@@ -69,11 +69,14 @@ private:
     }
 
     // MachineEval.cpp
-    // A constant or variable is read here, without a call; anything else is worked out.
+    // A constant or variable is read here, without a call, and a call of a function
+    // goes straight to it; anything else is worked out.
     [[gnu::always_inline]] Value Eval(const Node* n)
     {
         if (IsLeaf(n))
             return Leaf(n);
+        if (n->op == Op::Call)
+            return Call(n);
         return Compute(n);
     }
     Value Compute(const Node* n);

@@ -97,6 +97,63 @@ TEST(Core, BigExpressionsCostAStepForEachPart)
     EXPECT_NE(loop.result.find("step limit reached"), std::string::npos);
 }
 
+// Returns in a function's own body, items and fields read in place and number
+// operators worked out without values give the results and cost the steps the
+// general way gives: the step counts below are those of the statements as they run.
+TEST(Core, ShortcutsGiveTheResultsAndStepsOfTheGeneralWay)
+{
+    const struct {
+        std::string program;
+        std::string result;
+        std::uint64_t steps;
+    } cases[] = {
+        {"function f(x) { if (x) return; return 2; }\n[f(true), f(false)];",
+         "#1 [nil, 2]", 16474u},
+        {"function g(x) { if (x < 0) return -x; else return x; }\ng(-3) + g(4);",
+         "7", 25u},
+        {"function h() { return; }\nh();",
+         "nil", 5u},
+        {"function k(x) { if (x > 1) { return x; } return 0; }\nk(5) + k(1);",
+         "5", 24u},
+        {"function m(x) { if (x) return x.y; return 1; }\nm({y: 3}) + m(nil);",
+         "4", 16506u},
+        {"function m(x) { if (x.y) return 1; return 2; }\nm(nil);",
+         "Run failed at line 1, column 23: cannot read field 'y' of nil", 10u},
+        {"function d(n) { if (n == 0) return 0; return 1 + d(n - 1); }\nd(20000);",
+         "Run failed at line 1, column 50: call depth limit reached: more than 10000 nested calls", 179156u},
+        {"function e() { var a = 1; if (a) return a + e2(); }\nfunction e2() { return x; }\nvar x = 5;\ne();",
+         "6", 19u},
+        {"function f(a) { return a[0] + a[1]; }\nf([1, 2]) + f([\"a\", 3]);",
+         "3a3", 16707u},
+        {"function f(n) { if (n < 2) return n; return f(n - 1) + f(n - 2); }\nf(15);",
+         "610", 23676u},
+        {"function w(n) { while (true) { if (n > 3) return n; n = n + 1; } }\nw(0);",
+         "4", 61u},
+        {"var a = [1, 2];\nvar k = -0;\na[k] + a[k + 1];",
+         "3", 16475u},
+        {"var a = [[1, 2], [3, 4]];\na[1][0] + a[0][1] * 10;",
+         "23", 16626u},
+        {"var ps = [{x: 1}, {x: 2}];\nps[1].x * 10 + ps[0].x;",
+         "21", 16662u},
+        {"var a = [1, 0, 2];\na[a[0]] = a[2] * 5;\na[1];",
+         "10", 16488u},
+        {"var a = [1, 2, 3];\nvar i = 1;\na[i - 1] + a[i] * a[i + 1] - a[0];",
+         "6", 16495u},
+        {"var a = [1, 2];\nvar i = 1;\na[i - 1] = a[i] / 4;\na[0];",
+         "0.5", 16486u},
+        {"var a = [5, 6];\nvar i = 0;\nwhile (a[i] < 6) i = i + 1;\ni;",
+         "1", 16489u},
+        {"var a = [3, 1, 2];\nvar t = a[0]; a[0] = a[1]; a[1] = t;\nstr(a);",
+         "#1 [1, 3, 2]", 16595u},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.program);
+        const qav::RunReport r = RunUntimed(c.program);
+        EXPECT_EQ(r.result, c.result);
+        EXPECT_EQ(r.steps, c.steps);
+    }
+}
+
 // Work that grows with size costs steps by size, so that the budget tracks time: the
 // same program with bigger data must cost at least that much more.
 TEST(Core, WorkThatGrowsWithSizeCostsMoreSteps)
