@@ -210,6 +210,17 @@ bool Machine::NumberOf(const Node* n, double& out) const
         }
         [[fallthrough]];
     case Op::Field: {
+        if (n->op == Op::Field && IsLeaf(n->object())) {
+            const Value& o = Leaf(n->object());
+            if (!o.IsObject())
+                return false;
+            const auto& fields = o.obj()->fields;
+            const auto c = static_cast<std::size_t>(n->cache);
+            if (c >= fields.size() || fields[c].atom != n->slot || !fields[c].value.IsNumber())
+                return false;
+            out = fields[c].value.number();
+            return true;
+        }
         const Value* v = Place(n);
         if (v == nullptr || !v->IsNumber())
             return false;
@@ -353,6 +364,9 @@ Value Machine::Compute(const Node* n)
     }
     case Op::SetField: {
         if (IsLeaf(n->object()) && n->value()->pure) {
+            double y;
+            if (Number(n->value(), y))
+                return StoreField(n, Leaf(n->object()), Value(y));
             Value v = Eval(n->value());
             return StoreField(n, Leaf(n->object()), std::move(v));
         }
@@ -375,6 +389,15 @@ Value Machine::Compute(const Node* n)
         double x;
         if (IsLeaf(n->object()) && n->value()->pure && Number(n->key(), x)) {
             const Value& t = Leaf(n->object());
+            double y;
+            if (t.IsArray() && Number(n->value(), y)) {
+                auto& items = t.arr()->items;
+                const std::size_t i = Position(x, items.size());
+                if (i != items.size()) {
+                    items[i] = Value(y);
+                    return Value(y);
+                }
+            }
             Value v = Eval(n->value());
             if (t.IsArray()) {
                 auto& items = t.arr()->items;
