@@ -311,6 +311,13 @@ bool Machine::Test(const Node* n)
     case Op::Ge: return Order<Op::Ge>(n);
     case Op::Eq:
     case Op::Ne: {
+        // Both sides read in place where they can be.
+        if (const Value* a = Place(n->left())) {
+            if (const Value* b = Place(n->right())) {
+                ChargeCompare(n, *a, *b);
+                return Equal(*a, *b) == (n->op == Op::Eq);
+            }
+        }
         Operands o;
         Both(n->left(), n->right(), o);
         ChargeCompare(n, *o.a, *o.b);
@@ -440,8 +447,12 @@ Value Machine::Compute(const Node* n)
     case Op::ObjectLit:
     case Op::ArrayLit:
         return MakeLiteral(n);
-    case Op::Chain:
+    case Op::Chain: {
+        double x;
+        if (Number(n, x))
+            return Value(x);
         return Chain(n);
+    }
     case Op::Neg: {
         const Value v = Eval(n->operand());
         if (!v.IsNumber())

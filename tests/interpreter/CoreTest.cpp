@@ -145,6 +145,18 @@ TEST(Core, ShortcutsGiveTheResultsAndStepsOfTheGeneralWay)
          "1", 16489u},
         {"var a = [3, 1, 2];\nvar t = a[0]; a[0] = a[1]; a[1] = t;\nstr(a);",
          "#1 [1, 3, 2]", 16595u},
+        {"var t = {left: nil};\nvar u = {left: t};\n[t.left == nil, u.left == nil, u.left == t, u.left != t];",
+         "#3 [true, false, true, false]", 16685u},
+        {"var a = [\"ab\", \"a\" + \"b\", 1, 1.0, nil, false];\n[a[0] == a[1], a[2] == a[3], a[4] == a[5], a[0] != a[2]];",
+         "#2 [true, true, false, true]", 16672u},
+        {"var s = \"x\";\nwhile (len(s) < 200) s = s + s;\nvar a = [s, s + \"\"];\nvar i = 0;\nwhile (i < 100) { if (a[0] == a[1]) i = i + 1; }\ni;",
+         "100", 19433u},
+        {"var a = [1, 2, 3, 4];\nvar i = 0;\na[i] + a[i + 1] - a[i + 2] + a[i + 3] * 2 - a[0] + a[1];",
+         "9", 16518u},
+        {"var a = [1, \"x\", 3, 4];\nvar i = 0;\na[i] + a[i + 1] - a[i + 2] + a[i + 3] * 2 - a[0] + a[1];",
+         "Run failed at line 3, column 17: cannot apply '-' to a string and a number", 16614u},
+        {"var a = [\"p\", 1, 3, 4];\nvar i = 0;\na[i] + a[i + 1] + a[i + 2] + a[i + 3] + a[0] + a[1];",
+         "p134p1", 16903u},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.program);
