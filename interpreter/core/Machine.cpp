@@ -66,7 +66,8 @@ void Machine::Expression(const Node* s)
         return;
     }
     if (s->op == Op::ExprStmt) {
-        Eval(s->value());
+        if (s->value()->op != Op::SetIndex || !StoreItem(s->value()))
+            Eval(s->value());
         return;
     }
     // The statement's value replaces the last one; let go of that first, so that a
@@ -135,6 +136,14 @@ Machine::Flow Machine::Exec(const Node* n)
         Expression(n);
         return Flow::Normal;
     case Op::DeclLocal: {
+        if (n->value() != nullptr && (n->value()->op == Op::Index || n->value()->op == Op::Field)) {
+            if (const Value* p = Place(n->value())) {
+                // Copied first: letting go of the variable's old value may free what held it.
+                Value v = *p;
+                fp_[n->slot] = std::move(v);
+                return Flow::Normal;
+            }
+        }
         Value v = n->value() != nullptr ? Eval(n->value()) : Value();
         fp_[n->slot] = std::move(v);
         return Flow::Normal;

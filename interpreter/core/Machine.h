@@ -141,6 +141,10 @@ private:
         return n->numeric && NumberOf(n, out);
     }
     bool NumberOf(const Node* n, double& out) const;
+    // The statement a[k] = v for an array in a variable or constant, an index Number
+    // gives in range, and a value that is a variable or constant or that Number gives:
+    // stored; else false, having done nothing.
+    [[gnu::noinline]] bool StoreItem(const Node* n);
     // The item a[k] read in place, for an array that is a variable or constant (or such
     // an item or field) and an index Number gives; null, having done nothing, for
     // anything else: not an array, an index not a whole number in range.

@@ -264,6 +264,29 @@ bool Machine::NumberOf(const Node* n, double& out) const
     }
 }
 
+bool Machine::StoreItem(const Node* n)
+{
+    double k;
+    if (!IsLeaf(n->object()) || !n->value()->pure || !Number(n->key(), k))
+        return false;
+    const Value& t = Leaf(n->object());
+    if (!t.IsArray())
+        return false;
+    auto& items = t.arr()->items;
+    const std::size_t i = Position(k, items.size());
+    if (i == items.size())
+        return false;
+    if (IsLeaf(n->value())) {
+        items[i] = Leaf(n->value());
+        return true;
+    }
+    double v;
+    if (!Number(n->value(), v))
+        return false;
+    items[i] = Value(v);
+    return true;
+}
+
 const Value* Machine::ItemAt(const Node* n) const
 {
     const Value* target = Place(n->object());

@@ -97,9 +97,9 @@ TEST(Core, BigExpressionsCostAStepForEachPart)
     EXPECT_NE(loop.result.find("step limit reached"), std::string::npos);
 }
 
-// Returns in a function's own body, items and fields read in place and number
-// operators worked out without values give the results and cost the steps the
-// general way gives: the step counts below are those of the statements as they run.
+// Returns in a function's own body, items and fields read and set in place, and
+// number operators worked out without values give the results and cost the steps
+// the general way gives: the step counts below are those of the statements as they run.
 TEST(Core, ShortcutsGiveTheResultsAndStepsOfTheGeneralWay)
 {
     const struct {
@@ -157,6 +157,30 @@ TEST(Core, ShortcutsGiveTheResultsAndStepsOfTheGeneralWay)
          "Run failed at line 3, column 17: cannot apply '-' to a string and a number", 16614u},
         {"var a = [\"p\", 1, 3, 4];\nvar i = 0;\na[i] + a[i + 1] + a[i + 2] + a[i + 3] + a[0] + a[1];",
          "p134p1", 16903u},
+        {"var n = 0;\nwhile (n < 3) { var t = {v: [n]}; var x = t.v[0]; n = n + 1; }\nn;",
+         "3", 16841u},
+        {"function f() { var i = 0; var s = 0; while (i < 3) { var t = [[i]]; var u = t[0]; var w = u[0]; s = s + w; i = i + 1; } return s; }\nf();",
+         "3", 16817u},
+        {"function g(o) { var k = 0; while (k < 2) { var o2 = o.next; o = o2; k = k + 1; } return o.v; }\ng({next: {next: {v: 7}}});",
+         "7", 16727u},
+        {"var i = 0;\nwhile (i < 2) { var q = q.next; i = i + 1; }",
+         "Run failed at line 2, column 27: cannot read field 'next' of nil", 15u},
+        {"function h(a) { var x = a[5]; return x; }\nh([1]);",
+         "Run failed at line 1, column 26: index 5 is out of range: the array has 1 item", 16461u},
+        {"function h(a) { var x = a.f; return x; }\nh({g: 1});",
+         "Run failed at line 1, column 27: object #1 has no field 'f'", 16512u},
+        {"function h(a) { var x = a[0]; x = 2; return a[0]; }\nh([1]);",
+         "1", 16469u},
+        {"var a = [1, 2];\nvar i = 0;\nwhile (i < 2) { a[i] = a; i = i + 1; }\nlen(a[1][0]);",
+         "2", 16514u},
+        {"var a = [1, 2];\nvar b = \"s\";\nvar i = 0;\nwhile (i < 2) { a[i] = b; i = i + 1; }\na[0] + a[1];",
+         "ss", 16561u},
+        {"var a = [1, 2];\nvar i = 0;\nwhile (i < 2) { a[i + 5] = 1; i = i + 1; }",
+         "Run failed at line 3, column 18: index 5 is out of range: the array has 2 items", 16479u},
+        {"var o = {};\nvar i = 0;\nwhile (i < 2) { o[i] = 1; i = i + 1; }",
+         "Run failed at line 3, column 18: a field name must be a string, not a number", 16475u},
+        {"var a = [1, 2];\nvar i = 0;\nwhile (i < 2) { a[i] = a[i] * 10 + i; i = i + 1; }\nstr(a);",
+         "#1 [10, 21]", 16604u},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.program);
