@@ -196,13 +196,12 @@ bool Machine::NumberOf(const Node* n, double& out) const
     double y;
     switch (n->op) {
     case Op::Index:
-        if (IsLeaf(n->object()) && IsLeaf(n->key())) {
+        if (IsLeaf(n->object())) {
             const Value& a = Leaf(n->object());
-            const Value& k = Leaf(n->key());
-            if (!a.IsArray() || !k.IsNumber())
+            if (!a.IsArray() || !Number(n->key(), x))
                 return false;
             const auto& items = a.arr()->items;
-            const std::size_t i = Position(k.number(), items.size());
+            const std::size_t i = Position(x, items.size());
             if (i == items.size() || !items[i].IsNumber())
                 return false;
             out = items[i].number();
