@@ -9,19 +9,19 @@
 namespace qav::cost {
 
 inline constexpr std::uint64_t kAlloc = 32;          // making a string, object or array
-inline constexpr std::uint64_t kNewName = 200;       // a field name first made at run time: hashed and kept
+inline constexpr std::uint64_t kNewName = 350;       // a field name first made at run time: hashed and kept
 inline constexpr std::uint64_t kField = 4;           // adding a field or an item
 inline constexpr std::uint64_t kBuiltin = 4;         // calling a built-in function
 inline constexpr std::uint64_t kFormat = 48;         // turning a number into text
 inline constexpr std::uint64_t kShownPart = 14;      // each field or item of an object or array turned into text
-inline constexpr std::uint64_t kAppend = 8;          // growing a string in place
+inline constexpr std::uint64_t kAppend = 14;         // growing a string in place
 inline constexpr std::uint64_t kCandidate = 6;       // a place where a search compares
 inline constexpr std::uint64_t kCollect = 12;        // each object, array, field or item the collector visits
-inline constexpr std::uint64_t kDivide = 6;          // '/' and '%': a division takes several times an addition
+inline constexpr std::uint64_t kDivide = 8;          // '/' and '%': a division takes several times an addition
 inline constexpr std::size_t kPeakBytesPerStep = 4;  // bytes by which the memory in use passes its peak
 inline constexpr std::size_t kCopiedPerStep = 4;     // bytes copied into new memory
-inline constexpr std::size_t kScannedPerStep = 16;   // bytes hashed or read as a number
-inline constexpr std::size_t kComparedPerStep = 80;  // bytes compared, or searched for a byte
+inline constexpr std::size_t kScannedPerStep = 12;   // bytes hashed or read as a number
+inline constexpr std::size_t kComparedPerStep = 72;  // bytes compared, or searched for a byte
 inline constexpr std::size_t kWalkedPerStep = 8;     // bytes walked to find a character by its index
 inline constexpr std::size_t kCountedPerStep = 32;   // bytes whose characters are counted
 

@@ -140,7 +140,7 @@ TEST(Core, ShortcutsGiveTheResultsAndStepsOfTheGeneralWay)
         {"var a = [1, 2, 3];\nvar i = 1;\na[i - 1] + a[i] * a[i + 1] - a[0];",
          "6", 16495u},
         {"var a = [1, 2];\nvar i = 1;\na[i - 1] = a[i] / 4;\na[0];",
-         "0.5", 16486u},
+         "0.5", 16488u},
         {"var a = [5, 6];\nvar i = 0;\nwhile (a[i] < 6) i = i + 1;\ni;",
          "1", 16489u},
         {"var a = [3, 1, 2];\nvar t = a[0]; a[0] = a[1]; a[1] = t;\nstr(a);",
