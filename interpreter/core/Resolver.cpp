@@ -4,6 +4,7 @@
 #include "interpreter/core/Error.h"
 #include "interpreter/core/Operators.h"
 
+#include <algorithm>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -84,20 +85,19 @@ bool Numeric(const Node* n)
     case Op::Global:
         return true;
     case Op::Field:
+        return n->object()->numeric;
     case Op::Neg:
-        return n->kids[0]->numeric;
+        return n->operand()->numeric;
     case Op::Index:
+        return n->object()->numeric && n->key()->numeric;
     case Op::Add:
     case Op::Sub:
     case Op::Mul:
-        return n->kids[0]->numeric && n->kids[1]->numeric;
+        return n->left()->numeric && n->right()->numeric;
     case Op::Chain:
-        if (!n->left()->numeric)
-            return false;
-        for (const Node* link : n->list)
-            if ((link->op != Op::Add && link->op != Op::Sub && link->op != Op::Mul) || !link->right()->numeric)
-                return false;
-        return true;
+        return n->left()->numeric && std::all_of(n->list.begin(), n->list.end(), [](const Node* link) {
+                   return (link->op == Op::Add || link->op == Op::Sub || link->op == Op::Mul) && link->right()->numeric;
+               });
     default:
         return false;
     }
