@@ -227,19 +227,11 @@ bool Machine::NumberOf(const Node* n, double& out) const
         return true;
     }
     case Op::Add:
-        if (!Number(n->left(), x) || !Number(n->right(), y))
-            return false;
-        out = qav::Arithmetic<Op::Add>(x, y);
-        return true;
     case Op::Sub:
-        if (!Number(n->left(), x) || !Number(n->right(), y))
-            return false;
-        out = qav::Arithmetic<Op::Sub>(x, y);
-        return true;
     case Op::Mul:
         if (!Number(n->left(), x) || !Number(n->right(), y))
             return false;
-        out = qav::Arithmetic<Op::Mul>(x, y);
+        out = qav::Arithmetic(n->op, x, y);
         return true;
     case Op::Neg:
         if (!Number(n->operand(), x))
