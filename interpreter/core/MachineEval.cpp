@@ -195,6 +195,8 @@ bool Machine::NumberOf(const Node* n, double& out) const
     double x;
     double y;
     switch (n->op) {
+    // An item or field of a variable is ItemAt and FieldAt written out in place: going
+    // through Place here costs sorts and sieves 5 to 10 per cent.
     case Op::Index:
         if (IsLeaf(n->object())) {
             const Value& a = Leaf(n->object());
