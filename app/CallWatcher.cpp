@@ -1,5 +1,6 @@
 #include "app/CallWatcher.h"
 
+#include "app/LibraryBox.h"
 #include "app/ProgramRescue.h"
 #include "app/StopWindow.h"
 #include "framework/Exception.h"
@@ -9,6 +10,9 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using stop_protocol::Effect;
+using stop_protocol::Event;
+using stop_protocol::Stage;
 
 int WholeSeconds(Clock::time_point since)
 {
@@ -21,12 +25,63 @@ DWORD Milliseconds(Clock::duration d)
     return ms <= 0 ? 0 : static_cast<DWORD>(ms);
 }
 
+// How often the window looks again: often while a stop is being tried, else
+// for the seconds it shows and a box of the library's.
+DWORD TickFor(Stage stage)
+{
+    switch (stage) {
+    case Stage::Running:
+        return 250;
+    case Stage::Saved:
+        return 100;
+    default:
+        return 20;
+    }
+}
+
+Event EventFor(StopWindow::Press press)
+{
+    switch (press) {
+    case StopWindow::Press::Stop:
+        return Event::StopPressed;
+    case StopWindow::Press::SaveAndQuit:
+        return Event::SavePressed;
+    case StopWindow::Press::Quit:
+        return Event::QuitPressed;
+    case StopWindow::Press::None:
+        break;
+    }
+    return Event::Tick;
+}
+
 [[noreturn]] void EndProcess()
 {
     // The GUI thread may hold any lock: nothing may run on the way out.
     TerminateProcess(GetCurrentProcess(), 0);
     for (;;)
         Sleep(INFINITE);
+}
+
+void Show(StopWindow& window, Stage stage, const std::optional<UnicodeString>& box, int seconds)
+{
+    const stop_protocol::Display display = stop_protocol::Show(stage, box.has_value());
+    switch (display.text) {
+    case stop_protocol::Shown::Running:
+        window.ShowRunning(seconds);
+        break;
+    case stop_protocol::Shown::WaitingBox:
+        window.ShowWaitingForBox(box.value_or(UnicodeString()), seconds);
+        break;
+    case stop_protocol::Shown::Stopping:
+        window.ShowStopping(seconds);
+        break;
+    case stop_protocol::Shown::CannotStop:
+        window.ShowCannotStop(seconds);
+        break;
+    case stop_protocol::Shown::Unchanged:
+        break;
+    }
+    window.OfferSave(display.offersSave);
 }
 
 } // namespace
@@ -57,23 +112,18 @@ DWORD WINAPI CallWatcher::ThreadMain(void* self) noexcept
     return 0;
 }
 
+// Sleeps until a call begins, then until it has run for ShowAfter; a call that
+// ended meanwhile leaves nothing to attend.
 void CallWatcher::Watch()
 {
-    Clock::time_point lastCall = Clock::now();
     for (;;) {
         const WatchedCallView call = watch_.Current();
-        const Clock::time_point now = Clock::now();
         if (call.id == 0) {
-            // Between the calls of a Run the watcher stays awake, so they need not wake it.
-            const bool awake = now - lastCall < StayAwake;
-            if (awake ? WaitForSingleObject(quit_.Get(), Milliseconds(LookAgain)) == WAIT_OBJECT_0
-                      : !watch_.WaitForCall(quit_.Get()))
+            if (!watch_.WaitForCall(quit_.Get()))
                 return;
-            if (!awake)
-                lastCall = Clock::now();
             continue;
         }
-        lastCall = now;
+        const Clock::time_point now = Clock::now();
         const Clock::time_point due = call.began + ShowAfter;
         if (now < due) {
             if (WaitForSingleObject(quit_.Get(), Milliseconds(due - now)) == WAIT_OBJECT_0)
@@ -82,90 +132,75 @@ void CallWatcher::Watch()
         }
         if (!Attend(call))
             return;
-        lastCall = Clock::now();
     }
 }
 
 bool CallWatcher::Attend(const WatchedCallView& call)
 {
-    const HANDLE quit = quit_.Get();
+    const HANDLE events[] = {quit_.Get(), watch_.CallEnded()};
+    watch_.AnnounceEnds(true);
+    struct Quiet {
+        CallWatch& watch;
+        ~Quiet() { watch.AnnounceEnds(false); }
+    } quiet{watch_};
+
     std::unique_ptr<StopWindow> window;
     try {
         window = std::make_unique<StopWindow>(call.operation, centreOn_);
     } catch (const Exception&) {
         // No window, no way to stop: wait for the call like any other.
         while (watch_.RunningId() == call.id)
-            if (WaitForSingleObject(quit, Milliseconds(LookAgain)) == WAIT_OBJECT_0)
+            if (WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0)
                 return false;
         return true;
     }
 
-    enum class Stage { Running, Stopping, CannotStop, SaveFailed, Stopped, Saved };
-    Stage stage = Stage::Running;
-    bool askedLibrary = false;
-    Clock::time_point since = Clock::now();
-    const auto enter = [&](Stage next) {
-        stage = next;
-        since = Clock::now();
-    };
+    stage_ = Stage::Running;
+    since_ = Clock::now();
     for (;;) {
-        const bool trying = stage != Stage::Running && stage != Stage::Saved;
-        if (MsgWaitForMultipleObjects(1, &quit, FALSE, trying ? 20 : Milliseconds(LookAgain), QS_ALLINPUT) ==
-            WAIT_OBJECT_0)
-            return false;
         // Once the copy is saved the process ends, even if the call returns meanwhile.
-        if (stage != Stage::Saved && watch_.RunningId() != call.id)
+        if (stage_ != Stage::Saved && watch_.RunningId() != call.id)
+            return true;
+        if (MsgWaitForMultipleObjects(2, events, FALSE, TickFor(stage_), QS_ALLINPUT) == WAIT_OBJECT_0)
+            return false;
+        if (stage_ != Stage::Saved && watch_.RunningId() != call.id)
             return true;
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
             window->Dispatch(msg);
+        Handle(EventFor(window->TakePress()), call, *window);
+        Show(*window, stage_, LibraryBoxCaption(watch_.CallingThreadId()), WholeSeconds(call.began));
+    }
+}
 
-        switch (window->TakePress()) {
-        case StopWindow::Press::Stop:
-            if (stage == Stage::Running) {
-                askedLibrary = watch_.AskLibraryToStop(call.id);
-                enter(Stage::Stopping);
-            } else if (stage == Stage::SaveFailed) {
-                enter(Stage::CannotStop);
-            }
+void CallWatcher::Handle(Event event, const WatchedCallView& call, StopWindow& window)
+{
+    for (;;) {
+        const stop_protocol::Step step = stop_protocol::Next(stage_, event, Clock::now() - since_);
+        if (step.next != stage_) {
+            stage_ = step.next;
+            since_ = Clock::now();
+        }
+        switch (step.effect) {
+        case Effect::None:
+            return;
+        case Effect::AskLibrary:
+            event = watch_.AskLibraryToStop(call.id) ? Event::LibraryTookNote : Event::LibraryCannotBeAsked;
             break;
-        case StopWindow::Press::SaveAndQuit:
+        case Effect::Force:
+            event = watch_.StopByForce(call.id) ? Event::Forced : Event::NotForced;
+            break;
+        case Effect::SaveProgram:
             try {
-                window->ShowSaved(SaveProgramCopy(*call.program));
-                enter(Stage::Saved);
+                window.ShowSaved(SaveProgramCopy(*call.program));
+                event = Event::Saved;
             } catch (const Exception& e) {
-                window->ShowSaveFailed(e.Message());
-                enter(Stage::SaveFailed);
+                window.ShowSaveFailed(e.Message());
+                event = Event::NotSaved;
             }
             break;
-        case StopWindow::Press::Quit:
+        case Effect::EndProcess:
             EndProcess();
-        case StopWindow::Press::None:
-            break;
         }
-
-        const Clock::duration inStage = Clock::now() - since;
-        const Clock::duration libraryTime = askedLibrary ? Clock::duration(LibraryStopGrace) : Clock::duration::zero();
-        const bool waitingForLibrary = stage == Stage::Stopping && inStage < libraryTime;
-        if (!waitingForLibrary &&
-            (stage == Stage::Stopping || stage == Stage::CannotStop || stage == Stage::SaveFailed)) {
-            if (watch_.StopByForce(call.id))
-                enter(Stage::Stopped);
-            else if (stage == Stage::Stopping && inStage >= libraryTime + ForceTrial)
-                enter(Stage::CannotStop);
-        } else if (stage == Stage::Stopped && inStage >= ShowAfter) {
-            // Redirected, yet still in the call: try again.
-            enter(Stage::CannotStop);
-        }
-        if (stage == Stage::Saved && inStage >= SavedNotice)
-            EndProcess();
-
-        const int seconds = WholeSeconds(call.began);
-        if (stage == Stage::Running)
-            window->ShowRunning(seconds);
-        else if (stage == Stage::Stopping)
-            window->ShowStopping(seconds);
-        else if (stage == Stage::CannotStop)
-            window->ShowCannotStop(seconds);
     }
 }

@@ -1,8 +1,10 @@
 #include "app/Main.h"
 
 #include "app/CallWatcher.h"
+#include "app/ProgramRescue.h"
 #include "binding/Binding.h"
 #include "binding/CallWatch.h"
+#include "binding/ProcessEndGuard.h"
 
 #include <memory>
 
@@ -31,6 +33,7 @@ TIDEForm::TIDEForm(TApplication* Owner)
     Run->OnClick = [this](TObject* sender) { RunClick(sender); };
     OnClose = [this](TObject* sender, TCloseAction& action) { FormClose(sender, action); };
     watcher_ = std::make_unique<CallWatcher>(Handle());
+    SetLastWords(&KeepProgramAtProcessEnd);
     BindInterpreter(Log->Lines());
 }
 

@@ -48,3 +48,24 @@ UnicodeString SaveProgramCopy(const UnicodeString& program)
     }
     return path;
 }
+
+void KeepProgramAtProcessEnd(const wchar_t* operation, const ProcessEnd& end, bool otherThread,
+                             const UnicodeString& program) noexcept
+{
+    try {
+        UnicodeString line = end.way == ProcessEndWay::Unseen
+                                 ? L"The library ended the process in " + UnicodeString(operation) +
+                                       L", in a way QAV Demo could not turn aside"
+                                 : L"The library ended the process with " + ProcessEndCall(end) + L" in " + operation;
+        if (otherThread)
+            line += L", from a thread of its own";
+        try {
+            line += L"; the program was saved to " + SaveProgramCopy(program) + L".";
+        } catch (const Exception& e) {
+            line += L"; the program could not be saved: " + e.Message();
+        }
+        WriteLog(L"exceptions.log", line);
+    } catch (...) {
+        // The process ends either way; there is no one left to tell.
+    }
+}

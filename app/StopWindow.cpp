@@ -1,5 +1,6 @@
 #include "app/StopWindow.h"
 
+#include "framework/BoundWindow.h"
 #include "framework/Dpi.h"
 #include "framework/Exception.h"
 #include "framework/WindowClass.h"
@@ -9,7 +10,6 @@
 namespace {
 
 constexpr const wchar_t* ClassName = L"QAVStopWindow";
-constexpr const wchar_t* Caption = L"QAV Demo";
 constexpr DWORD Style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD ExStyle = WS_EX_DLGMODALFRAME | WS_EX_TOPMOST;
 // Stop answers Esc and the close box as a cancel would.
@@ -24,6 +24,11 @@ constexpr int Margin = 12;
 constexpr int ButtonHeight = 25;
 constexpr int StopWidth = 88;
 constexpr int SaveWidth = 104;
+
+UnicodeString CaptionFor(const UnicodeString& operation)
+{
+    return L"QAV Demo: " + operation + L" is running";
+}
 
 UnicodeString Seconds(int seconds)
 {
@@ -41,15 +46,21 @@ HWND Child(HWND parent, const wchar_t* windowClass, const wchar_t* text, DWORD s
 StopWindow::StopWindow(const wchar_t* operation, HWND centreOn) : operation_(operation)
 {
     RegisterWindowClass(ClassName, &StopWindow::WindowProc);
-    window_ = CreateWindowExW(ExStyle, ClassName, Caption, Style, CW_USEDEFAULT, CW_USEDEFAULT, ClientWidth,
-                              ClientHeight, nullptr, nullptr, GetModuleHandleW(nullptr), this);
-    if (!window_)
+    // Its own caption, so that nothing looking for the main window by its caption finds this one.
+    const UnicodeString caption = CaptionFor(operation_);
+    // WM_NCCREATE hands the window to window_, which destroys it if anything below throws.
+    CreateWindowExW(ExStyle, ClassName, caption.c_str(), Style, CW_USEDEFAULT, CW_USEDEFAULT, ClientWidth,
+                    ClientHeight, nullptr, nullptr, GetModuleHandleW(nullptr), this);
+    const HWND window = Handle();
+    if (!window)
         throw Exception(L"Cannot create the window " + UnicodeString(ClassName));
-    text_ = Child(window_, L"STATIC", L"", SS_LEFT | SS_NOPREFIX, TextId);
-    save_ = Child(window_, L"BUTTON", L"Save and quit", WS_TABSTOP | BS_PUSHBUTTON, SaveId);
-    stop_ = Child(window_, L"BUTTON", L"Stop", WS_TABSTOP | BS_DEFPUSHBUTTON, StopId);
+    text_ = Child(window, L"STATIC", L"", SS_LEFT | SS_NOPREFIX, TextId);
+    save_ = Child(window, L"BUTTON", L"Save and quit", WS_TABSTOP | BS_PUSHBUTTON, SaveId);
+    stop_ = Child(window, L"BUTTON", L"Stop", WS_TABSTOP | BS_DEFPUSHBUTTON, StopId);
+    if (!text_ || !save_ || !stop_)
+        throw Exception(L"Cannot create the controls of the window " + UnicodeString(ClassName));
     ShowWindow(save_, SW_HIDE);
-    dpi_ = WindowDpi(window_);
+    dpi_ = WindowDpi(window);
     font_.Reset(CreateFontW(ScaleToDpi(-11, dpi_), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                             L"Tahoma"));
@@ -64,24 +75,19 @@ StopWindow::StopWindow(const wchar_t* operation, HWND centreOn) : operation_(ope
     if (!centreOn || !GetWindowRect(centreOn, &around)) {
         MONITORINFO monitor{};
         monitor.cbSize = sizeof monitor;
-        GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTOPRIMARY), &monitor);
+        GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor);
         around = monitor.rcWork;
     }
-    SetWindowPos(window_, nullptr, (around.left + around.right - outer.cx) / 2,
+    SetWindowPos(window, nullptr, (around.left + around.right - outer.cx) / 2,
                  (around.top + around.bottom - outer.cy) / 2, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
     ShowRunning(1);
-    ShowWindow(window_, SW_SHOW);
-    SetForegroundWindow(window_);
+    ShowWindow(window, SW_SHOW);
+    SetForegroundWindow(window);
     SetFocus(stop_);
 }
 
-StopWindow::~StopWindow()
-{
-    if (window_) {
-        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-        DestroyWindow(window_);
-    }
-}
+// window_ unbinds the window before destroying it.
+StopWindow::~StopWindow() = default;
 
 void StopWindow::Layout()
 {
@@ -95,7 +101,7 @@ void StopWindow::Layout()
 
 void StopWindow::Dispatch(MSG& msg)
 {
-    if (!IsDialogMessageW(window_, &msg)) {
+    if (!IsDialogMessageW(Handle(), &msg)) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
@@ -121,6 +127,13 @@ void StopWindow::ShowRunning(int seconds)
     SetMessage(operation_ + L" has been running for " + Seconds(seconds) + L". Stop ends it.");
 }
 
+void StopWindow::ShowWaitingForBox(const UnicodeString& caption, int seconds)
+{
+    SetMessage(operation_ + L" is waiting for an answer in a box of the library's own (\"" + caption +
+               L"\", for " + Seconds(seconds) +
+               L"). Answer it to go on, or save the program and quit: Save and quit writes it to a file first.");
+}
+
 void StopWindow::ShowStopping(int seconds)
 {
     SetMessage(L"Stopping " + operation_ + L" (running for " + Seconds(seconds) + L")...");
@@ -132,8 +145,13 @@ void StopWindow::ShowCannotStop(int seconds)
                             L"own code (running for " +
                Seconds(seconds) +
                L"). Wait for it, or save the program and quit: Save and quit writes it to a file first.");
-    if (!IsWindowVisible(save_))
-        ShowWindow(save_, SW_SHOW);
+}
+
+void StopWindow::OfferSave(bool offered)
+{
+    if (saved_ || (IsWindowVisible(save_) != FALSE) == offered)
+        return;
+    ShowWindow(save_, offered ? SW_SHOW : SW_HIDE);
 }
 
 void StopWindow::ShowSaveFailed(const UnicodeString& why)
@@ -152,32 +170,39 @@ void StopWindow::ShowSaved(const UnicodeString& path)
 
 LRESULT CALLBACK StopWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
-    if (message == WM_NCCREATE)
-        SetWindowLongPtrW(window, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams));
-    auto* self = reinterpret_cast<StopWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    StopWindow* const self = BoundObject(window, message, lParam, &StopWindow::window_);
     if (!self)
         return DefWindowProcW(window, message, wParam, lParam);
+    // Nothing here throws, but no C++ exception may unwind through the system's frames.
+    try {
+        return self->OnMessage(message, wParam, lParam);
+    } catch (...) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+LRESULT StopWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
     switch (message) {
     case WM_COMMAND:
         if (HIWORD(wParam) == BN_CLICKED || lParam == 0) {
             const int id = LOWORD(wParam);
             if (id == StopId || id == IDOK)
-                self->press_ = self->saved_ ? Press::Quit : Press::Stop;
-            else if (id == SaveId && IsWindowVisible(self->save_))
-                self->press_ = Press::SaveAndQuit;
+                press_ = saved_ ? Press::Quit : Press::Stop;
+            else if (id == SaveId && IsWindowVisible(save_))
+                press_ = Press::SaveAndQuit;
         }
         return 0;
     case DM_GETDEFID: {
         // Enter presses the focused button, and Stop otherwise.
         const HWND focus = GetFocus();
-        const int id = focus == self->save_ ? SaveId : StopId;
+        const int id = focus == save_ ? SaveId : StopId;
         return MAKELRESULT(id, DC_HASDEFID);
     }
     case WM_CLOSE:
-        self->press_ = self->saved_ ? Press::Quit : Press::Stop;
+        press_ = saved_ ? Press::Quit : Press::Stop;
         return 0;
     default:
-        return DefWindowProcW(window, message, wParam, lParam);
+        return DefWindowProcW(Handle(), message, wParam, lParam);
     }
 }

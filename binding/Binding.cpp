@@ -5,6 +5,8 @@
 #include "binding/CallWatch.h"
 #include "binding/InterpreterCalls.h"
 #include "binding/InterpreterFault.h"
+#include "binding/LoadedModules.h"
+#include "binding/ProcessEndGuard.h"
 #include "framework/win32/ProcAddress.h"
 #include "framework/win32/UniqueHandle.h"
 
@@ -25,6 +27,7 @@ UniqueModule heldLibrary;
 
 void BindInterpreter(TStrings& log)
 {
+    const std::vector<HMODULE> before = LoadedModules();
     heldLibrary.Reset(LoadLibraryW(libraryPath));
     InterpreterLibrary = heldLibrary.Get();
     GetInterfaceFunc = nullptr;
@@ -34,6 +37,8 @@ void BindInterpreter(TStrings& log)
         log.Add(NoLibraryMessage);
         return;
     }
+    // Before any call: a library that ends the process inside one ends the call instead.
+    GuardProcessEnds(InterpreterLibrary, ModulesBroughtSince(before));
     GetInterfaceFunc = ProcAddress<QAV_GET_INTERFACE_FN>(InterpreterLibrary, QAV_GET_INTERFACE_NAME);
     FreeInterfaceFunc = ProcAddress<QAV_FREE_INTERFACE_FN>(InterpreterLibrary, QAV_FREE_INTERFACE_NAME);
     if (CallWatch* watch = CallWatch::Active())
@@ -60,8 +65,8 @@ void BindInterpreter(TStrings& log)
             InterpreterState = BindingState::Bound;
             log.Add(VersionPrefix + CallText(InterpreterInterface, GetVersionOperation));
         }
-    } catch (const HardwareFault& fault) {
-        log.Add(fault.Message());
+    } catch (const ForeignFailure& failure) {
+        log.Add(failure.Message());
     } catch (const InterpreterStopped& stopped) {
         log.Add(stopped.Message());
     }
@@ -84,8 +89,8 @@ void ReleaseInterpreter(TStrings& log)
         try {
             if (!CallInterpreter(L"FreeQAVInterface", [] { return CallContract(FreeInterfaceFunc, &InterpreterInterface); }))
                 log.Add(FreeFailedMessage);
-        } catch (const HardwareFault& fault) {
-            log.Add(fault.Message());
+        } catch (const ForeignFailure& failure) {
+            log.Add(failure.Message());
         } catch (const InterpreterStopped& stopped) {
             log.Add(stopped.Message());
         }

@@ -1,6 +1,7 @@
 #include "binding/CallWatch.h"
 
 #include "binding/ConventionCheck.h"
+#include "binding/ProcessEndGuard.h"
 
 #include <utility>
 
@@ -22,9 +23,11 @@ uintptr_t ImageSize(HMODULE library) noexcept
 } // namespace
 
 CallWatch::CallWatch()
-    : thread_(OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_SET_CONTEXT | SYNCHRONIZE, FALSE,
-                         GetCurrentThreadId())),
-      began_(CreateEventW(nullptr, FALSE, FALSE, nullptr)), program_(emptyProgram)
+    : threadId_(GetCurrentThreadId()),
+      thread_(OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_SET_CONTEXT | SYNCHRONIZE, FALSE,
+                         threadId_)),
+      began_(CreateEventW(nullptr, FALSE, FALSE, nullptr)), ended_(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
+      program_(emptyProgram)
 {
 }
 
@@ -58,7 +61,6 @@ void CallWatch::ForgetLibrary() noexcept
 
 void CallWatch::Begin(const wchar_t* operation, fault_guard_detail::FaultRecord& record) noexcept
 {
-    bool wake = false;
     {
         const std::lock_guard lock(mutex_);
         view_.id = nextId_++;
@@ -68,31 +70,33 @@ void CallWatch::Begin(const wchar_t* operation, fault_guard_detail::FaultRecord&
         view_.began = std::chrono::steady_clock::now();
         view_.program = program_;
         record_ = &record;
+        lastCallAsked_ = false;
         runningId_ = view_.id;
-        wake = std::exchange(waiting_, false);
     }
-    if (wake)
-        SetEvent(began_.Get());
+    SetEvent(began_.Get());
 }
 
 void CallWatch::End() noexcept
 {
-    const std::lock_guard lock(mutex_);
-    runningId_ = 0;
-    record_ = nullptr;
-    view_ = WatchedCallView{};
+    {
+        const std::lock_guard lock(mutex_);
+        runningId_ = 0;
+        record_ = nullptr;
+        view_ = WatchedCallView{};
+    }
+    if (announceEnds_.load())
+        SetEvent(ended_.Get());
 }
 
 bool CallWatch::WaitForCall(HANDLE quit)
 {
-    {
-        const std::lock_guard lock(mutex_);
-        if (view_.id != 0)
-            return WaitForSingleObject(quit, 0) != WAIT_OBJECT_0;
-        waiting_ = true;
-    }
     const HANDLE events[] = {quit, began_.Get()};
     return WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0;
+}
+
+void CallWatch::AnnounceEnds(bool announce) noexcept
+{
+    announceEnds_ = announce;
 }
 
 WatchedCallView CallWatch::Current() const
@@ -119,6 +123,8 @@ bool CallWatch::AskLibraryToStop(uint32_t id) noexcept
         QAV_STOP_INTERFACE_FN stop = stop_;
         QAV_INTERFACE** slot = slot_;
         CallGuarded([stop, slot] { return CallContract(stop, slot); });
+        if (runningId_.load() == id)
+            lastCallAsked_ = true;
         return true;
     } catch (...) {
         return false;
@@ -154,6 +160,7 @@ bool CallWatch::StopByForce(uint32_t id) noexcept
 
 void WatchProgram(std::shared_ptr<const UnicodeString> program) noexcept
 {
+    KeepForLastWords(program);
     if (CallWatch* watch = CallWatch::Active())
         watch->SetProgram(std::move(program));
 }

@@ -19,6 +19,10 @@
 #include <memory>
 #include <mutex>
 
+// How long a library that has StopQAVInterface gets to return by itself after
+// it was asked to stop, before it is stopped by force.
+inline constexpr std::chrono::milliseconds LibraryStopGrace{500};
+
 // A call as the watching thread sees it; id 0: none runs.
 struct WatchedCallView {
     uint32_t id = 0;
@@ -53,28 +57,37 @@ public:
     void End() noexcept;
 
     // On the watching thread.
-    // Returns at once while a call runs; otherwise waits until one begins (true)
-    // or quit is signalled (false). Only a call that begins while the watching
-    // thread waits here costs the calling thread an event; the watching thread
-    // sees every other change by looking again.
+    // Waits until a call begins (true) or quit is signalled (false). Every call
+    // that begins signals once; the watching thread then reads Current(), and
+    // a signal of a call that has ended meanwhile finds none running.
     bool WaitForCall(HANDLE quit);
     WatchedCallView Current() const;
     // The id of the call running now; 0 when none runs.
     uint32_t RunningId() const noexcept { return runningId_.load(); }
+    // While announced, each end of a call signals CallEnded(), an auto-reset event.
+    void AnnounceEnds(bool announce) noexcept;
+    HANDLE CallEnded() const noexcept { return ended_.Get(); }
+    // The thread whose calls are watched.
+    DWORD CallingThreadId() const noexcept { return threadId_; }
     bool HasStopEntry() const noexcept;
     // Calls StopQAVInterface while the call id still runs; false when the
     // library has none, or it faulted.
     bool AskLibraryToStop(uint32_t id) noexcept;
+    // Whether the last call that began was asked to stop through StopQAVInterface.
+    bool LastCallAsked() const noexcept { return lastCallAsked_.load(); }
     // Stops the call id by force if the thread is in the library's own code now.
     bool StopByForce(uint32_t id) noexcept;
 
 private:
+    DWORD threadId_;            // the calling thread
     UniqueKernelObject thread_; // the calling thread
-    UniqueKernelObject began_;  // auto-reset: a call began while the watching thread waited
+    UniqueKernelObject began_;  // auto-reset: signalled as each call begins
+    UniqueKernelObject ended_;  // auto-reset: signalled as a call ends, while announced
+    std::atomic<bool> announceEnds_{false};
+    std::atomic<bool> lastCallAsked_{false};
 
-    mutable std::mutex mutex_; // guards view_, program_ and waiting_
+    mutable std::mutex mutex_; // guards view_ and program_
     WatchedCallView view_;
-    bool waiting_ = false; // the watching thread waits for began_
     std::shared_ptr<const UnicodeString> program_;
     uint32_t nextId_ = 1;
 
@@ -101,7 +114,8 @@ private:
     CallWatch* previous_;
 };
 
-// Tells the active watch, if any, the program text of the calls that follow.
+// Tells the active watch, if any, and the last words of a library that ends the
+// process, the program text of the calls that follow.
 void WatchProgram(std::shared_ptr<const UnicodeString> program) noexcept;
 
 // One guarded call of the active watch, if any, and its duration.
@@ -119,6 +133,8 @@ public:
     {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - began_).count();
     }
+    // Whether the call was asked to stop through StopQAVInterface before it was stopped.
+    bool LibraryWasAsked() const noexcept { return watch_ && watch_->LastCallAsked(); }
 
     void Entering(fault_guard_detail::FaultRecord& record) noexcept override { watch_->Begin(operation_, record); }
     void Left() noexcept override { watch_->End(); }

@@ -12,6 +12,16 @@ int qav_guard_call(void (*body)(void*) noexcept, void* context, fault_guard_deta
 
 namespace {
 
+// The guarded call the thread is in: a slot of the thread's own, so that code the
+// call reaches (on that thread) can find it without a lock.
+const DWORD currentCall = TlsAlloc();
+
+fault_guard_detail::FaultRecord* CurrentRecord() noexcept
+{
+    return currentCall == TLS_OUT_OF_INDEXES ? nullptr
+                                            : static_cast<fault_guard_detail::FaultRecord*>(TlsGetValue(currentCall));
+}
+
 // The file name of the module that holds the address; empty when none does.
 UnicodeString ModuleNameAt(uintptr_t address)
 {
@@ -24,6 +34,21 @@ UnicodeString ModuleNameAt(uintptr_t address)
 
 } // namespace
 
+bool InGuardedCall() noexcept
+{
+    return CurrentRecord() != nullptr;
+}
+
+void EndGuardedCall(uint32_t way, uint32_t exitCode) noexcept
+{
+    fault_guard_detail::FaultRecord* record = CurrentRecord();
+    if (!record || record->frame == 0 || way == 0)
+        return;
+    record->endedWay = way;
+    record->exitCode = exitCode;
+    fault_guard_detail::Resume(record->frame);
+}
+
 namespace fault_guard_detail {
 
 void Run(void (*body)(void*) noexcept, void* context, GuardedCallHooks* hooks)
@@ -32,13 +57,20 @@ void Run(void (*body)(void*) noexcept, void* context, GuardedCallHooks* hooks)
     FaultRecord record{};
     if (hooks)
         hooks->Entering(record);
+    FaultRecord* const outer = CurrentRecord();
+    if (currentCall != TLS_OUT_OF_INDEXES)
+        TlsSetValue(currentCall, &record);
     const int faulted = qav_guard_call(body, context, &record);
+    if (currentCall != TLS_OUT_OF_INDEXES)
+        TlsSetValue(currentCall, outer);
     if (hooks)
         hooks->Left();
     if (faulted == 0)
         return;
     if (record.stopped)
         throw GuardedCallStopped{};
+    if (record.endedWay != 0)
+        throw GuardedCallEnded{record.endedWay, record.exitCode};
     Raise(record);
 }
 

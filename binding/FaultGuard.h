@@ -16,7 +16,9 @@
 //
 // Another thread may stop a guarded call (StopGuardedCall): with the calling
 // thread suspended inside the call, it sends it down the same resume path, and
-// the guard throws GuardedCallStopped.
+// the guard throws GuardedCallStopped. Code the call reaches on its own thread
+// may leave it the same way (EndGuardedCall): a library's exit() or abort(),
+// turned aside, ends the call instead of the process.
 //
 // Limits, on both:
 // - Between the guard and the fault, the system's unwinder runs the handlers the
@@ -48,6 +50,13 @@
 // Thrown by the guard when another thread stopped the call (StopGuardedCall).
 struct GuardedCallStopped {};
 
+// Thrown by the guard when code inside the call left it through EndGuardedCall:
+// the foreign code asked to end the process (way and exit code as given there).
+struct GuardedCallEnded {
+    uint32_t way;
+    uint32_t exitCode;
+};
+
 namespace fault_guard_detail {
 
 // What the handler saw, kept until the guard throws it.
@@ -58,6 +67,8 @@ struct FaultRecord {
     uintptr_t accessKind;    // for an access violation: 0 read, 1 write, 8 execute
     uintptr_t accessAddress; // for an access violation: the address touched
     bool stopped;            // set by StopGuardedCall
+    uint32_t endedWay;       // set by EndGuardedCall; 0: the call was not ended so
+    uint32_t exitCode;
 };
 
 } // namespace fault_guard_detail
@@ -85,13 +96,27 @@ void StopGuardedCall(CONTEXT& context, fault_guard_detail::FaultRecord& record) 
 // The instruction pointer of a thread's context.
 uintptr_t InstructionPointer(const CONTEXT& context) noexcept;
 
+// True while the calling thread runs inside a guarded call.
+bool InGuardedCall() noexcept;
+
+// On the thread of a guarded call, from code that the call reached: abandons
+// every frame between here and the guard, which then throws
+// GuardedCallEnded{way, exitCode} (way must not be 0). Like a stop, it unwinds
+// none of those frames. Returns only when the thread is in no guarded call.
+void EndGuardedCall(uint32_t way, uint32_t exitCode) noexcept;
+
 namespace fault_guard_detail {
 
-// Runs body(context); throws HardwareFault if a fault leaves it, GuardedCallStopped if it was stopped.
+// Runs body(context); throws HardwareFault if a fault leaves it, GuardedCallStopped
+// if it was stopped, GuardedCallEnded if it was ended.
 void Run(void (*body)(void*) noexcept, void* context, GuardedCallHooks* hooks);
 
 // What the architecture needs done before each guarded call.
 void BeforeCall();
+
+// Continues on the resume path of the call routine whose frame is given,
+// reporting a fault or an end, as after a fault.
+[[noreturn]] void Resume(uintptr_t frame) noexcept;
 
 // After a fault: makes the thread's stack usable again if it overflowed, then
 // throws the fault as HardwareFault.

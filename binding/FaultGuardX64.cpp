@@ -8,6 +8,8 @@
 // come back as another one.
 #include "binding/FaultGuard.h"
 
+#include "binding/AsmNumber.h"
+
 #include "framework/Win.h"
 
 namespace {
@@ -18,8 +20,6 @@ using fault_guard_detail::FaultRecord;
 constexpr DWORD GccThrow = 0x20474343u;
 constexpr DWORD GccUnwind = 0x21474343u;
 
-// Where the routine keeps the record's address, from its frame (the establisher frame).
-constexpr uintptr_t RecordSlot = 192;
 static_assert(offsetof(FaultRecord, frame) == 0, "the call routine writes the frame at the record's start");
 
 } // namespace
@@ -27,15 +27,21 @@ static_assert(offsetof(FaultRecord, frame) == 0, "the call routine writes the fr
 extern "C" {
 
 void qav_guard_resume();
+// Continues at qav_guard_resume in the routine's frame (its stack pointer after the prologue), reporting a fault.
+[[noreturn]] void qav_guard_jump(uintptr_t frame);
 
 EXCEPTION_DISPOSITION qav_guard_handler(EXCEPTION_RECORD* exception, void* frame, CONTEXT* context,
                                         DISPATCHER_CONTEXT* dispatch);
 
 // Saves rbx, rbp, rdi, rsi, r12-r15, xmm6-xmm15, MXCSR and the x87 control word,
 // all of which the foreign code may leave changed when it faults. The frame, from
-// the stack pointer after the prologue:
-//   0..31 home space for the callee, 32..191 xmm6-xmm15, 192 the record,
-//   200 MXCSR, 204 x87 control word.
+// the stack pointer after the prologue (the establisher frame): 0..31 home
+// space for the callee, 32..191 xmm6-xmm15, then these, each written once for
+// the assembly and the C++ alike.
+#define QAV_GUARD_RECORD_SLOT 192 // the fault record's address
+#define QAV_GUARD_MXCSR 200
+#define QAV_GUARD_X87_CONTROL 204
+#define QAV_GUARD_FRAME_SIZE 216
 asm(R"(
     .text
     .globl qav_guard_call
@@ -60,8 +66,8 @@ qav_guard_call:
     .seh_pushreg %r14
     pushq %r15
     .seh_pushreg %r15
-    subq $216, %rsp
-    .seh_stackalloc 216
+    subq $)" QAV_ASM_NUMBER(QAV_GUARD_FRAME_SIZE) R"(, %rsp
+    .seh_stackalloc )" QAV_ASM_NUMBER(QAV_GUARD_FRAME_SIZE) R"(
     movaps %xmm6, 32(%rsp)
     .seh_savexmm %xmm6, 32
     movaps %xmm7, 48(%rsp)
@@ -83,19 +89,19 @@ qav_guard_call:
     movaps %xmm15, 176(%rsp)
     .seh_savexmm %xmm15, 176
     .seh_endprologue
-    movq %r8, 192(%rsp)
+    movq %r8, )" QAV_ASM_NUMBER(QAV_GUARD_RECORD_SLOT) R"((%rsp)
     movq %rsp, (%r8)
-    stmxcsr 200(%rsp)
-    fnstcw 204(%rsp)
+    stmxcsr )" QAV_ASM_NUMBER(QAV_GUARD_MXCSR) R"((%rsp)
+    fnstcw )" QAV_ASM_NUMBER(QAV_GUARD_X87_CONTROL) R"((%rsp)
     movq %rcx, %rax
     movq %rdx, %rcx
     callq *%rax
     xorl %eax, %eax
 qav_guard_resume:
     cld
-    ldmxcsr 200(%rsp)
+    ldmxcsr )" QAV_ASM_NUMBER(QAV_GUARD_MXCSR) R"((%rsp)
     fninit
-    fldcw 204(%rsp)
+    fldcw )" QAV_ASM_NUMBER(QAV_GUARD_X87_CONTROL) R"((%rsp)
     movaps 32(%rsp), %xmm6
     movaps 48(%rsp), %xmm7
     movaps 64(%rsp), %xmm8
@@ -106,7 +112,7 @@ qav_guard_resume:
     movaps 144(%rsp), %xmm13
     movaps 160(%rsp), %xmm14
     movaps 176(%rsp), %xmm15
-    addq $216, %rsp
+    addq $)" QAV_ASM_NUMBER(QAV_GUARD_FRAME_SIZE) R"(, %rsp
     popq %r15
     popq %r14
     popq %r13
@@ -117,6 +123,13 @@ qav_guard_resume:
     popq %rbp
     ret
     .seh_endproc
+
+    .globl qav_guard_jump
+    .def qav_guard_jump; .scl 2; .type 32; .endef
+qav_guard_jump:
+    movq %rcx, %rsp
+    movl $1, %eax
+    jmp qav_guard_resume
 )");
 
 EXCEPTION_DISPOSITION qav_guard_handler(EXCEPTION_RECORD* exception, void* frame, CONTEXT*,
@@ -129,7 +142,7 @@ EXCEPTION_DISPOSITION qav_guard_handler(EXCEPTION_RECORD* exception, void* frame
         return ExceptionContinueSearch;
 
     const uintptr_t establisher = reinterpret_cast<uintptr_t>(frame);
-    auto* record = *reinterpret_cast<FaultRecord**>(establisher + RecordSlot);
+    auto* record = *reinterpret_cast<FaultRecord**>(establisher + QAV_GUARD_RECORD_SLOT);
     record->code = code;
     record->address = reinterpret_cast<uintptr_t>(exception->ExceptionAddress);
     if (exception->NumberParameters >= 2) {
@@ -159,6 +172,11 @@ uintptr_t InstructionPointer(const CONTEXT& context) noexcept
 }
 
 namespace fault_guard_detail {
+
+void Resume(uintptr_t frame) noexcept
+{
+    qav_guard_jump(frame);
+}
 
 // Room the system keeps below the guard page for handling a stack overflow.
 constexpr ULONG OverflowRoom = 32 * 1024;

@@ -7,6 +7,8 @@
 // would then come back as another one.
 #include "binding/FaultGuard.h"
 
+#include "binding/AsmNumber.h"
+
 #include "framework/Win.h"
 
 #include <malloc.h>
@@ -15,14 +17,17 @@ namespace {
 
 using fault_guard_detail::FaultRecord;
 
-// The routine's frame, from its frame pointer: -4 ebx, -8 esi, -12 edi,
-// -16 x87 control word, -20 MXCSR, -24 the fault record's address,
-// -28 the handler, -32 the next record: the registration record starts at -32.
-constexpr uintptr_t RecordToFrame = 32;
-constexpr uintptr_t FaultRecordSlot = 8; // from the registration record
 static_assert(offsetof(FaultRecord, frame) == 0, "the call routine writes the frame at the record's start");
 
 } // namespace
+
+// The routine's frame, from its frame pointer: -4 ebx, -8 esi, -12 edi, then
+// these; the registration record (next, handler, fault record) starts at
+// -QAV_GUARD_REGISTRATION. Each is written once, for the assembly and the C++ alike.
+#define QAV_GUARD_X87_CONTROL 16
+#define QAV_GUARD_MXCSR 20
+#define QAV_GUARD_REGISTRATION 32
+#define QAV_GUARD_RECORD_SLOT 8 // in the registration record
 
 extern "C" {
 
@@ -44,8 +49,8 @@ _qav_guard_call:
     pushl %esi
     pushl %edi
     subl $8, %esp
-    fnstcw -16(%ebp)
-    stmxcsr -20(%ebp)
+    fnstcw -)" QAV_ASM_NUMBER(QAV_GUARD_X87_CONTROL) R"((%ebp)
+    stmxcsr -)" QAV_ASM_NUMBER(QAV_GUARD_MXCSR) R"((%ebp)
     pushl 16(%ebp)
     pushl $_qav_guard_handler
     pushl %fs:0
@@ -61,8 +66,8 @@ _qav_guard_resume:
     movl %ecx, %fs:0
     cld
     fninit
-    fldcw -16(%ebp)
-    ldmxcsr -20(%ebp)
+    fldcw -)" QAV_ASM_NUMBER(QAV_GUARD_X87_CONTROL) R"((%ebp)
+    ldmxcsr -)" QAV_ASM_NUMBER(QAV_GUARD_MXCSR) R"((%ebp)
     leal -12(%ebp), %esp
     popl %edi
     popl %esi
@@ -75,7 +80,7 @@ _qav_guard_resume:
 _qav_guard_jump:
     movl 4(%esp), %eax
     movl %eax, %esp
-    leal 32(%eax), %ebp
+    leal )" QAV_ASM_NUMBER(QAV_GUARD_REGISTRATION) R"((%eax), %ebp
     movl $1, %eax
     jmp _qav_guard_resume
 )");
@@ -88,7 +93,7 @@ EXCEPTION_DISPOSITION __cdecl qav_guard_handler(EXCEPTION_RECORD* exception, voi
         return ExceptionContinueSearch;
 
     const uintptr_t registration = reinterpret_cast<uintptr_t>(frame);
-    auto* record = *reinterpret_cast<FaultRecord**>(registration + FaultRecordSlot);
+    auto* record = *reinterpret_cast<FaultRecord**>(registration + QAV_GUARD_RECORD_SLOT);
     record->code = exception->ExceptionCode;
     record->address = reinterpret_cast<uintptr_t>(exception->ExceptionAddress);
     if (exception->NumberParameters >= 2) {
@@ -108,7 +113,7 @@ void StopGuardedCall(CONTEXT& context, FaultRecord& record) noexcept
 {
     record.stopped = true;
     context.Esp = static_cast<DWORD>(record.frame);
-    context.Ebp = static_cast<DWORD>(record.frame + RecordToFrame);
+    context.Ebp = static_cast<DWORD>(record.frame + QAV_GUARD_REGISTRATION);
     context.Eip = static_cast<DWORD>(reinterpret_cast<uintptr_t>(&qav_guard_resume));
     context.Eax = 1;
 }
@@ -119,6 +124,11 @@ uintptr_t InstructionPointer(const CONTEXT& context) noexcept
 }
 
 namespace fault_guard_detail {
+
+void Resume(uintptr_t frame) noexcept
+{
+    qav_guard_jump(frame);
+}
 
 void RestoreStackGuard()
 {

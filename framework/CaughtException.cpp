@@ -1,7 +1,7 @@
 #include "framework/CaughtException.h"
 
 #include "framework/AsciiText.h"
-#include "framework/HardwareFault.h"
+#include "framework/ForeignFailure.h"
 
 #include <new>
 #include <stdexcept>
@@ -12,8 +12,8 @@ CaughtException SortCaughtException()
         throw;
     } catch (const Exception& e) {
         return {CaughtKind::Family, e};
-    } catch (const HardwareFault& fault) {
-        return {CaughtKind::HardwareFault, Exception(fault.Message())};
+    } catch (const ForeignFailure& failure) {
+        return {CaughtKind::Foreign, Exception(failure.Message())};
     } catch (const std::bad_alloc&) {
         return {CaughtKind::Family, EOutOfMemory()};
     } catch (const std::length_error&) {

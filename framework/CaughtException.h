@@ -6,7 +6,7 @@
 // What was caught, and how the program reports it.
 enum class CaughtKind {
     Family,        // a framework Exception, or the standard library's (std::bad_alloc...)
-    HardwareFault, // a processor or system fault caught in foreign code
+    Foreign,       // a failure of foreign code: a fault, an exception or an end caught there
     Unknown,       // anything else: a foreign exception type
 };
 

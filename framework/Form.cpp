@@ -1,6 +1,7 @@
 #include "framework/Form.h"
 
 #include "framework/Application.h"
+#include "framework/BoundWindow.h"
 #include "framework/Controls.h"
 #include "framework/Dpi.h"
 #include "framework/WindowClass.h"
@@ -47,23 +48,9 @@ void TForm::Show(int showCommand)
 
 LRESULT CALLBACK TForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
-    TForm* self;
-    if (message == WM_NCCREATE) {
-        // Bind the object to its window once, before any other message reaches it.
-        self = static_cast<TForm*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->window_.Reset(window);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<TForm*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    }
+    TForm* const self = BoundObject(window, message, lParam, &TForm::window_);
     if (!self)
         return DefWindowProcW(window, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        // Destroyed from outside: the object neither owns the window nor is reached through it any more.
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        self->window_.Release();
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
     // No C++ exception may unwind through the system's frames: the message loop shows it.
     try {
         return self->OnMessage(message, wParam, lParam);

@@ -61,9 +61,6 @@ __attribute__((noinline)) int Recurse(int depth)
 }
 
 #if defined(__i386__)
-// RaiseException, called from assembly with the registers clobbered.
-void(WINAPI* volatile raiseException)(DWORD, DWORD, DWORD, const ULONG_PTR*) = RaiseException;
-
 // The guard links a record into the thread's fs:0 chain and must unlink it on every path.
 void* ThreadGuardState()
 {
@@ -109,46 +106,22 @@ _qav_test_registers_after:
     ret
 )");
 
-// Fills the callee-saved registers with values of its own, the frame pointer
-// among them, before it faults, as any real function would.
-__attribute__((noinline)) int ClobberThenReadNull()
-{
-    int value;
-    asm volatile("pushl %%ebp\n movl $-1, %%ebp\n movl $-1, %%ebx\n movl $-1, %%esi\n movl $-1, %%edi\n"
-                 "movl 0, %%eax\n popl %%ebp\n"
-                 : "=a"(value)
-                 :
-                 : "ebx", "esi", "edi", "memory");
-    return value;
-}
-
-void FaultInsideTheGuard()
-{
-    try {
-        CallGuarded(ClobberThenReadNull);
-    } catch (const HardwareFault&) {
-    }
-}
-
-__attribute__((noinline)) int ClobberThenRaise()
-{
-    asm volatile("pushl %%ebp\n movl $-1, %%ebp\n movl $-1, %%ebx\n movl $-1, %%esi\n movl $-1, %%edi\n"
-                 "pushl $0\n pushl $0\n pushl $1\n pushl $0xE06D7363\n call *%0\n popl %%ebp\n"
-                 :
-                 : "m"(raiseException)
-                 : "eax", "ecx", "edx", "ebx", "esi", "edi", "memory");
-    return 0;
-}
-
-__attribute__((noinline)) int ClobberThenSpin()
-{
-    asm volatile("pushl %%ebp\n movl $-1, %%ebp\n movl $-1, %%ebx\n movl $-1, %%esi\n movl $-1, %%edi\n"
-                 "1: cmpl $0, %0\n jne 1b\n popl %%ebp\n"
-                 :
-                 : "m"(keepSpinning)
-                 : "ebx", "esi", "edi", "memory");
-    return 0;
-}
+// Fills every callee-saved register, the frame pointer among them, with values
+// of its own, as any real function would, and calls next, which ends the call
+// other than by returning: nothing is saved, as nothing comes back here.
+extern "C" void qav_test_clobber_then(void (*next)());
+asm(R"(
+    .text
+    .globl _qav_test_clobber_then
+_qav_test_clobber_then:
+    movl 4(%esp), %eax
+    movl $-1, %ebp
+    movl $-1, %ebx
+    movl $-1, %esi
+    movl $-1, %edi
+    call *%eax
+    ud2
+)");
 #else
 // x64 registers nothing per thread. What the guard must give back after a fault
 // is the caller's registers: calls call() with markers in every register the
@@ -274,58 +247,35 @@ qav_test_registers_after:
     .seh_endproc
 )");
 
-// Fills the callee-saved registers with values of its own before it faults, as
-// any real function would.
-__attribute__((noinline)) int ClobberThenReadNull()
-{
-    asm volatile("movq $-1, %%rbx\n movq $-1, %%rdi\n movq $-1, %%rsi\n movq $-1, %%r12\n"
-                 "movq $-1, %%r13\n movq $-1, %%r14\n movq $-1, %%r15\n pcmpeqd %%xmm6, %%xmm6\n"
-                 "pcmpeqd %%xmm9, %%xmm9\n pcmpeqd %%xmm15, %%xmm15\n"
-                 :
-                 :
-                 : "rbx", "rdi", "rsi", "r12", "r13", "r14", "r15", "xmm6", "xmm9", "xmm15");
-    return ReadNull();
-}
-
-void FaultInsideTheGuard()
-{
-    try {
-        CallGuarded(ClobberThenReadNull);
-    } catch (const HardwareFault&) {
-    }
-}
-
-__attribute__((noinline)) int ClobberThenRaise()
-{
-    asm volatile("movq $-1, %%rbx\n movq $-1, %%rdi\n movq $-1, %%rsi\n movq $-1, %%r12\n"
-                 "movq $-1, %%r13\n movq $-1, %%r14\n movq $-1, %%r15\n pcmpeqd %%xmm6, %%xmm6\n"
-                 "pcmpeqd %%xmm9, %%xmm9\n pcmpeqd %%xmm15, %%xmm15\n"
-                 :
-                 :
-                 : "rbx", "rdi", "rsi", "r12", "r13", "r14", "r15", "xmm6", "xmm9", "xmm15");
-    return RaiseNonContinuable<0xE06D7363>();
-}
-
-__attribute__((noinline)) int ClobberThenSpin()
-{
-    asm volatile("movq $-1, %%rbx\n movq $-1, %%rdi\n movq $-1, %%rsi\n movq $-1, %%r12\n"
-                 "movq $-1, %%r13\n movq $-1, %%r14\n movq $-1, %%r15\n pcmpeqd %%xmm6, %%xmm6\n"
-                 "pcmpeqd %%xmm9, %%xmm9\n pcmpeqd %%xmm15, %%xmm15\n"
-                 "1: cmpl $0, %0\n jne 1b\n"
-                 :
-                 : "m"(keepSpinning)
-                 : "rbx", "rdi", "rsi", "r12", "r13", "r14", "r15", "xmm6", "xmm9", "xmm15", "memory");
-    return 0;
-}
+// Fills every callee-saved register with values of its own, as any real
+// function would, and calls next, which ends the call other than by returning:
+// nothing is saved, as nothing comes back here.
+extern "C" void qav_test_clobber_then(void (*next)());
+asm(R"(
+    .text
+    .globl qav_test_clobber_then
+    .def qav_test_clobber_then; .scl 2; .type 32; .endef
+    .seh_proc qav_test_clobber_then
+qav_test_clobber_then:
+    subq $40, %rsp
+    .seh_stackalloc 40
+    .seh_endprologue
+    movq $-1, %rbx
+    movq $-1, %rbp
+    movq $-1, %rdi
+    movq $-1, %rsi
+    movq $-1, %r12
+    movq $-1, %r13
+    movq $-1, %r14
+    movq $-1, %r15
+    pcmpeqd %xmm6, %xmm6
+    pcmpeqd %xmm9, %xmm9
+    pcmpeqd %xmm15, %xmm15
+    callq *%rcx
+    ud2
+    .seh_endproc
+)");
 #endif
-
-void RaiseInsideTheGuard()
-{
-    try {
-        CallGuarded(ClobberThenRaise);
-    } catch (const HardwareFault&) {
-    }
-}
 
 // Publishes the record of the guarded call, as a watch does.
 class RecordingHooks final : public GuardedCallHooks {
@@ -357,12 +307,44 @@ std::thread StopperOf(RecordingHooks& hooks)
     });
 }
 
+// The ways a guarded call can end other than by returning, each entered with
+// the registers clobbered.
+void ReadNullThen()
+{
+    ReadNull();
+}
+
+void RaiseThen()
+{
+    RaiseNonContinuable<0xE06D7363>();
+}
+
+void SpinThen()
+{
+    Spin();
+}
+
+void EndThen()
+{
+    EndGuardedCall(5, 9);
+}
+
+template <void (*Next)()>
+void InsideTheGuard()
+{
+    try {
+        CallGuarded([] { qav_test_clobber_then(Next); });
+    } catch (const HardwareFault&) {
+    } catch (const GuardedCallEnded&) {
+    }
+}
+
 void StopInsideTheGuard()
 {
     RecordingHooks hooks;
     std::thread stopper = StopperOf(hooks);
     try {
-        CallGuarded(ClobberThenSpin, &hooks);
+        CallGuarded([] { qav_test_clobber_then(SpinThen); }, &hooks);
     } catch (const GuardedCallStopped&) {
     }
     stopper.join();
@@ -444,6 +426,32 @@ TEST(FaultGuard, StopsACallFromAnotherThread)
 
 
 
+// Code inside the call leaves it through the guard, as a library's exit() turned aside does.
+TEST(FaultGuard, EndsACallFromInsideWithTheWayAndCodeGiven)
+{
+#if defined(__i386__)
+    void* const before = ThreadGuardState();
+#endif
+    for (int round = 0; round < 2; ++round) {
+        RecordingHooks hooks;
+        try {
+            CallGuarded([] { EndGuardedCall(6, static_cast<uint32_t>(-2)); }, &hooks);
+            FAIL() << "the call returned";
+        } catch (const GuardedCallEnded& ended) {
+            EXPECT_EQ(ended.way, 6u);
+            EXPECT_EQ(ended.exitCode, static_cast<uint32_t>(-2));
+        }
+        EXPECT_TRUE(hooks.left);
+#if defined(__i386__)
+        EXPECT_EQ(ThreadGuardState(), before);
+#endif
+    }
+    EXPECT_FALSE(InGuardedCall());
+    // Outside a guarded call there is nothing to end: it returns.
+    EndGuardedCall(6, 1);
+    EXPECT_TRUE(CallGuarded([] { return InGuardedCall(); }));
+}
+
 // Threads other than the main one get their stacks set up apart from it.
 TEST(FaultGuard, CatchesStackOverflowsOnAnotherThread)
 {
@@ -523,9 +531,10 @@ TEST_P(RegistersAfter, AreTheCallersAgain)
 }
 
 INSTANTIATE_TEST_SUITE_P(Endings, RegistersAfter,
-                         testing::Values(RegisterCase{"Fault", FaultInsideTheGuard},
-                                         RegisterCase{"NonContinuableException", RaiseInsideTheGuard},
-                                         RegisterCase{"Stop", StopInsideTheGuard}),
+                         testing::Values(RegisterCase{"Fault", InsideTheGuard<ReadNullThen>},
+                                         RegisterCase{"NonContinuableException", InsideTheGuard<RaiseThen>},
+                                         RegisterCase{"Stop", StopInsideTheGuard},
+                                         RegisterCase{"Ended", InsideTheGuard<EndThen>}),
                          [](const testing::TestParamInfo<RegisterCase>& info) { return info.param.name; });
 
 } // namespace

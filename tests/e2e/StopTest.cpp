@@ -3,12 +3,11 @@
 // or wait in the system, or stop themselves through StopQAVInterface.
 #include "tests/e2e/E2E.h"
 #include "tests/e2e/driver/LibraryFiles.h"
+#include "tests/e2e/driver/SavedCopies.h"
 #include "tests/e2e/libs/RecordFormat.h"
 #include "tests/support/TestDir.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <regex>
 #include <thread>
 
@@ -39,9 +38,16 @@ AppProcess Start(const wchar_t* library, const std::vector<std::string>& script,
     return AppProcess::Start(TestDir(), options);
 }
 
-bool IsStopLine(const std::wstring& line, const std::wstring& operation)
+// How the library was stopped, as the Log line says it.
+enum class StopWay { ForceOnly, AskedFirst };
+
+bool IsStopLine(const std::wstring& line, const std::wstring& operation, StopWay way = StopWay::ForceOnly)
 {
-    return std::regex_match(line, std::wregex(operation + L" stopped after [0-9]+\\.[0-9] s\\."));
+    const std::wstring how = way == StopWay::ForceOnly
+                                 ? L"The library has no StopQAVInterface, so it was stopped by force\\."
+                                 : L"Asked through StopQAVInterface, it did not return within 0\\.5 s, so it was "
+                                   L"stopped by force\\.";
+    return std::regex_match(line, std::wregex(operation + L" stopped after [0-9]+\\.[0-9] s\\. " + how));
 }
 
 bool Recorded(const std::string& call)
@@ -81,6 +87,7 @@ void StopTheCall(const AppProcess& app, const std::wstring& operation)
 {
     const auto stop = app.WaitForStopWindow();
     ASSERT_TRUE(stop.has_value()) << "no stop window";
+    EXPECT_EQ(TextOf(app, stop->window), L"QAV Demo: " + operation + L" is running");
     const std::wstring text = TextOf(app, stop->text);
     EXPECT_NE(text.find(operation), std::wstring::npos) << qavrec::Escape(text);
     EXPECT_TRUE(std::regex_search(text, std::wregex(L"[0-9]+ s"))) << qavrec::Escape(text);
@@ -289,30 +296,11 @@ TEST(StopExport, IgnoredByTheLibraryStillStopsTheCall)
     app.PostRunClick();
     StopTheCall(app, L"Execute");
     app.Settle(ControlId::Log);
-    EXPECT_TRUE(IsStopLine(app.Lines(ControlId::Log).back(), L"Execute"));
+    EXPECT_TRUE(IsStopLine(app.Lines(ControlId::Log).back(), L"Execute", StopWay::AskedFirst))
+        << qavrec::Escape(app.Lines(ControlId::Log).back());
     EXPECT_EQ(app.Text(ControlId::Result), L"old result");
     EXPECT_TRUE(Recorded("StopQAVInterface slot=ours"));
     EXPECT_EQ(app.Close(), 0u);
-}
-
-// The bytes a program text must be saved as: UTF-8, no byte-order mark.
-std::string Utf8(const std::wstring& text)
-{
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
-    return bytes;
-}
-
-std::vector<std::filesystem::path> SavedCopies(const std::filesystem::path& folder)
-{
-    std::vector<std::filesystem::path> found;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        const std::wstring name = entry.path().filename().wstring();
-        if (std::regex_match(name, std::wregex(L"QAVDemo-program-[0-9]{8}-[0-9]{6}\\.txt")))
-            found.push_back(entry.path());
-    }
-    return found;
 }
 
 // Waits until the stop window says the call cannot be stopped and offers Save and quit.
@@ -346,8 +334,7 @@ TEST_P(WaitingInTheSystem, CannotBeStoppedAndSaveAndQuitKeepsTheProgram)
     const auto copies = SavedCopies(TestDir());
     ASSERT_EQ(copies.size(), 1u);
     EXPECT_NE(said.find(copies[0].filename().wstring()), std::wstring::npos) << qavrec::Escape(said);
-    std::ifstream in(copies[0], std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string bytes = FileBytes(copies[0]);
     EXPECT_EQ(bytes, Utf8(program));
     EXPECT_EQ(bytes.find("\xEF\xBB\xBF"), std::string::npos) << "a byte-order mark";
 }
@@ -374,6 +361,45 @@ TEST(SaveAndQuit, WhereTheFolderCannotBeWrittenSaysSoAndDoesNotEnd)
     std::this_thread::sleep_for(milliseconds(3500));
     EXPECT_TRUE(app.IsRunning()) << "ended without saving";
     EXPECT_TRUE(IsWindowVisible(stop.save)) << "Save and quit is no longer offered";
+}
+
+// A box of the library's own, such as a failed assert's: the stop window says the
+// call waits for an answer there and offers Save and quit at once; the answer
+// goes on as the library goes on (here: its abort, survived).
+TEST(BoxOfTheLibrary, StopWindowSaysItWaitsForAnAnswerAndTheAnswerGoesOn)
+{
+    auto app = Start(L"qavtest_bound", With("Execute assert"));
+    const StopWindowView stop = RunUntilStopWindow(app);
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(stop.save) != FALSE; }, milliseconds(5000)))
+        << "no Save and quit";
+    const std::wstring text = TextOf(app, stop.text);
+    EXPECT_NE(text.find(L"Execute is waiting for an answer in a box of the library's own"), std::wstring::npos)
+        << qavrec::Escape(text);
+    const auto box = app.WaitForErrorBox();
+    ASSERT_TRUE(box.has_value());
+    EXPECT_NE(text.find(box->caption), std::wstring::npos) << "the box's caption is named";
+    app.Dismiss(*box);
+    EXPECT_TRUE(app.WaitUntilGone(stop.window)) << "the stop window stayed";
+    const auto report = app.WaitForErrorBox();
+    ASSERT_TRUE(report.has_value());
+    EXPECT_EQ(report->text.rfind(L"The library called abort() in Execute", 0), 0u) << qavrec::Escape(report->text);
+    app.Dismiss(*report);
+    ExpectANormalRunThenClose(app);
+}
+
+TEST(BoxOfTheLibrary, SaveAndQuitKeepsTheProgramWithoutAnAnswer)
+{
+    const std::wstring program = L"print \"\U0001F600\"\r\n";
+    auto app = Start(L"qavtest_bound", With("Execute box Go on?"));
+    app.SetText(ControlId::Text, program);
+    const StopWindowView stop = RunUntilStopWindow(app);
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(stop.save) != FALSE; }, milliseconds(5000)));
+    EXPECT_NE(TextOf(app, stop.text).find(L"(\"qavtest box\""), std::wstring::npos) << qavrec::Escape(TextOf(app, stop.text));
+    app.Click(stop.save);
+    EXPECT_EQ(app.WaitForExit(), 0u);
+    const auto copies = SavedCopies(TestDir());
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_EQ(FileBytes(copies[0]), Utf8(program));
 }
 
 } // namespace

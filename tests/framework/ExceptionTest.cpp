@@ -93,7 +93,7 @@ TEST(SortCaughtException, TakesTheStandardLibrarysExceptionsIntoTheFamily)
 TEST(SortCaughtException, WordsFaultsAndForeignTypesButKeepsThemApart)
 {
     const auto fault = Sorted(HardwareFault(0xC0000094u, 0x1000, L"QAV.dll"));
-    EXPECT_EQ(fault.kind, CaughtKind::HardwareFault);
+    EXPECT_EQ(fault.kind, CaughtKind::Foreign);
     EXPECT_EQ(fault.exception.Message().rfind(L"Integer division by zero at address 0x", 0), 0u);
 
     const auto foreign = Sorted(42);

@@ -160,7 +160,7 @@ std::optional<StopWindowView> AppProcess::WaitForStopWindow(std::chrono::millise
                 continue;
             // The window goes away by itself when its call returns, maybe while it is read.
             try {
-                if (WindowText(window) != L"QAV Demo")
+                if (WindowText(window).rfind(L"QAV Demo: ", 0) != 0)
                     continue;
                 StopWindowView view;
                 view.window = window;

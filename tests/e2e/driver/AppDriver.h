@@ -119,8 +119,8 @@ public:
 
     // Waits for the main window to show, after a start that did not.
     void WaitForMainWindow(std::chrono::milliseconds timeout = kDefaultTimeout);
-    // The stop window, found as a user would: a visible top-level window
-    // captioned "QAV Demo" other than the main window; waits up to timeout.
+    // The stop window, found as a user would: a visible top-level window whose
+    // caption begins "QAV Demo: " ("QAV Demo: Execute is running"); waits up to timeout.
     std::optional<StopWindowView> WaitForStopWindow(std::chrono::milliseconds timeout = std::chrono::milliseconds{10000}) const;
     // BM_CLICK on a button of a window that answers; returns when it was handled.
     void Click(HWND button) const;

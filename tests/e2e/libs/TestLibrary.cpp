@@ -6,27 +6,31 @@
 // or not soon: "spin" (in the library's own code, for ever), "spin-ms N" (then
 // the default answer), "sleep" (in Sleep, for ever), "wait" (in a wait that is
 // never signalled); and "raise CODE" raises that exception (hex) flagged
-// non-continuable, as a C++ throw of Microsoft's compiler does. The entry
-// points take the same lines, but not the answers.
+// non-continuable, as a C++ throw of Microsoft's compiler does. Ends of the
+// process: "abort", "assert" (a failed assert, with the runtime's box), "panic
+// TEXT" (TEXT on stderr, then abort, as Lua's panic), "throw TEXT" (a
+// std::runtime_error escapes), "throw-pointer" (a ScriptError* escapes), "exit
+// N", "_exit N", "ExitProcess N", "TerminateProcess N", "exit-thread
+// N" (exit(N) on a thread of the library's own while the call waits),
+// "exit-unseen N" (ExitProcess(N) found with GetProcAddress) and "fastfail";
+// "box TEXT" shows TEXT in a message box of the library's own and returns the
+// default answer once it is answered. The entry points take the same lines,
+// but not the answers.
 // "Execute floor <text>" serves the big-run benchmark: see PutFinalTexts.
 // "Execute swap <text>" puts a second interface object into the workbench's
 // slot during the call, "Execute clear-slot <text>" empties the slot; both
 // then answer the text.
-// The binding behaviour is chosen at build time:
-//   QAV_TESTLIB_GET      0 succeeds, 1 fails leaving the slot zero, 2 fails with the slot set,
-//                        3 reports success but leaves the slot zero
-//   QAV_TESTLIB_FREE     the result of FreeQAVInterface
-//   QAV_TESTLIB_VERSION  0 "1.2.3-test", 1 an empty text, 2 null
-//   QAV_TESTLIB_CDECL    1: every entry point and operation is cdecl, the wrong
-//                        convention on x86 (optional, 0 by default)
-//   QAV_TESTLIB_SHARED_BUFFER  1: every operation answers in one buffer, which
-//                        the next call overwrites (optional, 0 by default)
-//   QAV_TESTLIB_STOP     what StopQAVInterface does, where the .def file exports
-//                        it (optional, 0 by default): 1 a spin returns "stopped
-//                        by the library" at once, 2 nothing, 3 as 1 but the flag
-//                        is kept from call to call, so a stop asked while nothing
-//                        runs ends the next Execute
-// Which entry points exist, and under which names, is chosen by the library's .def file.
+// The binding behaviour is chosen at build time, by name (see the enums below;
+// each defaults to its first value): QAV_TESTLIB_GET, QAV_TESTLIB_FREE,
+// QAV_TESTLIB_VERSION, QAV_TESTLIB_STOP; and two switches, QAV_TESTLIB_CDECL
+// (every entry point and operation is cdecl, the wrong convention on x86) and
+// QAV_TESTLIB_SHARED_BUFFER (every operation answers in one buffer, which the
+// next call overwrites). Which entry points exist, and under which names, is
+// chosen by the library's .def file.
+// A failed assert must end the call here, also in an optimised build.
+#undef NDEBUG
+#include <cassert>
+
 #include "contract/QAVInterface.h"
 #include "contract/RunCalls.h"
 #include "tests/e2e/libs/RecordFormat.h"
@@ -37,26 +41,65 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
-#ifndef QAV_TESTLIB_CDECL
-#define QAV_TESTLIB_CDECL 0
-#endif
-#ifndef QAV_TESTLIB_SHARED_BUFFER
-#define QAV_TESTLIB_SHARED_BUFFER 0
-#endif
-#ifndef QAV_TESTLIB_STOP
-#define QAV_TESTLIB_STOP 0
-#endif
-#if QAV_TESTLIB_CDECL
+#ifdef QAV_TESTLIB_CDECL
 #define TESTLIB_CALL __cdecl
 #else
 #define TESTLIB_CALL QAV_CALL
 #endif
 
 namespace {
+
+// What GetQAVInterface does.
+enum class Get {
+    Succeeds,
+    Fails,               // leaving the slot zero
+    FailsWithSlotSet,
+    SucceedsWithoutSlot, // reports success but leaves the slot zero
+};
+// What FreeQAVInterface returns.
+enum class Free { Succeeds, Fails };
+// What GetVersion answers.
+enum class Version {
+    Text, // "1.2.3-test"
+    Empty,
+    Null,
+};
+// What StopQAVInterface does, where the .def file exports it.
+enum class Stop {
+    None,
+    Honoured, // a spin returns "stopped by the library" at once
+    Ignored,  // nothing
+    Kept,     // as Honoured, but the flag is kept from call to call, so a stop
+              // asked while nothing runs ends the next Execute
+};
+
+#ifndef QAV_TESTLIB_GET
+#define QAV_TESTLIB_GET Succeeds
+#endif
+#ifndef QAV_TESTLIB_FREE
+#define QAV_TESTLIB_FREE Succeeds
+#endif
+#ifndef QAV_TESTLIB_VERSION
+#define QAV_TESTLIB_VERSION Text
+#endif
+#ifndef QAV_TESTLIB_STOP
+#define QAV_TESTLIB_STOP None
+#endif
+constexpr Get kGet = Get::QAV_TESTLIB_GET;
+constexpr Free kFree = Free::QAV_TESTLIB_FREE;
+constexpr Version kVersion = Version::QAV_TESTLIB_VERSION;
+constexpr Stop kStop = Stop::QAV_TESTLIB_STOP;
+#ifdef QAV_TESTLIB_SHARED_BUFFER
+constexpr bool kSharedBuffer = true;
+#else
+constexpr bool kSharedBuffer = false;
+#endif
 
 enum Operation { OpVersion, OpVarStack, OpObjectStack, OpLog, OpExecute, OpFunctionStack, OpParamStack, OpCount };
 
@@ -94,14 +137,14 @@ constexpr const wchar_t* kStoppedText = L"stopped by the library";
 // A new call forgets a stop asked before it, unless the build keeps it.
 void ForgetStop()
 {
-    if (QAV_TESTLIB_STOP != 3)
+    if (kStop != Stop::Kept)
         g_stopAsked = 0;
 }
 
 // True when a stop was asked and this build honours it.
 bool StopHonoured()
 {
-    return (QAV_TESTLIB_STOP == 1 || QAV_TESTLIB_STOP == 3) && g_stopAsked != 0;
+    return (kStop == Stop::Honoured || kStop == Stop::Kept) && g_stopAsked != 0;
 }
 
 // Spins in this library's own code, without a call out, until it is stopped or
@@ -126,12 +169,83 @@ __attribute__((noinline)) bool Spin(long long milliseconds)
     }
 }
 
-// A call that never returns or not soon, or an exception raised; true when the
-// line named one of them and it returned. *stopped: it ended by the library's stop.
+} // namespace
+
+// An exception type of the library's own, thrown by pointer.
+struct ScriptError {
+    int line;
+};
+
+namespace {
+
+DWORD WINAPI ExitOnThread(void* code)
+{
+    std::exit(static_cast<int>(reinterpret_cast<intptr_t>(code)));
+}
+
+// The number after a word: "exit 3" gives 3.
+int Argument(const std::string& line)
+{
+    return std::atoi(line.substr(line.find(' ') + 1).c_str());
+}
+
+bool StartsWith(const std::string& line, const char* word)
+{
+    return line.rfind(word, 0) == 0;
+}
+
+// Ends the process, or tries to; true when the line named a way to.
+bool EndProcess(const std::string& line)
+{
+    if (line == "abort") {
+        std::abort();
+    } else if (line == "assert") {
+        assert(line == "a failing assertion");
+    } else if (StartsWith(line, "panic ")) {
+        std::fprintf(stderr, "PANIC: %s\n", line.substr(6).c_str());
+        std::fflush(stderr);
+        std::abort();
+    } else if (StartsWith(line, "throw ")) {
+        throw std::runtime_error(line.substr(6));
+    } else if (line == "throw-pointer") {
+        throw new ScriptError{7};
+    } else if (StartsWith(line, "exit ")) {
+        std::exit(Argument(line));
+    } else if (StartsWith(line, "_exit ")) {
+        _exit(Argument(line));
+    } else if (StartsWith(line, "ExitProcess ")) {
+        ExitProcess(static_cast<UINT>(Argument(line)));
+    } else if (StartsWith(line, "TerminateProcess ")) {
+        TerminateProcess(GetCurrentProcess(), static_cast<UINT>(Argument(line)));
+    } else if (StartsWith(line, "exit-thread ")) {
+        CreateThread(nullptr, 0, ExitOnThread, reinterpret_cast<void*>(static_cast<intptr_t>(Argument(line))), 0,
+                     nullptr);
+        Sleep(INFINITE);
+    } else if (StartsWith(line, "exit-unseen ")) {
+        using ExitProcessFn = void(WINAPI*)(UINT);
+        const auto exitProcess = reinterpret_cast<ExitProcessFn>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "ExitProcess")));
+        exitProcess(static_cast<UINT>(Argument(line)));
+    } else if (line == "fastfail") {
+        __asm__ volatile("int $0x29" ::"c"(7));
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// A call that never returns or not soon, an exception raised, an end of the
+// process or a box of the library's own; true when the line named one of them
+// and it returned. *stopped: it ended by the library's stop.
 bool Misbehave(const std::string& line, bool* stopped)
 {
     *stopped = false;
-    if (line == "spin") {
+    if (EndProcess(line))
+        return true;
+    if (StartsWith(line, "box ")) {
+        const std::wstring text = qavrec::Unescape(line.substr(4));
+        MessageBoxW(nullptr, text.c_str(), L"qavtest box", MB_OK);
+    } else if (line == "spin") {
         *stopped = Spin(-1);
     } else if (line.rfind("spin-ms ", 0) == 0) {
         *stopped = Spin(std::atoll(line.substr(8).c_str()));
@@ -206,14 +320,15 @@ const wchar_t* DefaultAnswer(Operation op)
 {
     if (op != OpVersion)
         return L"";
-    switch (QAV_TESTLIB_VERSION) {
-    case 1:
+    switch (kVersion) {
+    case Version::Empty:
         return L"";
-    case 2:
+    case Version::Null:
         return nullptr;
-    default:
-        return L"1.2.3-test";
+    case Version::Text:
+        break;
     }
+    return L"1.2.3-test";
 }
 
 // The scripted answer of an operation; a fault is raised here, inside the call.
@@ -225,7 +340,7 @@ const wchar_t* Answer(Operation op)
     } catch (...) {
         return DefaultAnswer(op);
     }
-    std::wstring& slot = g_answers[QAV_TESTLIB_SHARED_BUFFER ? 0 : op];
+    std::wstring& slot = g_answers[kSharedBuffer ? 0 : op];
     if (line.empty())
         return DefaultAnswer(op);
     if (line == "null")
@@ -334,7 +449,7 @@ const QAV_CHAR* TESTLIB_CALL Execute(QAV_INTERFACE* self, const QAV_CHAR* progra
     } catch (...) {
         line = "Execute unrecorded";
     }
-    if (QAV_TESTLIB_STOP == 3 && g_stopAsked != 0)
+    if (kStop == Stop::Kept && g_stopAsked != 0)
         return kStoppedText;
     ForgetStop();
     RecordCall(line);
@@ -407,25 +522,25 @@ extern "C" int32_t TESTLIB_CALL GetQAVInterface(QAV_INTERFACE** slot)
     g_slot = slot;
     if (slot == nullptr)
         return 0;
-    if (QAV_TESTLIB_GET == 0 || QAV_TESTLIB_GET == 2)
+    if (kGet == Get::Succeeds || kGet == Get::FailsWithSlotSet)
         *slot = &g_interface;
-    return QAV_TESTLIB_GET == 0 || QAV_TESTLIB_GET == 3 ? 1 : 0;
+    return kGet == Get::Succeeds || kGet == Get::SucceedsWithoutSlot ? 1 : 0;
 }
 
 extern "C" int32_t TESTLIB_CALL StopQAVInterface(QAV_INTERFACE** slot)
 {
-    if (QAV_TESTLIB_STOP != 2)
+    if (kStop != Stop::Ignored)
         g_stopAsked = 1;
     RecordCall(std::string("StopQAVInterface ") + SlotState(slot));
     ScriptedFault("StopQAVInterface");
-    return QAV_TESTLIB_STOP != 2;
+    return kStop != Stop::Ignored;
 }
 
 extern "C" int32_t TESTLIB_CALL FreeQAVInterface(QAV_INTERFACE** slot)
 {
     RecordCall(std::string("FreeQAVInterface ") + SlotState(slot));
     ScriptedFault("FreeQAVInterface");
-    return QAV_TESTLIB_FREE;
+    return kFree == Free::Succeeds ? 1 : 0;
 }
 
 namespace {
@@ -456,7 +571,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved)
     if (reason == DLL_PROCESS_ATTACH) {
         RecordCall("Attach");
     } else if (reason == DLL_PROCESS_DETACH) {
-        if (QAV_TESTLIB_FREE == 0 && reserved == nullptr)
+        if (kFree == Free::Fails && reserved == nullptr)
             RecordLogAtUnload();
         RecordCall(reserved == nullptr ? "Detach unload" : "Detach exit");
     }
