@@ -78,7 +78,7 @@ const std::vector<DefectCase>& Cases()
         {"NullVersion", L"qavtest_null_version", {}, 1, {{L"error: GetVersion: returned null", L""}}},
         // Exceptions raised non-continuable, as a C++ throw of Microsoft's compiler or of a Pascal library.
         {"CppExceptionInExecute", L"qavtest_bound", {"Execute raise E06D7363"}, 1,
-         {{L"error: Execute: Unhandled C++ exception at address 0x", L"catch (...)"}}},
+         {{L"error: Execute: Unhandled C++ exception at address 0x", L"catch every exception inside each function"}}},
         {"CppExceptionInGetQAVInterface", L"qavtest_bound", {"GetQAVInterface raise E06D7363"}, 1,
          {{L"error: GetQAVInterface: Unhandled C++ exception", L"binds nothing"}}},
         {"PascalExceptionInGetVersion", L"qavtest_bound", {"GetVersion raise 0EEDFADE"}, 1,

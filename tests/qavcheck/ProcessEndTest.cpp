@@ -143,4 +143,20 @@ TEST(LibraryEnd, KeepsTheCallsBeforeIt)
     EXPECT_NE(run.out.back().find(L", 4 calls in "), std::wstring::npos);
 }
 
+// What the library writes to stdout in a session that goes on is shown after
+// it, the last 40 lines, with how much there was; it is no finding.
+TEST(LibraryOutput, IsShownAfterTheSession)
+{
+    const CheckerRun run = CheckMisbehaving("GetLog print 100");
+    SCOPED_TRACE(run.Transcript());
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(run.Findings().empty());
+    const auto printed = run.Starting(L"stdout: ");
+    ASSERT_EQ(printed.size(), 41u);
+    EXPECT_EQ(printed[0], L"stdout: ... (892 bytes in all; the last lines follow)");
+    EXPECT_EQ(printed[1], L"stdout: line 61");
+    EXPECT_EQ(printed[40], L"stdout: line 100");
+    EXPECT_EQ(run.out.back().rfind(L"summary: clean;", 0), 0u);
+}
+
 } // namespace

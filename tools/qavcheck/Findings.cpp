@@ -470,8 +470,8 @@ std::wstring HowItEnded(const ProcessEnd& end)
         return L"__fastfail or a failed security check (a stack buffer overrun found), which runs no code of the "
                L"process after it.";
     case ProcessEnd::Way::Exception:
-        return L"an exception that nothing handled" + detail +
-               L", on a thread of the library's own, where no guard is, or a fault too deep to be dispatched.";
+        return L"the system ends a process so after an exception that nothing handled (the exit code is its code): on "
+               L"a thread of the library's own, where no guard is, or a fault too deep to be dispatched.";
     }
     return {};
 }

@@ -38,18 +38,6 @@ std::wstring CppDetail(std::wstring_view text)
     return detail;
 }
 
-const wchar_t* StatusName(uint32_t code)
-{
-    switch (code) {
-    case 0xC0000005u: return L"access violation";
-    case 0xC00000FDu: return L"stack overflow";
-    case 0xC0000374u: return L"heap corruption";
-    case 0xC0000094u: return L"integer division by zero";
-    case 0xC000001Du: return L"illegal instruction";
-    default: return L"";
-    }
-}
-
 } // namespace
 
 std::wstring ExitCodeText(uint32_t exitCode)
@@ -76,6 +64,6 @@ ProcessEnd JudgeProcessEnd(uint32_t exitCode, std::wstring_view stderrText, bool
     if (exitCode == FailFastCode)
         return {ProcessEnd::Way::FastFail, exitCode, {}};
     if (exitCode >= 0xC0000000u)
-        return {ProcessEnd::Way::Exception, exitCode, StatusName(exitCode)};
+        return {ProcessEnd::Way::Exception, exitCode, {}};
     return {ProcessEnd::Way::ExitCode, exitCode, {}};
 }

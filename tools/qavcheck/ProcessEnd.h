@@ -17,7 +17,7 @@ struct ProcessEnd {
         Exit,         // exit(), seen running the exit handlers
         ExitCode,     // an exit code, by a route that left no other trace
         FastFail,     // __fastfail or a failed security check: no code of the process ran
-        Exception,    // an exception nothing handled ended it; detail: its name
+        Exception,    // an exception nothing handled ended it, its code the exit code
     };
     Way way;
     uint32_t exitCode;

@@ -5,7 +5,7 @@
 //   exit N, _exit N, ExitProcess N, TerminateProcess N: ends the process so;
 //   spin [N]: runs until StopQAVInterface asks it to stop, then N milliseconds
 //   more (0 by default), then returns; deaf: runs for ever, whatever is asked;
-//   long N: returns a text of N units.
+//   long N: returns a text of N units; print N: writes N lines to stdout, "line 1"...
 // Every other call answers at once. StopQAVInterface only sets a flag, which a
 // call clears when it begins. Built with QAV_MISBEHAVING_IMPORTS_ABSENT, its
 // version comes from a DLL of its own, qavtest_absent.dll.
@@ -111,6 +111,10 @@ const wchar_t* Misbehave(const char* operation, const wchar_t* answer)
     } else if (what == "deaf") {
         for (;;)
             g_spins = g_spins + 1;
+    } else if (what == "print") {
+        for (int line = 1; line <= code; ++line)
+            std::printf("line %d\n", line);
+        std::fflush(stdout);
     } else if (what == "long") {
         g_text.assign(static_cast<size_t>(g_behaviour.number), L'x');
         return g_text.c_str();
