@@ -345,8 +345,10 @@ Finding EscapedCppException(const std::wstring& description, const wchar_t* onFa
             L"a C++ exception escaped it: " + description + L"." +
                 (onFault ? L" The workbench reports it as the library's, naming the operation. " + std::wstring(onFault)
                          : L"") +
-                L" Built for x86, the same library ends the process instead: the 32-bit MinGW runtime finds no "
-                L"handler at the library's edge and calls std::terminate, then abort().",
+                (sizeof(void*) == 8 ? L" Built for x86, the same library ends the process instead: the 32-bit MinGW "
+                                      L"runtime finds no handler at the library's edge and calls std::terminate, then "
+                                      L"abort()."
+                                    : L""),
             CatchEverything};
 }
 
