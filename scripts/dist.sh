@@ -2,7 +2,7 @@
 # Writes the release archives from the two builds (make build first):
 #   dist/QAVDemo-<version>-win32.zip from build/, dist/QAVDemo-<version>-win64.zip from build-x64/
 # Each holds the workbench, the sample interpreter, qavcheck, the contract header,
-# the template library, the docs, a README for users and the licence. The version
+# the template libraries in C and C++, the docs, a README for users and the licence. The version
 # is the project's, from CMakeLists.txt, as in the version resource. The files'
 # times are the last commit's, so the same tree gives the same archives.
 #   dist.sh [--out DIR]   writes into DIR instead of dist/
@@ -31,7 +31,7 @@ pack() {
     done
     stage=$(mktemp -d)
     trap 'rm -rf "$stage"' RETURN
-    mkdir -p "$stage/examples/minimal" "$stage/docs"
+    mkdir -p "$stage/examples/minimal" "$stage/examples/minimal-cpp" "$stage/docs"
     cp "$bin/QAVDemo.exe" "$bin/QAV.dll" "$bin/qavcheck.exe" "$stage/"
     # The symbols are for debugging the build; the programs run the same without
     # them. The header's time stamp becomes the commit's too.
@@ -39,6 +39,7 @@ pack() {
     cp "$root/contract/QAVInterface.h" "$stage/"
     cp "$root/examples/minimal/minimal.c" "$root/examples/minimal/minimal.def" \
        "$root/examples/minimal/README.md" "$stage/examples/minimal/"
+    cp "$root/examples/minimal-cpp/minimal.cpp" "$root/examples/minimal-cpp/README.md" "$stage/examples/minimal-cpp/"
     cp "$root/docs/language.md" "$root/docs/authors.md" "$stage/docs/"
     cp "$root/docs/README-dist.md" "$stage/README.md"
     cp "$root/LICENSE" "$stage/LICENSE.txt"

@@ -1,6 +1,11 @@
 // Runs qavcheck.exe on the sample QAV.dll (and on the template) repeatedly and
 // prints how long a whole check takes, from process start to exit, and the
-// part of it spent in the library's calls as qavcheck reports it.
+// part of it spent in the library's calls as qavcheck reports it. Each check is
+// run two ways, in turns, so that a spell of load on the machine falls on both:
+// as its users run it, where qavcheck runs the session in a process of its own,
+// and the session alone in one process (qavcheck --session, reporting into the
+// NUL device), as qavcheck ran before it had a second process.
+#include "framework/win32/UniqueHandle.h"
 #include "tests/e2e/driver/AppDriver.h"
 #include "tests/qavcheck/CheckerRun.h"
 
@@ -24,24 +29,49 @@ double CallTime(const CheckerRun& run)
     return at == std::wstring::npos ? -1 : std::wcstod(summary.c_str() + at + 4, nullptr);
 }
 
+struct Times {
+    std::vector<double> whole;
+    std::vector<double> calls;
+
+    double Median(std::vector<double> values) const
+    {
+        std::sort(values.begin(), values.end());
+        return values.empty() ? -1 : values[values.size() / 2];
+    }
+};
+
 void Measure(const wchar_t* library)
 {
     const auto path = e2e::BinDir() / library;
-    std::vector<double> whole, calls;
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    const UniqueFile nowhere(CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr));
+    const std::wstring handle = std::to_wstring(reinterpret_cast<uintptr_t>(nowhere.Get()));
+    Times two, one;
     for (int i = 0; i < kRepetitions; ++i) {
-        const CheckerRun run = RunChecker({path.wstring()});
-        if (run.exitCode != 0) {
-            std::printf("%ls: qavcheck exit code %lu, not clean:\n%s", library, run.exitCode, run.Transcript().c_str());
+        const CheckerRun whole = RunChecker({path.wstring()});
+        if (whole.exitCode != 0) {
+            std::printf("%ls: qavcheck exit code %lu, not clean:\n%s", library, whole.exitCode,
+                        whole.Transcript().c_str());
             return;
         }
-        whole.push_back(static_cast<double>(run.took.count()));
-        calls.push_back(CallTime(run));
+        two.whole.push_back(static_cast<double>(whole.took.count()));
+        two.calls.push_back(CallTime(whole));
+        const CheckerRun alone = RunChecker({L"--session", handle, path.wstring()});
+        if (alone.exitCode != 0) {
+            std::printf("%ls: qavcheck --session exit code %lu\n", library, alone.exitCode);
+            return;
+        }
+        one.whole.push_back(static_cast<double>(alone.took.count()));
     }
-    std::sort(whole.begin(), whole.end());
-    std::sort(calls.begin(), calls.end());
-    std::printf("qavcheck %ls (%d runs): whole run min %.0f ms, median %.0f ms, max %.0f ms; "
-                "in the library's calls (load and unload included) median %.2f ms\n",
-                library, kRepetitions, whole.front(), whole[whole.size() / 2], whole.back(), calls[calls.size() / 2]);
+    const double twoWhole = two.Median(two.whole), oneWhole = one.Median(one.whole);
+    std::printf("qavcheck %ls (%d runs each, in turns): whole check median %.0f ms (min %.0f, max %.0f) with the "
+                "session in a process of its own, %.0f ms (min %.0f, max %.0f) for the session alone in one process: "
+                "%.2f times, %.0f ms more; in the library's calls (load and unload included) median %.2f ms\n",
+                library, kRepetitions, twoWhole, *std::min_element(two.whole.begin(), two.whole.end()),
+                *std::max_element(two.whole.begin(), two.whole.end()), oneWhole,
+                *std::min_element(one.whole.begin(), one.whole.end()),
+                *std::max_element(one.whole.begin(), one.whole.end()), twoWhole / oneWhole, twoWhole - oneWhole,
+                two.Median(two.calls));
 }
 
 } // namespace

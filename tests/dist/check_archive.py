@@ -6,8 +6,10 @@ an architecture this machine cannot execute is still checked.
 
 ZIP is named QAVDemo-<version>-win32.zip or -win64.zip. It must hold exactly the
 release's files, each text identical to its source, and its programs must pass
-tests/static/check_pe.py for the archive's architecture and version. Prints one
-line per problem and exits 1 if there is any.
+tests/static/check_pe.py for the archive's architecture and version. Its texts
+name no folder of the source tree that the archive does not hold (contract/,
+bench/...): a reader of the archive has only the archive. Prints one line per
+problem and exits 1 if there is any.
 """
 import argparse
 import pathlib
@@ -26,12 +28,17 @@ ENTRIES = {
     "examples/minimal/minimal.c": "examples/minimal/minimal.c",
     "examples/minimal/minimal.def": "examples/minimal/minimal.def",
     "examples/minimal/README.md": "examples/minimal/README.md",
+    "examples/minimal-cpp/minimal.cpp": "examples/minimal-cpp/minimal.cpp",
+    "examples/minimal-cpp/README.md": "examples/minimal-cpp/README.md",
     "docs/language.md": "docs/language.md",
     "docs/authors.md": "docs/authors.md",
     "README.md": "docs/README-dist.md",
     "LICENSE.txt": "LICENSE",
 }
 ARCHES = {"win32": "x86", "win64": "x64"}
+# Folders of the source tree that the archive leaves out; a text that names one points nowhere.
+SOURCE_ONLY = re.compile(r"(?<![\w./-])(?:app|bench|binding|cmake|contract|framework|interpreter|scripts|tests|"
+                         r"tools|util)/")
 
 
 def main():
@@ -64,6 +71,11 @@ def main():
         for entry, source in ENTRIES.items():
             if source and entry in names and archive.read(entry) != (args.root / source).read_bytes():
                 problems.append(f"{entry}: differs from {source}")
+            if source and entry in names and entry.endswith((".md", ".c", ".cpp", ".h", ".def")):
+                for number, line in enumerate(archive.read(entry).decode("utf-8").splitlines(), 1):
+                    found = SOURCE_ONLY.search(line)
+                    if found:
+                        problems.append(f"{entry}:{number}: names {found.group(0)}, which the archive does not hold")
         with tempfile.TemporaryDirectory() as unpacked:
             for entry in ("QAVDemo.exe", "QAV.dll", "qavcheck.exe"):
                 if entry in names:

@@ -41,7 +41,8 @@ TEST_P(Usage, IsRefusedWithExitCode2)
     const CheckerRun run = RunChecker(GetParam().args);
     EXPECT_EQ(run.exitCode, 2u) << run.Transcript();
     EXPECT_TRUE(Contains(run.err, GetParam().says)) << run.Transcript();
-    EXPECT_TRUE(Contains(run.err, L"Usage: qavcheck [--program FILE] [--timeout SECONDS] [--full-texts] PATH\\TO\\QAV.dll"));
+    EXPECT_TRUE(Contains(
+        run.err, L"Usage: qavcheck [--program FILE] [--timeout SECONDS] [--stop-after MS] [--full-texts] PATH\\TO\\QAV.dll"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -52,6 +53,9 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{"ProgramWithoutFile", {L"QAV.dll", L"--program"}, L"--program needs a value"},
                     UsageCase{"ZeroTimeout", {L"--timeout", L"0", L"QAV.dll"}, L"--timeout needs a number"},
                     UsageCase{"WordTimeout", {L"--timeout", L"ten", L"QAV.dll"}, L"--timeout needs a number"},
+                    UsageCase{"NegativeStopAfter", {L"--stop-after", L"-5", L"QAV.dll"},
+                              L"--stop-after needs a number of milliseconds above 0, up to 86400000: '-5'"},
+                    UsageCase{"StopAfterWithoutValue", {L"QAV.dll", L"--stop-after"}, L"--stop-after needs a value"},
                     UsageCase{"MissingProgramFile", {L"--program", L"none.txt", L"QAV.dll"},
                               L"cannot open the program file"}),
     [](const testing::TestParamInfo<UsageCase>& info) { return std::string(info.param.name); });
@@ -60,7 +64,9 @@ TEST(Usage, HelpExitsZero)
 {
     const CheckerRun run = RunChecker({L"--help"});
     EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_TRUE(Contains(run.out, L"Exit code: 0 clean, 1 something found, 2 the library could not be checked."));
+    EXPECT_TRUE(Contains(run.out, L"Exit code: 0 clean, 1 something found (the library ending the process too), 2 "
+                                  L"the library could not be checked."));
+    EXPECT_TRUE(Contains(run.out, L"give one in"));
 }
 
 struct UnloadableCase {
@@ -150,12 +156,24 @@ TEST(ProgramFile, ThatIsNotTextIsRefused)
     EXPECT_TRUE(Contains(run.err, L"is neither UTF-8 nor UTF-16")) << run.Transcript();
 }
 
-// The libraries the project ships: the sample interpreter and the template.
-class ShippedLibrary : public testing::TestWithParam<const wchar_t*> {};
+// The libraries the project ships: the sample interpreter and the templates in
+// C and C++, these also built with <windows.h> included first.
+struct ShippedCase {
+    const char* name;
+    const wchar_t* library;
+};
+
+void PrintTo(const ShippedCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class ShippedLibrary : public testing::TestWithParam<ShippedCase> {};
 
 TEST_P(ShippedLibrary, IsClean)
 {
-    const CheckerRun run = RunChecker({(e2e::BinDir() / GetParam()).wstring()});
+    const std::wstring library = GetParam().library;
+    const CheckerRun run = RunChecker({(e2e::BinDir() / library).wstring()});
     SCOPED_TRACE(run.Transcript());
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_TRUE(run.Findings().empty());
@@ -165,19 +183,29 @@ TEST_P(ShippedLibrary, IsClean)
                                          : L"summary: clean; 0 errors, 0 warnings, 11 calls in ",
                                    0),
               0u);
-    if (std::wstring(GetParam()) == L"QAVMinimal.dll") {
-        EXPECT_TRUE(stops) << "the template shows the optional StopQAVInterface";
-    }
+    EXPECT_TRUE(stops) << "the sample and the templates have the optional StopQAVInterface";
 }
 
-// qavtest_minimal_windows.dll: the template built with <windows.h> included first.
 INSTANTIATE_TEST_SUITE_P(Project, ShippedLibrary,
-                         testing::Values(L"QAV.dll", L"QAVMinimal.dll", L"qavtest_minimal_windows.dll"),
-                         [](const testing::TestParamInfo<const wchar_t*>& info) {
-                             const std::wstring name = info.param;
-                             return name == L"QAV.dll"          ? std::string("Sample")
-                                    : name == L"QAVMinimal.dll" ? std::string("Template")
-                                                                : std::string("TemplateWithWindowsHeader");
-                         });
+                         testing::Values(ShippedCase{"Sample", L"QAV.dll"}, ShippedCase{"Template", L"QAVMinimal.dll"},
+                                         ShippedCase{"TemplateWithWindowsHeader", L"qavtest_minimal_windows.dll"},
+                                         ShippedCase{"CppTemplate", L"QAVMinimalCpp.dll"},
+                                         ShippedCase{"CppTemplateWithWindowsHeader",
+                                                     L"qavtest_minimal_cpp_windows.dll"}),
+                         [](const testing::TestParamInfo<ShippedCase>& info) { return std::string(info.param.name); });
+
+// The default program is one of the sample interpreter's language, so that a
+// check of the sample runs a program rather than only its error path.
+TEST(DefaultProgram, RunsInTheSampleInterpreter)
+{
+    const CheckerRun run = RunChecker({(e2e::BinDir() / L"QAV.dll").wstring()});
+    SCOPED_TRACE(run.Transcript());
+    const auto execute = run.Starting(L"call: Execute: ");
+    ASSERT_EQ(execute.size(), 1u);
+    EXPECT_NE(execute[0].find(L", 1 unit: \"6\""), std::wstring::npos);
+    const auto log = run.Starting(L"call: GetLog: ");
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find(L"\"Rex is 3\""), std::wstring::npos);
+}
 
 } // namespace

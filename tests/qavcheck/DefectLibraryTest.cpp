@@ -8,10 +8,17 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
 constexpr bool X86 = sizeof(void*) == 4;
+
+// The default program, as the test libraries record it.
+const std::string DefaultProgram = "var pet = { name: \"Rex\", age: 3 };\\r\\n"
+                                   "function older(p, years) { return p.age + years; }\\r\\n"
+                                   "print pet.name + \" is \" + pet.age;\\r\\n"
+                                   "older(pet, 1 + 2);\\r\\n";
 
 struct DefectCase {
     const char* name;
@@ -71,7 +78,7 @@ const std::vector<DefectCase>& Cases()
         {"NullVersion", L"qavtest_null_version", {}, 1, {{L"error: GetVersion: returned null", L""}}},
         // Exceptions raised non-continuable, as a C++ throw of Microsoft's compiler or of a Pascal library.
         {"CppExceptionInExecute", L"qavtest_bound", {"Execute raise E06D7363"}, 1,
-         {{L"error: Execute: Unhandled C++ exception at address 0x", L"catch (...)"}}},
+         {{L"error: Execute: Unhandled C++ exception at address 0x", L"catch every exception inside each function"}}},
         {"CppExceptionInGetQAVInterface", L"qavtest_bound", {"GetQAVInterface raise E06D7363"}, 1,
          {{L"error: GetQAVInterface: Unhandled C++ exception", L"binds nothing"}}},
         {"PascalExceptionInGetVersion", L"qavtest_bound", {"GetVersion raise 0EEDFADE"}, 1,
@@ -130,15 +137,15 @@ TEST(CallOrder, IsTheWorkbenchsEvenAfterAFault)
         EXPECT_EQ(run.exitCode, fault ? 1u : 0u) << run.Transcript();
         EXPECT_EQ(e2e::RecordedCalls(TestDir()),
                   (std::vector<std::string>{"Attach", "GetQAVInterface slot=zero", "GetVersion self=ok",
-                                            "Execute self=ok options=empty mode=1 program=1 + 2", "GetLog self=ok",
+                                            "Execute self=ok options=empty mode=1 program=" + DefaultProgram, "GetLog self=ok",
                                             "GetVarStack self=ok", "GetParamStack self=ok", "GetObjectStack self=ok",
                                             "GetFunctionStack self=ok", "FreeQAVInterface slot=ours", "Detach unload"}));
         EXPECT_EQ(run.Starting(L"call: ").size(), 11u) << "LoadLibrary, the nine calls, FreeLibrary: each timed";
     }
 }
 
-// A call that never returns is reported as hung, with its operation, and the
-// checker ends at once with exit code 1.
+// A call that never returns is reported as hung, with its operation and what
+// the workbench does with it, and the checker ends at once with exit code 1.
 TEST(Hang, IsReportedWithItsOperationAndEndsTheCheck)
 {
     std::filesystem::copy_file(e2e::LibraryPath(L"qavtest_bound"), TestDir() / L"QAV.dll");
@@ -147,7 +154,14 @@ TEST(Hang, IsReportedWithItsOperationAndEndsTheCheck)
     SCOPED_TRACE(run.Transcript());
     EXPECT_EQ(run.exitCode, 1u);
     ASSERT_EQ(run.Findings().size(), 1u);
-    EXPECT_EQ(run.Findings()[0].rfind(L"error: GetVarStack: still running after 1.5 s: hung", 0), 0u);
+    EXPECT_EQ(run.Findings()[0].rfind(L"error: GetVarStack: still running after 1.5 s: hung. In the workbench a stop "
+                                      L"window shows once a call has run for a second; its Stop ends the call by "
+                                      L"force where its thread runs the library's own code",
+                                      0),
+              0u);
+    EXPECT_NE(run.Findings()[0].find(L"offers only Save and quit"), std::wstring::npos);
+    EXPECT_NE(run.Findings()[0].find(L"Fix: make sure the call returns"), std::wstring::npos);
+    EXPECT_NE(run.Findings()[0].find(L"Export StopQAVInterface and poll its flag"), std::wstring::npos);
     EXPECT_EQ(run.out.back().rfind(L"summary: stopped at a hung call; 1 error", 0), 0u);
     EXPECT_NE(run.out.back().find(L" calls in "), std::wstring::npos) << "the calls that returned, timed";
     EXPECT_NE(run.out.back().find(L", then one given up after 1.5 s; the check took "), std::wstring::npos)
@@ -213,13 +227,79 @@ TEST(StopExport, IsNotedAndCalledWhileNothingRuns)
         auto calls = e2e::RecordedCalls(TestDir());
         const std::vector<std::string> expectedEnd =
             has ? std::vector<std::string>{"GetFunctionStack self=ok", "StopQAVInterface slot=ours",
-                                           "Execute self=ok options=empty mode=1 program=1 + 2",
+                                           "Execute self=ok options=empty mode=1 program=" + DefaultProgram,
                                            "FreeQAVInterface slot=ours", "Detach unload"}
                 : std::vector<std::string>{"GetFunctionStack self=ok", "FreeQAVInterface slot=ours", "Detach unload"};
         ASSERT_GE(calls.size(), expectedEnd.size());
         EXPECT_EQ(std::vector<std::string>(calls.end() - static_cast<std::ptrdiff_t>(expectedEnd.size()), calls.end()),
                   expectedEnd);
     }
+}
+
+} // namespace
+
+namespace {
+
+// Windows cannot load a library for want of a DLL it imports: that DLL is
+// named, with the fix that fits it.
+struct DependencyCase {
+    const char* name;
+    const wchar_t* library; // built outside bin/, where every DLL imports the system's only
+    std::wstring names;     // in the finding
+    std::wstring fix;       // how the fix starts
+};
+
+void PrintTo(const DependencyCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class MissingDependency : public testing::TestWithParam<DependencyCase> {};
+
+TEST_P(MissingDependency, IsNamedWithItsFix)
+{
+    const DependencyCase& c = GetParam();
+    std::filesystem::copy_file(std::filesystem::path(QAV_MISSING_IMPORTS_DIR) / c.library, TestDir() / L"QAV.dll");
+    const CheckerRun run = RunChecker({L"QAV.dll"});
+    SCOPED_TRACE(run.Transcript());
+    EXPECT_EQ(run.exitCode, 2u);
+    const auto findings = run.Findings();
+    ASSERT_EQ(findings.size(), 1u);
+    const std::wstring& finding = findings[0];
+    EXPECT_EQ(finding.rfind(L"error: LoadLibrary: Windows cannot load it: it needs ", 0), 0u);
+    EXPECT_NE(finding.find(c.names), std::wstring::npos);
+    EXPECT_NE(finding.find(L"neither beside it nor in the system's folders or on the PATH (error 126). The "
+                           L"workbench reports \"DLL error!\"."),
+              std::wstring::npos);
+    EXPECT_NE(finding.find(L" Fix: " + c.fix), std::wstring::npos);
+    EXPECT_EQ(run.out.back().rfind(L"summary: not checked: the library could not be loaded; 1 error", 0), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Libraries, MissingDependency,
+    testing::Values(DependencyCase{"MingwRuntime", L"qavtest_shared_runtime.dll", L"libstdc++-6.dll",
+                                   L"link the MinGW runtime into the library: -static-libgcc -static-libstdc++"},
+                    DependencyCase{"OwnDll", L"qavtest_needs_absent.dll", L"it needs qavtest_absent.dll, which is",
+                                   L"ship it beside QAV.dll and QAVDemo.exe"}),
+    [](const testing::TestParamInfo<DependencyCase>& info) { return std::string(info.param.name); });
+
+// A text longer than any limit qavcheck had is read whole, as the workbench
+// reads it, and only noted; one that runs into unreadable memory before its
+// NUL stays an error (UnterminatedText above).
+TEST(LongText, IsReadWholeAndNoted)
+{
+    std::filesystem::copy_file(e2e::LibraryPath(L"qavtest_misbehaving"), TestDir() / L"QAV.dll");
+    std::ofstream(TestDir() / L"do.txt") << "GetLog long 21000000\n";
+    const CheckerRun run = RunChecker({L"QAV.dll"});
+    SCOPED_TRACE(run.Transcript());
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(run.Findings().empty());
+    const auto call = run.Starting(L"call: GetLog: ");
+    ASSERT_EQ(call.size(), 1u);
+    EXPECT_NE(call[0].find(L", 21000000 units: \"xxx"), std::wstring::npos);
+    const auto notes = run.Starting(L"note: the text of GetLog is 21000000 UTF-16 units long: the workbench reads "
+                                    L"and shows it whole");
+    EXPECT_EQ(notes.size(), 1u);
 }
 
 } // namespace

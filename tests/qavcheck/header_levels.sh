@@ -3,8 +3,9 @@
 # errors) at every language level an author may choose, with every compiler
 # here that can build for Windows or natively: both MinGW-w64 compilers, clang
 # for both Windows targets, the native gcc and clang. Where the level has static
-# assertions, the header's checks of the table's layout are on. The template
-# also builds with <windows.h> included first, as a real adapter includes it.
+# assertions, the header's checks of the table's layout are on. The templates,
+# in C and C++, also build with <windows.h> included first, as a real adapter
+# includes it; the C template's .def file names the library as the header's does.
 # Usage: tests/qavcheck/header_levels.sh REPOSITORY
 set -uo pipefail
 root=$(cd "${1:?repository}" && pwd)
@@ -78,6 +79,24 @@ for entry in "${compilers[@]}"; do
             done
             ;;
     esac
+    # clang finds no C++ library for the Windows targets here: the C++ template goes to MinGW's g++.
+    case "$name" in
+        mingw-w64*)
+            for level in c++17 c++20; do
+                check "$name -std=$level C++ template with <windows.h>" "$cxx" -std="$level" "${warnings[@]}" \
+                    -include windows.h -fsyntax-only -I"$root/contract" "$root/examples/minimal-cpp/minimal.cpp"
+            done
+            ;;
+    esac
 done
+
+# The LIBRARY line an author pastes from the header, and the template's.
+same_library() {
+    local header def
+    header=$(sed -n 's/^ \* *\(LIBRARY .*\)$/\1/p' "$root/contract/QAVInterface.h")
+    def=$(sed -n 's/^\(LIBRARY .*\)$/\1/p' "$root/examples/minimal/minimal.def" | tr -d '\r')
+    [ -n "$header" ] && [ "$header" = "$def" ]
+}
+check "minimal.def and QAVInterface.h name the library alike" same_library
 echo "header_levels: $passed passed, $failed failed"
 [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]

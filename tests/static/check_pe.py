@@ -6,8 +6,9 @@ for an architecture this machine cannot execute is still checked.
 
 Every .exe and .dll in BIN_DIR must be of the architecture and import system
 DLLs only. QAVDemo.exe must be a GUI program carrying its icon, manifest and
-version record; QAV.dll and the template QAVMinimal.dll must export the two
-entry points by their plain names; qavcheck.exe must be a console program.
+version record; QAV.dll and the templates QAVMinimal.dll and QAVMinimalCpp.dll
+must export the two entry points by their plain names; qavcheck.exe must be a
+console program.
 Prints one line per problem and exits 1 if there is any.
 """
 import argparse
@@ -145,7 +146,7 @@ def main():
         check_common(check, pe, file, args.arch)
         if file.name == "QAVDemo.exe":
             check_program(check, pe, file, args.version)
-        elif file.name in ("QAV.dll", "QAVMinimal.dll"):
+        elif file.name in ("QAV.dll", "QAVMinimal.dll", "QAVMinimalCpp.dll"):
             check_library(check, pe, file)
         elif file.name == "qavcheck.exe":
             check_console(check, pe, file)

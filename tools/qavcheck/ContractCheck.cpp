@@ -3,6 +3,7 @@
 #include "binding/FaultGuard.h"
 #include "contract/QAVInterface.h"
 #include "contract/RunCalls.h"
+#include "contract/StopGrace.h"
 #include "framework/AsciiText.h"
 #include "framework/Exception.h"
 #include "framework/Surrogates.h"
@@ -13,6 +14,7 @@
 #include "tools/qavcheck/Findings.h"
 #include "tools/qavcheck/LibraryCall.h"
 #include "tools/qavcheck/LineBreaks.h"
+#include "tools/qavcheck/MissingImports.h"
 #include "tools/qavcheck/PeFile.h"
 #include "tools/qavcheck/StackProbe.h"
 
@@ -77,7 +79,7 @@ std::string Undecorated(std::string name)
 class Checker {
 public:
     Checker(const CheckRequest& request, Report& report)
-        : request_(request), report_(report), caller_(worker_, request.timeout),
+        : request_(request), report_(report), caller_(worker_, report, request.timeout),
           program_(std::make_shared<std::wstring>(request.program)),
           slot_(std::make_shared<QAV_INTERFACE*>(nullptr))
     {
@@ -119,7 +121,7 @@ private:
     {
         hung_ = true;
         report_.GaveUp(request_.timeout);
-        Found(operation, finding::Hung(request_.timeout));
+        Found(operation, finding::Hung(request_.timeout, stop_ != nullptr));
     }
 
     // The file: a DLL of this checker's architecture, read before it is loaded.
@@ -154,7 +156,7 @@ private:
         auto path = std::make_shared<std::wstring>(fullPath_);
         // As the workbench loads QAV.dll from its own folder, the DLLs it imports
         // are looked for beside it first.
-        const auto result = caller_.Run([loaded, error, path] {
+        const auto result = caller_.Run(L"LoadLibrary", [loaded, error, path] {
             *loaded = LoadLibraryExW(path->c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
             *error = GetLastError();
         });
@@ -167,8 +169,15 @@ private:
             Found(L"LoadLibrary", finding::LoadFaulted(*result->fault));
             return false;
         }
+        if (result->escaped) {
+            Found(L"LoadLibrary", finding::EscapedCppException(*result->escaped, nullptr));
+            return false;
+        }
         if (!*loaded) {
-            Found(L"LoadLibrary", finding::CannotLoad(*error));
+            const std::vector<MissingImport> missing =
+                *error == ERROR_MOD_NOT_FOUND ? FindMissingImports(fullPath_, file_.imports) : std::vector<MissingImport>{};
+            Found(L"LoadLibrary", missing.empty() ? finding::CannotLoad(*error)
+                                                  : finding::MissingDependency(missing, fileName_));
             return false;
         }
         library_.Reset(*loaded);
@@ -233,16 +242,14 @@ private:
     std::optional<CallResult> CallWithSlot(const void* entry, const wchar_t* operation, const wchar_t* onFault)
     {
         const CallResult call =
-            caller_.Call(entry, {reinterpret_cast<uintptr_t>(slot_.get())}, Returns::Status, slot_);
+            caller_.Call(operation, entry, {reinterpret_cast<uintptr_t>(slot_.get())}, Returns::Status, slot_);
         if (!call.finished) {
             Hung(operation);
             return std::nullopt;
         }
         report_.Call(operation, call.milliseconds, StatusOutcome(call));
-        if (call.fault) {
-            CheckFault(operation, call, onFault);
+        if (Failed(operation, call, onFault))
             return std::nullopt;
-        }
         CheckStack(operation, call, 1);
         return call;
     }
@@ -258,23 +265,99 @@ private:
         const auto execute = operations_.find(QAV_POS_EXECUTE);
         if (execute == operations_.end() || !firstResult_)
             return;
+        const wchar_t* const operation = L"Execute (after StopQAVInterface)";
+        const std::optional<CallResult> again = CallExecute(operation, execute->second, false);
+        if (!again)
+            return;
+        // A stop kept from before ends the run at once: the program that ran until stopped ends by itself now.
+        if (firstStopped_ && !again->stopAsked)
+            Found(StopName, finding::StopEndedNextRun(again->milliseconds));
+        else if (again->text.state == ForeignText::State::Read && again->text.text != *firstResult_)
+            Found(StopName, finding::StopChangedResult(*firstResult_, again->text.text));
+    }
+
+    // Execute, as the workbench calls it: asked to stop through StopQAVInterface,
+    // from another thread, once it has run for --stop-after or the timeout; what
+    // it returned, unless it hung, faulted or threw. first: the Run's, whose stop
+    // is judged; the one after the stop while nothing ran only needs to end.
+    std::optional<CallResult> CallExecute(const wchar_t* operation, const void* function, bool first)
+    {
         static const QAV_CHAR empty[1] = {0};
-        const CallResult again = caller_.Call(
-            execute->second,
-            {reinterpret_cast<uintptr_t>(*slot_), reinterpret_cast<uintptr_t>(program_->c_str()),
-             reinterpret_cast<uintptr_t>(empty), 1},
-            Returns::Text, program_);
-        if (!again.finished) {
-            Hung(L"Execute (after StopQAVInterface)");
+        const std::vector<uintptr_t> args{reinterpret_cast<uintptr_t>(*slot_),
+                                          reinterpret_cast<uintptr_t>(program_->c_str()),
+                                          reinterpret_cast<uintptr_t>(empty), 1};
+        const Interruption interruption{request_.stopAfter.value_or(request_.timeout), [this] { return AskToStop(); }};
+        const CallResult call =
+            caller_.Call(operation, function, args, Returns::Text, program_, stop_ ? &interruption : nullptr);
+        if (!call.finished) {
+            if (!hung_)
+                HungAfterStop(operation, call.stopAsked);
+            return std::nullopt;
+        }
+        report_.Call(operation, call.milliseconds, TextOutcome(call));
+        if (Failed(L"Execute", call, FromRunCall(RunCalls[0]).onFault))
+            return std::nullopt;
+        if (first && call.stopAsked)
+            JudgeStop(call);
+        else if (first && request_.stopAfter && stop_)
+            Found(operation, finding::StopNotTried(*request_.stopAfter, call.milliseconds));
+        return call;
+    }
+
+    // Called while Execute runs: StopQAVInterface on a thread of its own, as the
+    // workbench's watcher calls it. False when it hung, so that Execute is not waited for.
+    bool AskToStop()
+    {
+        if (!stopWorker_) {
+            stopWorker_.emplace();
+            stopCaller_.emplace(*stopWorker_, report_, request_.timeout);
+        }
+        const wchar_t* const operation = L"StopQAVInterface (while Execute runs)";
+        const CallResult call =
+            stopCaller_->Call(operation, stop_, {reinterpret_cast<uintptr_t>(slot_.get())}, Returns::Status, slot_);
+        if (!call.finished) {
+            Hung(operation);
+            return false;
+        }
+        report_.Call(operation, call.milliseconds, StatusOutcome(call));
+        Failed(operation, call, finding::FaultInStopQAVInterface());
+        return true;
+    }
+
+    void HungAfterStop(const wchar_t* operation, bool stopAsked)
+    {
+        if (!stopAsked) {
+            Hung(operation);
             return;
         }
-        report_.Call(L"Execute (after StopQAVInterface)", again.milliseconds, TextOutcome(again));
-        if (again.fault) {
-            CheckFault(L"Execute", again, FromRunCall(RunCalls[0]).onFault);
-            return;
+        hung_ = true;
+        report_.GaveUp(request_.stopAfter.value_or(request_.timeout) + request_.timeout);
+        Found(operation, finding::HungAfterStop(request_.timeout));
+    }
+
+    // How long Execute took to return after the stop, against the workbench's grace.
+    void JudgeStop(const CallResult& call)
+    {
+        if (!request_.stopAfter)
+            report_.Heading(note::StoppedAtTimeout(request_.timeout));
+        if (call.afterStop > std::chrono::duration<double, std::milli>(StopQAVInterfaceGrace).count())
+            Found(L"Execute", finding::SlowStop(call.afterStop));
+        else
+            report_.Heading(note::StoppedInTime(call.afterStop));
+    }
+
+    // A fault or an escaped C++ exception, reported; true when the call had one.
+    bool Failed(std::wstring_view operation, const CallResult& call, const wchar_t* onFault)
+    {
+        if (call.fault) {
+            CheckFault(operation, call, onFault);
+            return true;
         }
-        if (again.text.state == ForeignText::State::Read && again.text.text != *firstResult_)
-            Found(StopName, finding::StopChangedResult(*firstResult_, again.text.text));
+        if (call.escaped) {
+            Found(operation, finding::EscapedCppException(*call.escaped, onFault));
+            return true;
+        }
+        return false;
     }
 
     // On x86: each call takes its own arguments off the stack, as stdcall does.
@@ -286,7 +369,7 @@ private:
         Found(operation, finding::WrongConvention(call.removed, expected, arguments));
     }
 
-    void CheckFault(const wchar_t* operation, const CallResult& call, const wchar_t* onFault)
+    void CheckFault(std::wstring_view operation, const CallResult& call, const wchar_t* onFault)
     {
         const HardwareFault& fault = *call.fault;
         if (IsLanguageException(fault.Code())) {
@@ -317,9 +400,11 @@ private:
         case ForeignText::State::Dangling: Found(operation, finding::DanglingText()); return;
         case ForeignText::State::Freed: Found(operation, finding::FreedText()); return;
         case ForeignText::State::Unreadable: Found(operation, finding::UnreadableText(text.address)); return;
-        case ForeignText::State::TooLong: Found(operation, finding::EndlessText(TextLimit)); return;
+        case ForeignText::State::TooLong: Found(operation, finding::TextTooLongToCopy(text.length)); return;
         case ForeignText::State::Read: break;
         }
+        if (text.length > LongTextUnits)
+            report_.Heading(note::LongText(operation, text.length));
         const size_t bad = FirstUnpairedSurrogate(text.text);
         if (bad != std::wstring::npos)
             Found(operation, finding::IllFormedText(text.text[bad], bad, text.text.size()));
@@ -329,6 +414,8 @@ private:
     {
         if (call.fault)
             return L"faulted";
+        if (call.escaped)
+            return L"threw";
         switch (call.text.state) {
         case ForeignText::State::Read:
             return std::to_wstring(call.text.text.size()) + (call.text.text.size() == 1 ? L" unit: " : L" units: ") +
@@ -337,29 +424,30 @@ private:
         case ForeignText::State::Dangling: return L"a text on the stack";
         case ForeignText::State::Freed: return L"a freed text";
         case ForeignText::State::Unreadable: return L"an unreadable text";
-        case ForeignText::State::TooLong: return L"a text without an end";
+        case ForeignText::State::TooLong: return L"a text too long to copy";
         }
         return {};
     }
 
     static std::wstring StatusOutcome(const CallResult& call)
     {
-        return call.fault ? L"faulted" : L"returned " + std::to_wstring(static_cast<int32_t>(call.value));
+        return call.fault     ? L"faulted"
+               : call.escaped ? L"threw"
+                              : L"returned " + std::to_wstring(static_cast<int32_t>(call.value));
     }
 
     // GetQAVInterface returns nonzero with the slot filled.
     bool Acquire()
     {
-        const CallResult call = caller_.Call(get_, {reinterpret_cast<uintptr_t>(slot_.get())}, Returns::Status, slot_);
+        const CallResult call =
+            caller_.Call(GetName, get_, {reinterpret_cast<uintptr_t>(slot_.get())}, Returns::Status, slot_);
         if (!call.finished) {
             Hung(GetName);
             return false;
         }
         report_.Call(GetName, call.milliseconds, StatusOutcome(call));
-        if (call.fault) {
-            CheckFault(GetName, call, finding::FaultInGetQAVInterface());
+        if (Failed(GetName, call, finding::FaultInGetQAVInterface()))
             return false;
-        }
         CheckStack(GetName, call, 1);
         const int32_t status = static_cast<int32_t>(call.value);
         if (status == 0)
@@ -416,20 +504,18 @@ private:
         const auto found = operations_.find(op.position);
         if (found == operations_.end())
             return;
-        static const QAV_CHAR empty[1] = {0};
-        std::vector<uintptr_t> args{reinterpret_cast<uintptr_t>(*slot_)};
-        if (op.position == QAV_POS_EXECUTE)
-            args.insert(args.end(), {reinterpret_cast<uintptr_t>(program_->c_str()), reinterpret_cast<uintptr_t>(empty), 1});
-        const CallResult call = caller_.Call(found->second, std::move(args), Returns::Text, program_);
-        if (!call.finished) {
-            Hung(op.name);
-            return;
+        std::optional<CallResult> executed;
+        if (op.position == QAV_POS_EXECUTE) {
+            if (request_.stopAfter && !stop_)
+                Found(op.name, finding::StopNotExported());
+            executed = CallExecute(op.name, found->second, true);
+            if (!executed)
+                return;
+            firstStopped_ = executed->stopAsked;
         }
-        report_.Call(op.name, call.milliseconds, TextOutcome(call));
-        if (call.fault) {
-            CheckFault(op.name, call, op.onFault);
+        const CallResult call = executed ? std::move(*executed) : CallText(op.name, found->second, op.onFault);
+        if (!call.finished)
             return;
-        }
         CheckStack(op.name, call, op.arguments);
         CheckText(op.name, call.text);
         if (call.text.state == ForeignText::State::Read && op.position != QAV_POS_EXECUTE)
@@ -438,6 +524,21 @@ private:
             unmanaged_.push_back(op.name);
         if (op.position == QAV_POS_EXECUTE && call.text.state == ForeignText::State::Read)
             firstResult_ = call.text.text;
+    }
+
+    // A text operation of the table; unfinished when it hung, after reporting it.
+    CallResult CallText(const wchar_t* operation, const void* function, const wchar_t* onFault)
+    {
+        const CallResult call =
+            caller_.Call(operation, function, {reinterpret_cast<uintptr_t>(*slot_)}, Returns::Text, program_);
+        if (!call.finished) {
+            Hung(operation);
+            return call;
+        }
+        report_.Call(operation, call.milliseconds, TextOutcome(call));
+        if (Failed(operation, call, onFault))
+            return CallResult{};
+        return call;
     }
 
     // FreeQAVInterface, called as the workbench does at close: when the slot is set.
@@ -455,7 +556,7 @@ private:
         if (hung_ || !library_)
             return;
         auto library = std::make_shared<UniqueModule>(std::move(library_));
-        const auto result = caller_.Run([library] { library->Reset(); });
+        const auto result = caller_.Run(L"FreeLibrary", [library] { library->Reset(); });
         if (!result) {
             Hung(L"FreeLibrary");
             return;
@@ -463,12 +564,17 @@ private:
         report_.Call(L"FreeLibrary", result->milliseconds, result->fault ? L"faulted" : L"unloaded");
         if (result->fault)
             Found(L"FreeLibrary", finding::UnloadFaulted(*result->fault));
+        else if (result->escaped)
+            Found(L"FreeLibrary", finding::EscapedCppException(*result->escaped, nullptr));
     }
 
     const CheckRequest& request_;
     Report& report_;
     Worker worker_;
     LibraryCaller caller_;
+    // StopQAVInterface's own thread, made when Execute is first asked to stop.
+    std::optional<Worker> stopWorker_;
+    std::optional<LibraryCaller> stopCaller_;
     std::shared_ptr<std::wstring> program_;
     std::shared_ptr<QAV_INTERFACE*> slot_;
     std::wstring fullPath_;
@@ -479,6 +585,7 @@ private:
     const void* free_ = nullptr;
     const void* stop_ = nullptr;
     std::optional<std::wstring> firstResult_; // what the Run's Execute returned
+    bool firstStopped_ = false;               // and whether it was asked to stop first
     std::map<int, const void*> operations_;
     std::vector<const wchar_t*> unmanaged_; // operations whose texts no heap reports
     bool hung_ = false;

@@ -6,17 +6,20 @@
 #include "tools/qavcheck/Report.h"
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 struct CheckRequest {
     std::wstring library;  // the path given
     std::wstring program;  // the text Execute gets
     std::chrono::milliseconds timeout;
+    // When Execute is asked through StopQAVInterface to stop; unset: after the timeout.
+    std::optional<std::chrono::milliseconds> stopAfter;
 };
 
 enum class CheckOutcome {
     Clean = 0,     // nothing found
-    Found = 1,     // a finding, or a hung call
+    Found = 1,     // a finding, a hung call, or the library ending the process
     NotLoaded = 2, // the library could not be loaded at all
 };
 

@@ -4,6 +4,7 @@
 #include "framework/HexText.h"
 #include "framework/Win.h"
 #include "framework/win32/SystemErrorText.h"
+#include "contract/StopGrace.h"
 #include "tools/qavcheck/PeFile.h"
 
 #include <cwchar>
@@ -35,6 +36,12 @@ std::wstring FillPosition(const wchar_t* operation, int position)
     return L"fill " + Position(position) + L" (QAV_VTABLE's " + operation + L") with the operation.";
 }
 
+// The fix for an exception that leaves an entry point.
+const std::wstring CatchEverything =
+    L"catch every exception inside each function the workbench calls and report the failure in the texts it "
+    L"returns: in C++, one wrapper around each body (docs/authors.md, \"C++ and MinGW\"; the template "
+    L"examples/minimal-cpp has it).";
+
 // The fix for every text that does not outlive its call.
 const std::wstring KeepText = L"return a NUL-terminated text that the library keeps until the operation is called "
                               L"again, for example in a buffer of the interface object";
@@ -57,16 +64,73 @@ std::wstring WithoutGetQAVInterface() { return L"reports " + Quoted(NoGetInterfa
 std::wstring WithoutFreeQAVInterface() { return L"reports " + Quoted(NoFreeInterfaceMessage); }
 std::wstring WithoutStopQAVInterface() { return L"stops a slow call by force instead"; }
 
-Finding Hung(std::chrono::milliseconds timeout)
+namespace {
+
+// What the workbench does with a call that goes on; stoppable: the library exports StopQAVInterface.
+std::wstring WorkbenchStops(bool stoppable)
 {
-    wchar_t seconds[32];
-    std::swprintf(seconds, 32, L"%g s", static_cast<double>(timeout.count()) / 1000);
+    return std::wstring(L"In the workbench a stop window shows once a call has run for a second; its Stop ") +
+           (stoppable ? L"asks the library through StopQAVInterface, then, if the call goes on for " +
+                            FormatSeconds(StopQAVInterfaceGrace) + L", "
+                      : L"") +
+           L"ends the call by force where its thread runs the library's own code (its frames are abandoned "
+           L"without unwinding, and the interpreter may be unreliable after), and where the thread waits inside Windows, "
+           L"offers only Save and quit, which keeps the typed program in a file and ends the workbench.";
+}
+
+const wchar_t* const PollTheFlag =
+    L"poll the stop flag wherever the call can spend its time (each step of the interpreter's loop; a wait "
+    L"with a timeout, looking at the flag between waits) and return at once when it is set";
+
+} // namespace
+
+Finding Hung(std::chrono::milliseconds waited, bool stoppable)
+{
     return {Severity::Error,
-            L"still running after " + std::wstring(seconds) +
-                L": hung. The workbench would stop answering, its window frozen until the call returns.",
-            L"make sure the call returns: look for an endless loop, a wait that is never signalled or a lock held "
-            L"since an earlier call; a long run needs a limit of its own. If the call is only slow, give qavcheck "
-            L"more time with --timeout SECONDS."};
+            L"still running after " + FormatSeconds(waited) + L": hung. " + WorkbenchStops(stoppable),
+            std::wstring(L"make sure the call returns: look for an endless loop, a wait that is never signalled or "
+                         L"a lock held since an earlier call; a long run needs a limit of its own. ") +
+                (stoppable ? L"Where it runs a program, " + std::wstring(PollTheFlag) + L"."
+                           : L"Export StopQAVInterface and poll its flag in the interpreter's loop, so that Stop "
+                             L"ends a long run cleanly (docs/authors.md, \"Stopping a call\").") +
+                L" If the call is only slow, give qavcheck more time with --timeout SECONDS."};
+}
+
+Finding HungAfterStop(std::chrono::milliseconds waited)
+{
+    return {Severity::Error,
+            L"still running " + FormatSeconds(waited) +
+                L" after StopQAVInterface asked it to stop: hung. " + WorkbenchStops(true),
+            std::wstring(PollTheFlag) + L"."};
+}
+
+Finding SlowStop(double afterStop)
+{
+    return {Severity::Warning,
+            L"returned " + FormatSeconds(std::chrono::duration<double, std::milli>(afterStop)) +
+                L" after StopQAVInterface, more than the workbench's grace of " +
+                FormatSeconds(StopQAVInterfaceGrace) +
+                L": the workbench stops it by force first, abandoning its frames without unwinding, so that what it does "
+                L"after the grace (its cleanup too) never runs, and the interpreter may be unreliable after.",
+            std::wstring(PollTheFlag) + L"; everything Execute still does once the flag is set, freeing the run's "
+                                        L"memory and building its texts too, must fit in the grace."};
+}
+
+Finding StopNotTried(std::chrono::milliseconds stopAfter, double milliseconds)
+{
+    return {Severity::Warning,
+            L"returned after " + FormatMilliseconds(milliseconds) + L", before --stop-after " +
+                std::to_wstring(stopAfter.count()) + L" was up: StopQAVInterface was not tried while it ran.",
+            L"give --program a program that runs longer than --stop-after (an endless loop does), or a shorter "
+            L"--stop-after."};
+}
+
+Finding StopNotExported()
+{
+    return {Severity::Warning,
+            L"--stop-after asks for a stop through StopQAVInterface, which the library does not export: not tried. "
+            L"The workbench stops such a call by force.",
+            L"export StopQAVInterface (docs/authors.md, \"Stopping a call\"), or leave --stop-after out."};
 }
 
 Finding UnreadableFile(const std::wstring& why)
@@ -108,6 +172,42 @@ Finding CannotLoad(uint32_t error)
             error == ERROR_DLL_INIT_FAILED
                 ? L"DllMain returned FALSE for DLL_PROCESS_ATTACH, or a global's constructor failed: see why."
                 : L"make sure Windows can load it: every DLL it imports must be beside it or on the PATH."};
+}
+
+namespace {
+
+// The DLLs of the MinGW runtime that a library links dynamically unless told otherwise.
+bool IsMingwRuntime(const std::wstring& name)
+{
+    std::wstring lower = name;
+    CharLowerBuffW(lower.data(), static_cast<DWORD>(lower.size()));
+    return lower == L"libstdc++-6.dll" || lower.rfind(L"libgcc_s_", 0) == 0 || lower == L"libwinpthread-1.dll";
+}
+
+} // namespace
+
+Finding MissingDependency(const std::vector<MissingImport>& missing, const std::wstring& library)
+{
+    std::wstring names;
+    bool runtime = false;
+    for (size_t i = 0; i < missing.size(); ++i) {
+        names += std::wstring(i == 0 ? L"" : i + 1 == missing.size() ? L" and " : L", ") + missing[i].name;
+        if (missing[i].importedBy != library)
+            names += L" (which " + missing[i].importedBy + L" imports)";
+        runtime = runtime || IsMingwRuntime(missing[i].name);
+    }
+    const bool one = missing.size() == 1;
+    const std::wstring ship =
+        L"ship " + std::wstring(one ? L"it" : L"them") + L" beside " + library + L" and QAVDemo.exe, where Windows looks first.";
+    const std::wstring fix = runtime ? L"link the MinGW runtime into the library: -static-libgcc -static-libstdc++ "
+                                       L"(with a posix-threads g++, -static, which takes libwinpthread-1.dll in too); or " +
+                                           ship
+                                     : ship;
+    return {Severity::Error,
+            L"Windows cannot load it: it needs " + names + L", which " + (one ? L"is" : L"are") +
+                L" neither beside it nor in the system's folders or on the PATH (error 126). " +
+                WorkbenchReports(NoLibraryMessage) + L".",
+            fix};
 }
 
 Finding UnloadFaulted(const HardwareFault& fault)
@@ -236,8 +336,20 @@ Finding LanguageException(const HardwareFault& fault, const wchar_t* onFault)
 {
     return {Severity::Error,
             fault.Message() + L" It was thrown inside the library and nothing there caught it. " + onFault,
-            L"catch every exception inside each function the workbench calls (in C++, a try block with catch (...) "
-            L"around the body) and report the failure in the texts it returns."};
+            CatchEverything};
+}
+
+Finding EscapedCppException(const std::wstring& description, const wchar_t* onFault)
+{
+    return {Severity::Error,
+            L"a C++ exception escaped it: " + description + L"." +
+                (onFault ? L" The workbench reports it as the library's, naming the operation. " + std::wstring(onFault)
+                         : L"") +
+                (sizeof(void*) == 8 ? L" Built for x86, the same library ends the process instead: the 32-bit MinGW "
+                                      L"runtime finds no handler at the library's edge and calls std::terminate, then "
+                                      L"abort()."
+                                    : L""),
+            CatchEverything};
 }
 
 Finding FaultInLibrary(const HardwareFault& fault, const wchar_t* onFault, const std::wstring& library,
@@ -293,12 +405,14 @@ Finding UnreadableText(uintptr_t address)
             KeepText + L"; a freed buffer or a missing NUL reads like this."};
 }
 
-Finding EndlessText(size_t limit)
+Finding TextTooLongToCopy(size_t length)
 {
     return {Severity::Error,
-            L"no NUL within " + std::to_wstring(limit) +
-                L" UTF-16 units (32 MB): the text has probably lost its terminating NUL.",
-            KeepText + L"."};
+            L"the text is " + std::to_wstring(length) +
+                L" UTF-16 units up to its NUL, more than memory holds for a copy. The workbench's copy fails the "
+                L"same way, and the Run ends there with an error in the log; such a length usually means the text "
+                L"lost its NUL and runs on through other memory.",
+            KeepText + L", and keep a pane's text to what a reader can use."};
 }
 
 Finding IllFormedText(wchar_t unit, size_t at, size_t length)
@@ -325,6 +439,109 @@ Finding LoneBreaks(size_t lf, size_t cr, size_t first, bool cutBefore, std::wstr
                 L"on one line.",
             L"end every line with CR LF (L\"\\r\\n\"): convert the interpreter's line ends, \\n for most, when it "
             L"builds the text it returns."};
+}
+
+namespace {
+
+// How the library ended the process, in words, with what its runtime printed.
+std::wstring HowItEnded(const ProcessEnd& end)
+{
+    const std::wstring detail = end.detail.empty() ? L"" : L" (" + end.detail + L")";
+    switch (end.way) {
+    case ProcessEnd::Way::Abort:
+        return end.seen ? L"it called abort(); a failed assert, Lua's panic and an uncaught C++ exception end so too."
+                        : L"abort() ends so, as do a failed assert, Lua's panic and an uncaught C++ exception, which "
+                          L"end in it; and so does exit(3).";
+    case ProcessEnd::Way::FailedAssert:
+        return L"an assert failed" + detail + L", and a failed assert ends in abort().";
+    case ProcessEnd::Way::LuaPanic:
+        return L"Lua's panic" + detail + L": an error raised outside lua_pcall, which ends in abort().";
+    case ProcessEnd::Way::CppTerminate:
+        return sizeof(void*) == 4
+                   ? L"a C++ exception escaped it" + detail +
+                         L": the 32-bit MinGW runtime (DWARF unwinding) finds no handler at the library's edge and "
+                         L"calls std::terminate, which ends in abort()."
+                   : L"std::terminate ran" + detail +
+                         L": a C++ exception that nothing caught, on a thread of the library's own or through a "
+                         L"noexcept function; it ends in abort().";
+    case ProcessEnd::Way::Exit:
+        return L"it called exit(" + std::to_wstring(end.exitCode) + L").";
+    case ProcessEnd::Way::ExitCode:
+        return L"exit(), _exit(), quick_exit(), ExitProcess() and TerminateProcess() end so.";
+    case ProcessEnd::Way::FastFail:
+        return L"__fastfail or a failed security check (a stack buffer overrun found), which runs no code of the "
+               L"process after it.";
+    case ProcessEnd::Way::Exception:
+        return L"the system ends a process so after an exception that nothing handled (the exit code is its code): on "
+               L"a thread of the library's own, where no guard is, or a fault too deep to be dispatched.";
+    }
+    return {};
+}
+
+// What the workbench does when the library ends its process this way, there.
+std::wstring WorkbenchOnEnd(ProcessEnd::Way way, EndPlace place)
+{
+    if (way == ProcessEnd::Way::FastFail || way == ProcessEnd::Way::Exception)
+        return L"The workbench ends with it, and keeps nothing.";
+    switch (place) {
+    case EndPlace::GuardedCall:
+        return L"The workbench survives it when the library does it on the calling thread, through its imports or "
+               L"the C runtime's SIGABRT: the Run ends there, its report names the operation, and the interpreter "
+               L"may be unreliable after. From a thread of the library's own, it saves the typed program to a file "
+               L"and ends.";
+    case EndPlace::Loading: return L"The workbench ends the same way at start-up, before its window shows.";
+    case EndPlace::Unloading: return L"The workbench ends the same way as it closes.";
+    case EndPlace::NoCall:
+        return L"From a thread of the library's own, between calls, the workbench saves the typed program to a file "
+               L"and ends.";
+    }
+    return {};
+}
+
+std::wstring FixForEnd(ProcessEnd::Way way)
+{
+    switch (way) {
+    case ProcessEnd::Way::Abort:
+        return L"report failures in the texts the library returns instead of ending the process; to find the "
+               L"abort() call, run qavcheck under gdb with a breakpoint on abort.";
+    case ProcessEnd::Way::FailedAssert:
+        return L"make the condition hold: the runtime's message names the file and line of the assert; report a "
+               L"failure the user can cause in the texts instead of asserting it.";
+    case ProcessEnd::Way::LuaPanic:
+        return L"call into Lua only through lua_pcall, and return the message it leaves on the stack as the result "
+               L"(docs/authors.md, \"Lua\").";
+    case ProcessEnd::Way::CppTerminate: return CatchEverything;
+    case ProcessEnd::Way::Exit:
+    case ProcessEnd::Way::ExitCode:
+        return L"return an error text instead of ending the process; an exit statement of your language (Lua's "
+               L"os.exit) should end the run, not the process.";
+    case ProcessEnd::Way::FastFail:
+        return L"look for memory the library writes past its end: a buffer overrun, or a use of freed memory.";
+    case ProcessEnd::Way::Exception:
+        return L"catch faults and exceptions on the library's own threads, or keep its work on the calling thread.";
+    }
+    return {};
+}
+
+} // namespace
+
+Finding EndedProcess(const ProcessEnd& end, const std::wstring& during, EndPlace place, bool wroteStderr)
+{
+    return {Severity::Error,
+            L"the library ended the process with exit code " + ExitCodeText(end.exitCode) + L" " + during + L": " +
+                HowItEnded(end) + L" " + WorkbenchOnEnd(end.way, place) +
+                (wroteStderr ? L" What the process wrote to stderr is above." : L""),
+            FixForEnd(end.way)};
+}
+
+Finding StopEndedNextRun(double milliseconds)
+{
+    return {Severity::Warning,
+            L"called while nothing ran, it ended the next Execute: that one returned by itself after " +
+                FormatMilliseconds(milliseconds) +
+                L", where the same program ran until it was stopped before. The workbench may call it just as a call "
+                L"returns by itself.",
+            L"clear the stop flag when a call begins, so a stop asked between calls does nothing."};
 }
 
 Finding StopChangedResult(const std::wstring& before, const std::wstring& after)
@@ -365,6 +582,27 @@ std::wstring UnmanagedTexts(const std::vector<const wchar_t*>& operations)
     return std::wstring(one ? L"note: the text of " : L"note: the texts of ") + names + (one ? L" lies" : L" lie") +
            L" in memory that no heap of the process manages, an allocator of the library's own perhaps: whether "
            L"such a text is freed before the workbench copies it cannot be seen here.";
+}
+
+std::wstring LongText(const wchar_t* operation, size_t length)
+{
+    return L"note: the text of " + std::wstring(operation) + L" is " + std::to_wstring(length) +
+           L" UTF-16 units long: the workbench reads and shows it whole, but filling a pane with millions of units "
+           L"takes seconds.";
+}
+
+std::wstring StoppedInTime(double afterStop)
+{
+    return L"note: Execute returned " + FormatMilliseconds(afterStop) +
+           L" after StopQAVInterface, within the workbench's grace of " + FormatSeconds(StopQAVInterfaceGrace) +
+           L": the workbench's Stop ends such a call cleanly, with the library's own answer.";
+}
+
+std::wstring StoppedAtTimeout(std::chrono::milliseconds timeout)
+{
+    return L"note: Execute was still running after " + FormatSeconds(timeout) +
+           L", so it was asked to stop through StopQAVInterface, as a user presses Stop; if the program is only slow, "
+           L"give it more time with --timeout SECONDS, or try the stop sooner with --stop-after MS.";
 }
 
 } // namespace note

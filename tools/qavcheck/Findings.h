@@ -4,6 +4,8 @@
 #pragma once
 
 #include "framework/HardwareFault.h"
+#include "tools/qavcheck/MissingImports.h"
+#include "tools/qavcheck/ProcessEnd.h"
 #include "tools/qavcheck/Report.h"
 
 #include <chrono>
@@ -34,7 +36,16 @@ std::wstring WithoutGetQAVInterface();
 std::wstring WithoutFreeQAVInterface();
 std::wstring WithoutStopQAVInterface();
 
-Finding Hung(std::chrono::milliseconds timeout);
+// A call still running after waiting this long; stoppable: the library exports StopQAVInterface.
+Finding Hung(std::chrono::milliseconds waited, bool stoppable);
+// Execute, still running this long after StopQAVInterface.
+Finding HungAfterStop(std::chrono::milliseconds waited);
+// Execute returned this many milliseconds after StopQAVInterface, past the workbench's grace.
+Finding SlowStop(double afterStop);
+// --stop-after: Execute returned after milliseconds, before the stop was due.
+Finding StopNotTried(std::chrono::milliseconds stopAfter, double milliseconds);
+// --stop-after, for a library without StopQAVInterface.
+Finding StopNotExported();
 
 // The file, before it is loaded. why: the reading error's message.
 Finding UnreadableFile(const std::wstring& why);
@@ -44,6 +55,8 @@ Finding WrongArchitecture(uint16_t machine, uint16_t own);
 // Loading and unloading.
 Finding LoadFaulted(const HardwareFault& fault);
 Finding CannotLoad(uint32_t error);
+// ERROR_MOD_NOT_FOUND, with the DLLs that cannot be found; library: its file name.
+Finding MissingDependency(const std::vector<MissingImport>& missing, const std::wstring& library);
 Finding UnloadFaulted(const HardwareFault& fault);
 
 // An entry point not exported under its plain name. missing: what the
@@ -72,6 +85,9 @@ Finding WrongConvention(std::ptrdiff_t removed, std::ptrdiff_t expected, size_t 
 
 // A fault in a call; onFault: what the workbench does then.
 Finding LanguageException(const HardwareFault& fault, const wchar_t* onFault);
+// A C++ exception of the MinGW runtime that left the call (x64); description: its type and what();
+// onFault: what the workbench does then, null where it is not a call the workbench guards.
+Finding EscapedCppException(const std::wstring& description, const wchar_t* onFault);
 // In the library's own code: offset into its file's image, linked the address as the linker placed it.
 Finding FaultInLibrary(const HardwareFault& fault, const wchar_t* onFault, const std::wstring& library,
                        uint64_t offset, uint64_t linked);
@@ -82,11 +98,21 @@ Finding NullText();
 Finding DanglingText();
 Finding FreedText();
 Finding UnreadableText(uintptr_t address);
-Finding EndlessText(size_t limit);
+Finding TextTooLongToCopy(size_t length);
 Finding IllFormedText(wchar_t unit, size_t at, size_t length);
 // lf, cr: lone line breaks of either kind; first: the first's unit; around: the text near it.
 Finding LoneBreaks(size_t lf, size_t cr, size_t first, bool cutBefore, std::wstring_view around);
 
+// Where the library ended the process: in a call the workbench guards, in
+// LoadLibrary or FreeLibrary, or while no call ran.
+enum class EndPlace { GuardedCall, Loading, Unloading, NoCall };
+// during: "during Execute", "after GetLog returned, while no call ran"...
+// wroteStderr: the process wrote to stderr, shown above the finding.
+Finding EndedProcess(const ProcessEnd& end, const std::wstring& during, EndPlace place, bool wroteStderr);
+
+// StopQAVInterface, called while nothing ran, made the next Execute, whose
+// program ran until stopped before, return by itself after milliseconds.
+Finding StopEndedNextRun(double milliseconds);
 // StopQAVInterface, called while nothing ran, changed what Execute returns.
 Finding StopChangedResult(const std::wstring& before, const std::wstring& after);
 
@@ -99,5 +125,11 @@ std::wstring StopExported();
 std::wstring StopNotExported();
 // operations: those whose texts lie in memory no heap of the process manages.
 std::wstring UnmanagedTexts(const std::vector<const wchar_t*>& operations);
+// A text of this many units: the workbench shows it whole, slowly.
+std::wstring LongText(const wchar_t* operation, size_t length);
+// Execute returned this many milliseconds after StopQAVInterface, within the grace.
+std::wstring StoppedInTime(double afterStop);
+// Execute, run for the timeout and asked to stop, returned: a program that may just be slow.
+std::wstring StoppedAtTimeout(std::chrono::milliseconds timeout);
 
 } // namespace note

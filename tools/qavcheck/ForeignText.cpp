@@ -4,6 +4,7 @@
 #include "framework/Win.h"
 
 #include <cstring>
+#include <cwchar>
 
 namespace {
 
@@ -14,13 +15,21 @@ bool InReturnedFrames(uintptr_t address, uintptr_t stackTop)
     return address >= low && address < stackTop;
 }
 
-// Units up to the NUL, or TextLimit + 1 when there is none that soon.
-size_t Measure(const volatile wchar_t* text) noexcept
+// Units up to the NUL, as the workbench measures a text; faults where readable memory ends first.
+size_t Measure(const wchar_t* text) noexcept
 {
-    size_t n = 0;
-    while (n <= TextLimit && text[n] != 0)
-        ++n;
-    return n;
+    return std::wcslen(text);
+}
+
+// Room for the copy; false when it does not fit in memory, as the workbench's copy would not.
+bool Allocate(std::wstring& text, size_t length) noexcept
+{
+    try {
+        text.assign(length, L'\0');
+        return true;
+    } catch (...) {
+        return false;
+    }
 }
 
 } // namespace
@@ -42,11 +51,11 @@ ForeignText ReadForeignText(const wchar_t* text, uintptr_t stackTop)
     }
     try {
         const size_t length = CallGuarded([text] { return Measure(text); });
-        if (length > TextLimit) {
+        read.length = length;
+        if (!Allocate(read.text, length)) {
             read.state = ForeignText::State::TooLong;
             return read;
         }
-        read.text.assign(length, L'\0');
         wchar_t* copy = read.text.data();
         CallGuarded([&] { std::memcpy(copy, text, length * sizeof(wchar_t)); });
         read.state = ForeignText::State::Read;

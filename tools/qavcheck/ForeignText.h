@@ -8,8 +8,9 @@
 #include <cstdint>
 #include <string>
 
-// Longer than this, a text is taken as running on past its end: 16 Mi UTF-16 units (32 MB).
-inline constexpr size_t TextLimit = size_t{16} << 20;
+// Longer than this, a text earns a note: a pane of millions of units takes
+// seconds to fill. The workbench itself reads a text whole, however long.
+inline constexpr size_t LongTextUnits = size_t{1} << 20;
 
 struct ForeignText {
     enum class State {
@@ -18,14 +19,16 @@ struct ForeignText {
         Dangling,   // points into the stack below the caller: a local of a call that has returned
         Freed,      // points into a heap block that is no longer allocated
         Unreadable, // faulted before its end
-        TooLong,    // no NUL within TextLimit units
+        TooLong,    // its NUL was found, but a copy of it did not fit in memory
     };
     State state = State::Null;
     std::wstring text;                  // when Read
+    size_t length = 0;                  // units up to the NUL, when Read or TooLong
     uintptr_t address = 0;              // where it starts
     HeapPlace place = HeapPlace::Unknown; // what kind of memory holds it
 };
 
+// Read as the workbench reads it: up to its NUL, however far that is.
 // Call on the thread that made the call, right after it returned and before
 // anything allocates: a block the call freed could otherwise be handed out
 // again. stackTop is an address in the calling frame: memory of that thread's

@@ -1,11 +1,14 @@
 // qavcheck: checks an interpreter library against the workbench's contract and
-// tells its author what is wrong and how to fix it.
+// tells its author what is wrong and how to fix it. The library is called in a
+// process of its own (the session's), which qavcheck starts by running itself
+// again with --session.
 #include "framework/CaughtException.h"
-#include "framework/Win.h"
 #include "tools/qavcheck/Arguments.h"
 #include "tools/qavcheck/Console.h"
 #include "tools/qavcheck/ContractCheck.h"
 #include "tools/qavcheck/ProgramFile.h"
+#include "tools/qavcheck/Session.h"
+#include "tools/qavcheck/SessionProcess.h"
 
 #include <vector>
 
@@ -16,28 +19,23 @@ constexpr int NotChecked = static_cast<int>(CheckOutcome::NotLoaded);
 int Check(const std::vector<std::wstring>& args)
 {
     Arguments arguments;
-    std::wstring program = DefaultProgram;
     try {
         arguments = ParseArguments(args);
+        if (arguments.session)
+            return RunSession(arguments);
         if (arguments.help) {
             WriteLine(Stream::Out, UsageText);
             return 0;
         }
+        // Read here too, so that a program file that cannot be read is a usage error.
         if (!arguments.programFile.empty())
-            program = ReadProgramFile(arguments.programFile);
+            static_cast<void>(ReadProgramFile(arguments.programFile));
     } catch (const Exception& e) {
         WriteLine(Stream::Error, L"qavcheck: " + e.Message());
         WriteLine(Stream::Error, UsageText);
         return NotChecked;
     }
-    Report report(arguments.fullTexts);
-    const CheckResult result = CheckLibrary({arguments.library, program, arguments.timeout}, report);
-    report.Summary(result.outcome != CheckOutcome::NotLoaded, result.hung);
-    // A hung call may hold the loader's lock or never return: end here, without
-    // unloading anything or waiting for the thread that runs it.
-    if (result.hung)
-        TerminateProcess(GetCurrentProcess(), static_cast<UINT>(CheckOutcome::Found));
-    return static_cast<int>(result.outcome);
+    return CheckInSessionProcess(arguments, args);
 }
 
 } // namespace

@@ -110,6 +110,27 @@ std::vector<std::string> ExportNames(const Image& image, const Sections& section
     return names;
 }
 
+std::vector<std::string> ImportNames(const Image& image, const Sections& sections, IMAGE_DATA_DIRECTORY directory)
+{
+    std::vector<std::string> names;
+    if (directory.VirtualAddress == 0 || directory.Size == 0)
+        return names;
+    const auto table = sections.Offset(directory.VirtualAddress);
+    if (!table)
+        return names;
+    // The table ends with a descriptor of zeros; more than a DLL can import is a damaged one.
+    for (uint64_t i = 0; i < 65536; ++i) {
+        const auto entry = image.At<IMAGE_IMPORT_DESCRIPTOR>(*table + i * sizeof(IMAGE_IMPORT_DESCRIPTOR));
+        if (!entry || entry->Name == 0)
+            break;
+        const auto offset = sections.Offset(entry->Name);
+        const auto name = offset ? image.NameAt(*offset) : std::nullopt;
+        if (name)
+            names.push_back(*name);
+    }
+    return names;
+}
+
 } // namespace
 
 PeFile ReadPeFile(const std::wstring& path)
@@ -129,21 +150,24 @@ PeFile ReadPeFile(const std::wstring& path)
     file.isDll = (header.Characteristics & IMAGE_FILE_DLL) != 0;
     const uint16_t magic = Need(image.At<uint16_t>(optional), L"its optional header is missing");
     IMAGE_DATA_DIRECTORY exports{};
+    IMAGE_DATA_DIRECTORY imports{};
+    const auto directories = [&](const auto& o) {
+        file.imageBase = o.ImageBase;
+        if (o.NumberOfRvaAndSizes > IMAGE_DIRECTORY_ENTRY_EXPORT)
+            exports = o.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+        if (o.NumberOfRvaAndSizes > IMAGE_DIRECTORY_ENTRY_IMPORT)
+            imports = o.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    };
     if (magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
-        const auto o = Need(image.At<IMAGE_OPTIONAL_HEADER32>(optional), L"its optional header is cut short");
-        file.imageBase = o.ImageBase;
-        if (o.NumberOfRvaAndSizes > IMAGE_DIRECTORY_ENTRY_EXPORT)
-            exports = o.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+        directories(Need(image.At<IMAGE_OPTIONAL_HEADER32>(optional), L"its optional header is cut short"));
     } else if (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
-        const auto o = Need(image.At<IMAGE_OPTIONAL_HEADER64>(optional), L"its optional header is cut short");
-        file.imageBase = o.ImageBase;
-        if (o.NumberOfRvaAndSizes > IMAGE_DIRECTORY_ENTRY_EXPORT)
-            exports = o.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+        directories(Need(image.At<IMAGE_OPTIONAL_HEADER64>(optional), L"its optional header is cut short"));
     } else {
         NotPe(L"its optional header is of an unknown kind");
     }
     const Sections sections(image, optional + header.SizeOfOptionalHeader, header.NumberOfSections);
     file.exports = ExportNames(image, sections, exports);
+    file.imports = ImportNames(image, sections, imports);
     return file;
 }
 

@@ -1,5 +1,5 @@
 // What the library's file says about itself, read without loading it: its
-// architecture, whether it is a DLL, and the names it exports.
+// architecture, whether it is a DLL, the names it exports and the DLLs it imports.
 #pragma once
 
 #include "framework/UnicodeString.h"
@@ -13,6 +13,7 @@ struct PeFile {
     bool isDll = false;
     uint64_t imageBase = 0; // where the linker meant it to load
     std::vector<std::string> exports;
+    std::vector<std::string> imports; // the DLLs its import table names, in its order
 };
 
 // Throws Exception when the file cannot be read or is not a PE file; every

@@ -6,7 +6,12 @@
 
 #include <string_view>
 
-const wchar_t* const DefaultProgram = L"1 + 2";
+// A program of the sample interpreter's language that runs cleanly and leaves
+// something in every pane: a variable, an object, a function called, a line printed.
+const wchar_t* const DefaultProgram = L"var pet = { name: \"Rex\", age: 3 };\r\n"
+                                      L"function older(p, years) { return p.age + years; }\r\n"
+                                      L"print pet.name + \" is \" + pet.age;\r\n"
+                                      L"older(pet, 1 + 2);\r\n";
 
 namespace {
 

@@ -9,5 +9,5 @@
 // not valid text.
 std::wstring ReadProgramFile(const std::wstring& path);
 
-// What Execute gets without --program.
+// What Execute gets without --program: a program of the sample interpreter's language.
 extern const wchar_t* const DefaultProgram;

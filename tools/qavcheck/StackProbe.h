@@ -13,8 +13,9 @@ struct ProbedCall {
 // On x86 the arguments are pushed right to left and the stack pointer is read
 // before and after the call; whatever the function leaves, the caller's stack is
 // put back, so a function of the wrong convention does no harm here. count is
-// at most 4.
-ProbedCall ProbeCall(const void* function, const uintptr_t* args, size_t count) noexcept;
+// at most 4. Not noexcept: on x64 a C++ exception of the library's runtime
+// passes through it to the checker's catch, as it reaches the workbench's.
+ProbedCall ProbeCall(const void* function, const uintptr_t* args, size_t count);
 
 // The bytes a stdcall function takes off the stack for count arguments: 4 each
 // on x86; x64 has one convention, where the caller removes them.

@@ -2,7 +2,7 @@
 // call is an ordinary one through a pointer of the right arity.
 #include "tools/qavcheck/StackProbe.h"
 
-ProbedCall ProbeCall(const void* function, const uintptr_t* args, size_t count) noexcept
+ProbedCall ProbeCall(const void* function, const uintptr_t* args, size_t count)
 {
     using One = uintptr_t (*)(uintptr_t);
     using Two = uintptr_t (*)(uintptr_t, uintptr_t);

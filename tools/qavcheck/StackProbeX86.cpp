@@ -35,7 +35,7 @@ asm(".text\n"
     "    popl %ebp\n"
     "    ret\n");
 
-ProbedCall ProbeCall(const void* function, const uintptr_t* args, size_t count) noexcept
+ProbedCall ProbeCall(const void* function, const uintptr_t* args, size_t count)
 {
     std::ptrdiff_t removed = 0;
     const uintptr_t result = qavcheck_probe(function, args, count, &removed);

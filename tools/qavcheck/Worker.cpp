@@ -71,13 +71,25 @@ bool Worker::Run(std::function<void()> job, std::chrono::milliseconds timeout)
 {
     if (hung_)
         return false;
+    Start(std::move(job));
+    if (!Wait(timeout)) {
+        Abandon();
+        return false;
+    }
+    return true;
+}
+
+void Worker::Start(std::function<void()> job)
+{
     state_->job = std::move(job);
     state_->error = nullptr;
     SetEvent(state_->ready.Get());
-    if (WaitForSingleObject(state_->done.Get(), static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) {
-        hung_ = true;
+}
+
+bool Worker::Wait(std::chrono::milliseconds timeout)
+{
+    if (WaitForSingleObject(state_->done.Get(), static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0)
         return false;
-    }
     state_->job = nullptr;
     if (state_->error)
         std::rethrow_exception(std::exchange(state_->error, nullptr));

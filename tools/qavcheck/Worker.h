@@ -21,6 +21,13 @@ public:
     // no more jobs.
     bool Run(std::function<void()> job, std::chrono::milliseconds timeout);
 
+    // Run in two steps, for a caller that acts while the job runs: Start hands
+    // the job over, each Wait waits up to timeout and returns whether it has
+    // ended (rethrowing what left it). Abandon gives a job still running up.
+    void Start(std::function<void()> job);
+    bool Wait(std::chrono::milliseconds timeout);
+    void Abandon() { hung_ = true; }
+
     struct State;
 
 private:
