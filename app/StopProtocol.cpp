@@ -37,7 +37,7 @@ Step Next(Stage stage, Event event, Duration inStage) noexcept
     }
     switch (stage) {
     case Stage::Asking:
-        return inStage >= LibraryStopGrace ? Step{Stage::Forcing, Effect::Force} : Step{stage, Effect::None};
+        return inStage >= StopQAVInterfaceGrace ? Step{Stage::Forcing, Effect::Force} : Step{stage, Effect::None};
     case Stage::Forcing:
     case Stage::CannotStop:
     case Stage::SaveFailed:

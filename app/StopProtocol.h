@@ -3,7 +3,7 @@
 // to do. No window, no thread, no clock: CallWatcher carries the events here
 // and does what comes back.
 //
-//   Running ──Stop──> Asking ──grace over, or no StopQAVInterface──> Forcing
+//   Running ──Stop──> Asking ──StopQAVInterfaceGrace over, or no StopQAVInterface──> Forcing
 //   Forcing ──forced──> Stopped ──still in the call after a while──> CannotStop
 //   Forcing ──not forced for ForceTrial──> CannotStop (goes on trying)
 //   CannotStop or SaveFailed, or Running with a box of the library's own up,
@@ -11,7 +11,7 @@
 //                        not saved: SaveFailed ──Stop──> CannotStop
 #pragma once
 
-#include "binding/CallWatch.h"
+#include "contract/StopGrace.h"
 
 #include <chrono>
 

@@ -19,10 +19,6 @@
 #include <memory>
 #include <mutex>
 
-// How long a library that has StopQAVInterface gets to return by itself after
-// it was asked to stop, before it is stopped by force.
-inline constexpr std::chrono::milliseconds LibraryStopGrace{500};
-
 // A call as the watching thread sees it; id 0: none runs.
 struct WatchedCallView {
     uint32_t id = 0;

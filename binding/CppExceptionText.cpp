@@ -1,5 +1,6 @@
 #include "binding/CppExceptionText.h"
 
+#include "binding/FaultGuard.h"
 #include "binding/LibraryText.h"
 #include "framework/Win.h"
 
@@ -25,14 +26,12 @@ UnicodeString Demangled(const char* name)
     return WidenLibraryText(status == 0 && readable ? readable.get() : name);
 }
 
-// The rest of the text from position from, without the line break that ends it:
-// after what() the runtime writes nothing more before it aborts.
-UnicodeString RestFrom(const UnicodeString& text, size_t from)
+// The rest of the line from position from: a runtime may write its own words
+// on the lines after what() as it aborts.
+UnicodeString LineFrom(const UnicodeString& text, size_t from)
 {
-    UnicodeString rest = text.substr(from);
-    while (!rest.empty() && (rest.back() == L'\n' || rest.back() == L'\r'))
-        rest.pop_back();
-    return rest;
+    const size_t end = text.find_first_of(L"\r\n", from);
+    return text.substr(from, end == UnicodeString::npos ? UnicodeString::npos : end - from);
 }
 
 } // namespace
@@ -41,7 +40,9 @@ CppExceptionText DescribeCaughtException() noexcept
 {
     CppExceptionText text;
     try {
-        if (const std::type_info* type = abi::__cxa_current_exception_type())
+        // Another runtime's exception has no type this runtime can read.
+        if (const std::type_info* type = abi::__cxa_current_exception_type();
+            type && *type != typeid(ForeignCppException))
             text.type = Demangled(type->name());
         try {
             throw;
@@ -82,6 +83,6 @@ std::optional<CppExceptionText> TerminateReport(const UnicodeString& written)
     text.type = written.substr(typeStart, end - typeStart);
     const size_t what = written.find(whatLabel, end);
     if (what != UnicodeString::npos)
-        text.what = RestFrom(written, what + whatLabel.size());
+        text.what = LineFrom(written, what + whatLabel.size());
     return text;
 }

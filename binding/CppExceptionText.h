@@ -7,7 +7,7 @@
 #include <optional>
 
 struct CppExceptionText {
-    UnicodeString type; // e.g. "std::runtime_error", "CScriptException*"; empty when unknown
+    UnicodeString type; // e.g. "std::runtime_error", "CScriptException*"; empty when unknown (another runtime's)
     std::optional<UnicodeString> what;
 };
 

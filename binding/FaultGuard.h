@@ -50,6 +50,10 @@
 // Thrown by the guard when another thread stopped the call (StopGuardedCall).
 struct GuardedCallStopped {};
 
+// Thrown by the guard for a C++ exception of another runtime than ours (clang's
+// libc++, say), which cannot be carried out of the call as itself.
+struct ForeignCppException {};
+
 // Thrown by the guard when code inside the call left it through EndGuardedCall:
 // the foreign code asked to end the process (way and exit code as given there).
 struct GuardedCallEnded {
@@ -155,6 +159,8 @@ auto CallGuarded(Body&& body, GuardedCallHooks* hooks = nullptr) -> decltype(bod
                     c->result = (*c->body)();
             } catch (...) {
                 c->error = std::current_exception();
+                if (!c->error)
+                    c->error = std::make_exception_ptr(ForeignCppException{});
             }
         },
         &context, hooks);

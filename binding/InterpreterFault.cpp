@@ -2,6 +2,7 @@
 
 #include "binding/LibraryStderr.h"
 #include "binding/LibraryText.h"
+#include "contract/StopGrace.h"
 
 #include <cstdio>
 
@@ -19,7 +20,7 @@ UnicodeString StoppedText(const wchar_t* operation, double seconds, bool library
         std::swprintf(text, 224,
                       L"%ls stopped after %.1f s. Asked through StopQAVInterface, it did not return within %.1f s, so "
                       L"it was stopped by force.",
-                      operation, seconds, std::chrono::duration<double>(LibraryStopGrace).count());
+                      operation, seconds, std::chrono::duration<double>(StopQAVInterfaceGrace).count());
     else
         std::swprintf(text, 224, L"%ls stopped after %.1f s. The library has no StopQAVInterface, so it was stopped by force.",
                       operation, seconds);

@@ -37,7 +37,7 @@ TEST_P(StopProtocolStep, GoesWhereTheTableSays)
     EXPECT_EQ(static_cast<int>(step.effect), static_cast<int>(r.effect));
 }
 
-const int grace = static_cast<int>(LibraryStopGrace.count());
+const int grace = static_cast<int>(StopQAVInterfaceGrace.count());
 
 INSTANTIATE_TEST_SUITE_P(
     Table, StopProtocolStep,

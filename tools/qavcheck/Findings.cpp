@@ -444,19 +444,19 @@ Finding LoneBreaks(size_t lf, size_t cr, size_t first, bool cutBefore, std::wstr
 namespace {
 
 // How the library ended the process, in words, with what its runtime printed.
-std::wstring HowItEnded(const ProcessEnd& end)
+std::wstring HowItEnded(const LibraryEnding& end)
 {
     const std::wstring detail = end.detail.empty() ? L"" : L" (" + end.detail + L")";
     switch (end.way) {
-    case ProcessEnd::Way::Abort:
+    case LibraryEnding::Way::Abort:
         return end.seen ? L"it called abort(); a failed assert, Lua's panic and an uncaught C++ exception end so too."
                         : L"abort() ends so, as do a failed assert, Lua's panic and an uncaught C++ exception, which "
                           L"end in it; and so does exit(3).";
-    case ProcessEnd::Way::FailedAssert:
+    case LibraryEnding::Way::FailedAssert:
         return L"an assert failed" + detail + L", and a failed assert ends in abort().";
-    case ProcessEnd::Way::LuaPanic:
+    case LibraryEnding::Way::LuaPanic:
         return L"Lua's panic" + detail + L": an error raised outside lua_pcall, which ends in abort().";
-    case ProcessEnd::Way::CppTerminate:
+    case LibraryEnding::Way::CppTerminate:
         return sizeof(void*) == 4
                    ? L"a C++ exception escaped it" + detail +
                          L": the 32-bit MinGW runtime (DWARF unwinding) finds no handler at the library's edge and "
@@ -464,14 +464,14 @@ std::wstring HowItEnded(const ProcessEnd& end)
                    : L"std::terminate ran" + detail +
                          L": a C++ exception that nothing caught, on a thread of the library's own or through a "
                          L"noexcept function; it ends in abort().";
-    case ProcessEnd::Way::Exit:
+    case LibraryEnding::Way::Exit:
         return L"it called exit(" + std::to_wstring(end.exitCode) + L").";
-    case ProcessEnd::Way::ExitCode:
+    case LibraryEnding::Way::ExitCode:
         return L"exit(), _exit(), quick_exit(), ExitProcess() and TerminateProcess() end so.";
-    case ProcessEnd::Way::FastFail:
+    case LibraryEnding::Way::FastFail:
         return L"__fastfail or a failed security check (a stack buffer overrun found), which runs no code of the "
                L"process after it.";
-    case ProcessEnd::Way::Exception:
+    case LibraryEnding::Way::Exception:
         return L"the system ends a process so after an exception that nothing handled (the exit code is its code): on "
                L"a thread of the library's own, where no guard is, or a fault too deep to be dispatched.";
     }
@@ -479,9 +479,9 @@ std::wstring HowItEnded(const ProcessEnd& end)
 }
 
 // What the workbench does when the library ends its process this way, there.
-std::wstring WorkbenchOnEnd(ProcessEnd::Way way, EndPlace place)
+std::wstring WorkbenchOnEnd(LibraryEnding::Way way, EndPlace place)
 {
-    if (way == ProcessEnd::Way::FastFail || way == ProcessEnd::Way::Exception)
+    if (way == LibraryEnding::Way::FastFail || way == LibraryEnding::Way::Exception)
         return L"The workbench ends with it, and keeps nothing.";
     switch (place) {
     case EndPlace::GuardedCall:
@@ -498,26 +498,26 @@ std::wstring WorkbenchOnEnd(ProcessEnd::Way way, EndPlace place)
     return {};
 }
 
-std::wstring FixForEnd(ProcessEnd::Way way)
+std::wstring FixForEnd(LibraryEnding::Way way)
 {
     switch (way) {
-    case ProcessEnd::Way::Abort:
+    case LibraryEnding::Way::Abort:
         return L"report failures in the texts the library returns instead of ending the process; to find the "
                L"abort() call, run qavcheck under gdb with a breakpoint on abort.";
-    case ProcessEnd::Way::FailedAssert:
+    case LibraryEnding::Way::FailedAssert:
         return L"make the condition hold: the runtime's message names the file and line of the assert; report a "
                L"failure the user can cause in the texts instead of asserting it.";
-    case ProcessEnd::Way::LuaPanic:
+    case LibraryEnding::Way::LuaPanic:
         return L"call into Lua only through lua_pcall, and return the message it leaves on the stack as the result "
                L"(docs/authors.md, \"Lua\").";
-    case ProcessEnd::Way::CppTerminate: return CatchEverything;
-    case ProcessEnd::Way::Exit:
-    case ProcessEnd::Way::ExitCode:
+    case LibraryEnding::Way::CppTerminate: return CatchEverything;
+    case LibraryEnding::Way::Exit:
+    case LibraryEnding::Way::ExitCode:
         return L"return an error text instead of ending the process; an exit statement of your language (Lua's "
                L"os.exit) should end the run, not the process.";
-    case ProcessEnd::Way::FastFail:
+    case LibraryEnding::Way::FastFail:
         return L"look for memory the library writes past its end: a buffer overrun, or a use of freed memory.";
-    case ProcessEnd::Way::Exception:
+    case LibraryEnding::Way::Exception:
         return L"catch faults and exceptions on the library's own threads, or keep its work on the calling thread.";
     }
     return {};
@@ -525,7 +525,7 @@ std::wstring FixForEnd(ProcessEnd::Way way)
 
 } // namespace
 
-Finding EndedProcess(const ProcessEnd& end, const std::wstring& during, EndPlace place, bool wroteStderr)
+Finding EndedProcess(const LibraryEnding& end, const std::wstring& during, EndPlace place, bool wroteStderr)
 {
     return {Severity::Error,
             L"the library ended the process with exit code " + ExitCodeText(end.exitCode) + L" " + during + L": " +

@@ -5,7 +5,7 @@
 
 #include "framework/HardwareFault.h"
 #include "tools/qavcheck/MissingImports.h"
-#include "tools/qavcheck/ProcessEnd.h"
+#include "tools/qavcheck/LibraryEnding.h"
 #include "tools/qavcheck/Report.h"
 
 #include <chrono>
@@ -108,7 +108,7 @@ Finding LoneBreaks(size_t lf, size_t cr, size_t first, bool cutBefore, std::wstr
 enum class EndPlace { GuardedCall, Loading, Unloading, NoCall };
 // during: "during Execute", "after GetLog returned, while no call ran"...
 // wroteStderr: the process wrote to stderr, shown above the finding.
-Finding EndedProcess(const ProcessEnd& end, const std::wstring& during, EndPlace place, bool wroteStderr);
+Finding EndedProcess(const LibraryEnding& end, const std::wstring& during, EndPlace place, bool wroteStderr);
 
 // StopQAVInterface, called while nothing ran, made the next Execute, whose
 // program ran until stopped before, return by itself after milliseconds.

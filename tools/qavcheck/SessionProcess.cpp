@@ -10,7 +10,7 @@
 #include "tools/qavcheck/ContractCheck.h"
 #include "tools/qavcheck/Findings.h"
 #include "tools/qavcheck/OutputCapture.h"
-#include "tools/qavcheck/ProcessEnd.h"
+#include "tools/qavcheck/LibraryEnding.h"
 #include "tools/qavcheck/SessionPipe.h"
 
 #include <optional>
@@ -147,7 +147,7 @@ void ShowOutput(const wchar_t* stream, const OutputCapture::Taken& taken)
 }
 
 // Where the session's process was when the library ended it.
-void ReportEnded(Report& report, const ProcessEnd& end, bool wroteStderr)
+void ReportEnded(Report& report, const LibraryEnding& end, bool wroteStderr)
 {
     const std::wstring running = report.Running();
     std::wstring during;
@@ -196,7 +196,7 @@ int CheckInSessionProcess(const Arguments& arguments, const std::vector<std::wst
         return static_cast<int>(CheckOutcome::NotLoaded);
     }
     if (!end) {
-        ReportEnded(report, JudgeProcessEnd(exitCode, DecodeOutput(err.bytes), abortRaised, exitCalled),
+        ReportEnded(report, JudgeLibraryEnding(exitCode, DecodeOutput(err.bytes), abortRaised, exitCalled),
                     !err.bytes.empty());
         end = SessionEnd::EndedByLibrary;
     }

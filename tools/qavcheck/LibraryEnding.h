@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-struct ProcessEnd {
+struct LibraryEnding {
     enum class Way {
         Abort,        // abort(), with nothing more to tell
         FailedAssert, // detail: the assertion as the runtime printed it
@@ -28,7 +28,7 @@ struct ProcessEnd {
 };
 
 // stderr: what the session's process wrote to its standard error, as text.
-ProcessEnd JudgeProcessEnd(uint32_t exitCode, std::wstring_view stderrText, bool abortRaised, bool exitCalled);
+LibraryEnding JudgeLibraryEnding(uint32_t exitCode, std::wstring_view stderrText, bool abortRaised, bool exitCalled);
 
 // The exit code as it reads best: decimal, or hexadecimal for a system status (0xC0000409).
 std::wstring ExitCodeText(uint32_t exitCode);

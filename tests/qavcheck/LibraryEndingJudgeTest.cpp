@@ -2,7 +2,7 @@
 // and the marks the C runtime let it send, for the words of every runtime:
 // msvcrt.dll as Windows and Wine have it, ucrtbase.dll (which sends no marks),
 // libstdc++'s terminate handler, Lua.
-#include "tools/qavcheck/ProcessEnd.h"
+#include "tools/qavcheck/LibraryEnding.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@ struct JudgeCase {
     std::wstring stderrText;
     bool abortRaised;
     bool exitCalled;
-    ProcessEnd::Way way;
+    LibraryEnding::Way way;
     std::wstring detail;
     bool seen;
 };
@@ -24,14 +24,14 @@ void PrintTo(const JudgeCase& c, std::ostream* out)
     *out << c.name;
 }
 
-using Way = ProcessEnd::Way;
+using Way = LibraryEnding::Way;
 
 class Judge : public testing::TestWithParam<JudgeCase> {};
 
 TEST_P(Judge, TellsHowTheProcessEnded)
 {
     const JudgeCase& c = GetParam();
-    const ProcessEnd end = JudgeProcessEnd(c.exitCode, c.stderrText, c.abortRaised, c.exitCalled);
+    const LibraryEnding end = JudgeLibraryEnding(c.exitCode, c.stderrText, c.abortRaised, c.exitCalled);
     EXPECT_EQ(end.way, c.way);
     EXPECT_EQ(end.exitCode, c.exitCode);
     EXPECT_EQ(end.detail, c.detail);

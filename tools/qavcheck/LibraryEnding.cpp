@@ -1,6 +1,9 @@
-#include "tools/qavcheck/ProcessEnd.h"
+#include "tools/qavcheck/LibraryEnding.h"
 
+#include "binding/CppExceptionText.h"
 #include "framework/HexText.h"
+
+#include <optional>
 
 namespace {
 
@@ -23,19 +26,14 @@ bool Has(std::wstring_view text, std::wstring_view marker)
     return text.find(marker) != std::wstring_view::npos;
 }
 
-// libstdc++'s words: "terminate called after throwing an instance of 'T'" and "  what():  message".
+// libstdc++'s words on terminate, as the workbench reads them: "T: what()".
 std::wstring CppDetail(std::wstring_view text)
 {
-    std::wstring_view type = LineAfter(text, L"terminate called after throwing an instance of '");
-    if (type.empty())
+    const std::optional<CppExceptionText> exception = TerminateReport(UnicodeString(text));
+    if (!exception)
         return {};
-    if (!type.empty() && type.back() == L'\'')
-        type.remove_suffix(1);
-    std::wstring detail(type);
-    const std::wstring_view what = LineAfter(text, L"what():  ");
-    if (!what.empty())
-        detail += L": " + std::wstring(what);
-    return detail;
+    return exception->what && !exception->what->empty() ? exception->type + L": " + *exception->what
+                                                         : exception->type;
 }
 
 } // namespace
@@ -45,25 +43,25 @@ std::wstring ExitCodeText(uint32_t exitCode)
     return exitCode >= 0xC0000000u ? HexText(exitCode, 8) : std::to_wstring(exitCode);
 }
 
-ProcessEnd JudgeProcessEnd(uint32_t exitCode, std::wstring_view stderrText, bool abortRaised, bool exitCalled)
+LibraryEnding JudgeLibraryEnding(uint32_t exitCode, std::wstring_view stderrText, bool abortRaised, bool exitCalled)
 {
     if (exitCode == AbortExitCode || abortRaised) {
         if (Has(stderrText, L"terminate called"))
-            return {ProcessEnd::Way::CppTerminate, exitCode, CppDetail(stderrText), abortRaised};
+            return {LibraryEnding::Way::CppTerminate, exitCode, CppDetail(stderrText), abortRaised};
         if (Has(stderrText, L"Assertion failed"))
-            return {ProcessEnd::Way::FailedAssert, exitCode,
+            return {LibraryEnding::Way::FailedAssert, exitCode,
                     std::wstring(L"Assertion failed") + std::wstring(LineAfter(stderrText, L"Assertion failed")),
                     abortRaised};
         if (Has(stderrText, L"PANIC: "))
-            return {ProcessEnd::Way::LuaPanic, exitCode, std::wstring(LineAfter(stderrText, L"PANIC: ")), abortRaised};
+            return {LibraryEnding::Way::LuaPanic, exitCode, std::wstring(LineAfter(stderrText, L"PANIC: ")), abortRaised};
         if (abortRaised || !exitCalled)
-            return {ProcessEnd::Way::Abort, exitCode, {}, abortRaised};
+            return {LibraryEnding::Way::Abort, exitCode, {}, abortRaised};
     }
     if (exitCalled)
-        return {ProcessEnd::Way::Exit, exitCode, {}, true};
+        return {LibraryEnding::Way::Exit, exitCode, {}, true};
     if (exitCode == FailFastCode)
-        return {ProcessEnd::Way::FastFail, exitCode, {}};
+        return {LibraryEnding::Way::FastFail, exitCode, {}};
     if (exitCode >= 0xC0000000u)
-        return {ProcessEnd::Way::Exception, exitCode, {}};
-    return {ProcessEnd::Way::ExitCode, exitCode, {}};
+        return {LibraryEnding::Way::Exception, exitCode, {}};
+    return {LibraryEnding::Way::ExitCode, exitCode, {}};
 }
