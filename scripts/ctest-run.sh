@@ -33,7 +33,8 @@ run_ctest() {
     fi
     local total failed skipped names
     read -r total failed skipped <<<"$counts"
-    names=$(ctest_counts --failed "$junit" | paste -sd, -)
+    # GoogleTest's parameterised tests carry their parameter after a "#".
+    names=$(ctest_counts --failed "$junit" | sed 's/ *#.*//' | paste -sd, -)
     local again=""
     if [ "$failed" -ne 0 ] && [ "$skipped" -eq 0 ]; then
         echo "== $name: the $failed failed tests once more: $names"

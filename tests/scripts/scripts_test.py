@@ -82,7 +82,7 @@ with open(os.environ["FAKE_LOG"], "a") as log:
 run = os.environ["FAKE_CTEST_RUNS"].split(";")[n]
 if run == "crash":
     sys.exit(8)
-tests = [test.split("=") for test in run.split(",")]
+tests = [test.rsplit("=", 1) for test in run.split(",")]
 with open(sys.argv[sys.argv.index("--output-junit") + 1], "w") as junit:
     junit.write('<?xml version="1.0" encoding="UTF-8"?>\n<testsuite name="fake" tests="%d">\n' % len(tests))
     for name, status in tests:
@@ -239,8 +239,8 @@ class CtestRunTest(ScriptTestCase):
     # (ctest's runs, the summary line after "x64: ", status, ctest calls)
     CASES = [
         ("a=run,b=run", "2 of 2 tests passed, 0 failed, 0 skipped", 0, 1),
-        ("a=run,b=fail;b=run",
-         "2 of 2 tests passed, 0 failed, 0 skipped (1 failed on the first run and passed on the second: b)", 0, 2),
+        ("a=run,p/1  # GetParam() = 1=fail;p/1  # GetParam() = 1=run",
+         "2 of 2 tests passed, 0 failed, 0 skipped (1 failed on the first run and passed on the second: p/1)", 0, 2),
         ("a=fail,b=fail;a=run,b=fail", "0 of 2 tests passed, 2 failed, 0 skipped", 1, 2),
         ("a=run,b=notrun,c=fail", "1 of 3 tests passed, 1 failed, 1 skipped", 1, 1),
         ("a=run,b=disabled", "1 of 2 tests passed, 0 failed, 1 skipped", 1, 1),
