@@ -1,7 +1,5 @@
 MAKEFLAGS += --no-print-directory
-BUILD  := build
-BUILD64 := build-x64
-NATIVE := build-native
+include scripts/build-folders.env
 JOBS   := 2
 X86    := -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release
 X64    := -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
@@ -13,20 +11,20 @@ all: build
 deps:
 	@scripts/deps.sh
 
-# Both Windows builds, from the same sources: 32-bit in build/, 64-bit in build-x64/.
+# Both Windows builds, from the same sources, each in its folder of scripts/build-folders.env.
 build: build-x86 build-x64
 
 build-x86: deps
-	@cmake -S . -B $(BUILD) $(X86) >/dev/null
-	@cmake --build $(BUILD) -j $(JOBS)
+	@cmake -S . -B $(QAV_BUILD_X86) $(X86) >/dev/null
+	@cmake --build $(QAV_BUILD_X86) -j $(JOBS)
 
 build-x64: deps
-	@cmake -S . -B $(BUILD64) $(X64) >/dev/null
-	@cmake --build $(BUILD64) -j $(JOBS)
+	@cmake -S . -B $(QAV_BUILD_X64) $(X64) >/dev/null
+	@cmake --build $(QAV_BUILD_X64) -j $(JOBS)
 
 native: deps
-	@cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(NATIVE) -j $(JOBS)
+	@cmake -S . -B $(QAV_BUILD_NATIVE) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(QAV_BUILD_NATIVE) -j $(JOBS)
 
 run: build
 	@scripts/run.sh
@@ -45,4 +43,4 @@ dist: build
 	@scripts/dist.sh
 
 clean:
-	rm -rf $(BUILD) $(BUILD64) $(NATIVE) build-fuzz dist
+	rm -rf $(QAV_BUILD_X86) $(QAV_BUILD_X64) $(QAV_BUILD_NATIVE) $(QAV_BUILD_FUZZ) dist

@@ -6,6 +6,7 @@
 #include "contract/RunCalls.h"
 #include "framework/CaughtException.h"
 #include "framework/Exception.h"
+#include "framework/win32/ScopeGuards.h"
 #include "util/Myfunc.h"
 
 #include <memory>
@@ -32,6 +33,8 @@ QAV_INTERFACE* CurrentInterface(const UnicodeString& noneMessage = ClearedMessag
 // the stacks pane.
 void TIDEForm::RunClick(TObject* /*Sender*/)
 {
+    // The window takes no input until the Run ends, the panes' filling included.
+    const WaitCursorShown waitCursor;
     // Released on every way out, also when a fault leaves the command.
     std::unique_ptr<TStringList> lines;
     try {

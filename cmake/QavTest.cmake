@@ -1,3 +1,5 @@
+include(${CMAKE_CURRENT_LIST_DIR}/QavProgramPath.cmake)
+
 # qav_add_gtest(NAME SOURCES src... [LIBS lib...])
 # A GoogleTest program whose every test runs in a fresh temporary folder as its
 # current directory; tests are discovered when CTest runs (under Wine when cross

@@ -116,6 +116,11 @@ void TApplication::ShowDeferredExceptions() noexcept
 
 void TApplication::ShowErrorBox(const UnicodeString& text) noexcept
 {
-    // Task-modal: the application's windows take no input while the box is up.
-    MessageBoxW(nullptr, text.c_str(), Title.c_str(), MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    // The application's windows take no input while the box is up: the main
+    // window as its owner when it shows, else every window of the thread
+    // (task-modal). The owner gets the activation back when the box goes, and
+    // with it its focused control the focus.
+    const HWND main = mainForm_ ? mainForm_->Handle() : nullptr;
+    const HWND owner = main && IsWindowVisible(main) && !IsIconic(main) ? main : nullptr;
+    MessageBoxW(owner, text.c_str(), Title.c_str(), MB_OK | MB_ICONERROR | MB_TASKMODAL);
 }

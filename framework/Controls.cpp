@@ -37,21 +37,58 @@ LRESULT CALLBACK MemoProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         if (wParam == VK_ESCAPE)
             return 0;
         break;
+    case WM_SETTEXT:
+    case EM_REPLACESEL: {
+        // Text put in by a message counts as changed, as typed text does: the
+        // pane's lines tell their own additions by clearing the mark after them.
+        const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+        SendMessageW(window, EM_SETMODIFY, TRUE, 0);
+        return result;
+    }
     default:
         break;
     }
     return DefSubclassProc(window, message, wParam, lParam);
 }
 
-// The dialog manager gives a push button the default look when Tab moves onto
-// it, and takes it back only when the focus moves on by the keyboard. A button
-// that is never the default must not keep the look after a click elsewhere.
-LRESULT CALLBACK ButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) noexcept
+LRESULT CALLBACK ButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                            DWORD_PTR defaultLook) noexcept;
+
+// The look is kept as the subclass's reference data, and a style set by anyone
+// (the dialog manager sets one whenever Tab moves the focus) takes its type.
+void SetDefaultLook(HWND button, bool on)
 {
-    const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
-    if (message == WM_KILLFOCUS && (GetWindowLongW(window, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
-        SendMessageW(window, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
-    return result;
+    SetWindowSubclass(button, ButtonProc, SubclassId, on);
+    if (((GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) != on)
+        SendMessageW(button, BM_SETSTYLE, on ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+}
+
+// Enter presses the button that has the focus only when it has the default
+// look: the dialog manager asks for it. The button takes the look whenever it
+// gets the focus, by Tab, a click or the window's activation (after another
+// window, the error box or the stop window), and gives it up only when the
+// focus moves to another control of its window: it is never the default button
+// of the window, just the one that Enter presses while focused.
+LRESULT CALLBACK ButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                            DWORD_PTR defaultLook) noexcept
+{
+    switch (message) {
+    case BM_SETSTYLE:
+        wParam = (wParam & ~static_cast<WPARAM>(BS_TYPEMASK)) | (defaultLook ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+        break;
+    case WM_SETFOCUS:
+        SetDefaultLook(window, true);
+        break;
+    case WM_KILLFOCUS: {
+        const auto next = reinterpret_cast<HWND>(wParam);
+        if (next && next != window && IsChild(GetParent(window), next))
+            SetDefaultLook(window, false);
+        break;
+    }
+    default:
+        break;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) noexcept
@@ -134,9 +171,13 @@ TMemo::TMemo(TForm& parent, const ControlDesign& design)
 
 int TMemoLines::Count() const
 {
-    if (SendMessageW(memo_.Handle(), WM_GETTEXTLENGTH, 0, 0) == 0)
+    const HWND h = memo_.Handle();
+    if (EndsWithAddedLines())
+        return static_cast<int>(SendMessageW(h, EM_GETLINECOUNT, 0, 0));
+    if (SendMessageW(h, WM_GETTEXTLENGTH, 0, 0) == 0)
         return 0;
-    return static_cast<int>(SendMessageW(memo_.Handle(), EM_GETLINECOUNT, 0, 0));
+    // A line break typed at the end opens a line that holds nothing yet.
+    return static_cast<int>(SendMessageW(h, EM_GETLINECOUNT, 0, 0)) - (EndsWithLineBreak() ? 1 : 0);
 }
 
 UnicodeString TMemoLines::Get(int index) const
@@ -162,6 +203,7 @@ void TMemoLines::Add(const UnicodeString& line)
 void TMemoLines::Clear()
 {
     memo_.SetText(UnicodeString());
+    addedLast_ = false;
 }
 
 void TMemoLines::AddStrings(const TStrings& lines)
@@ -179,19 +221,32 @@ void TMemoLines::AddStrings(const TStrings& lines)
     Append(block);
 }
 
-// Lines stand between CR LFs. A text that already ends in one (the user typed
-// a line break at its end) gets no second one: the block starts the next line.
+// Lines stand between CR LFs, so a block goes after a CR LF, with two
+// exceptions: an empty pane (nothing to follow), and a text whose end the user
+// typed with a line break (the block starts the line that break opened). An
+// empty line that the pane added itself is a line like any other: the block
+// follows it.
 void TMemoLines::Append(const UnicodeString& block)
 {
     const HWND h = memo_.Handle();
+    const bool afterAdded = EndsWithAddedLines();
     const auto length = SendMessageW(h, WM_GETTEXTLENGTH, 0, 0);
-    if (length == 0) {
+    if (!afterAdded && length == 0) {
         memo_.SetText(block);
-        return;
+    } else {
+        const UnicodeString tail = !afterAdded && EndsWithLineBreak() ? block : L"\r\n" + block;
+        SendMessageW(h, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
+        SendMessageW(h, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(tail.c_str()));
     }
-    const UnicodeString tail = EndsWithLineBreak() ? block : L"\r\n" + block;
-    SendMessageW(h, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
-    SendMessageW(h, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(tail.c_str()));
+    SendMessageW(h, EM_SETMODIFY, FALSE, 0);
+    addedLast_ = true;
+}
+
+// True while the text ends with what Add or AddStrings put there: nothing has
+// changed it since (typing, pasting or a text set from outside mark it changed).
+bool TMemoLines::EndsWithAddedLines() const
+{
+    return addedLast_ && !SendMessageW(memo_.Handle(), EM_GETMODIFY, 0, 0);
 }
 
 // Only a text whose last line is empty can end in CR LF; just then is the text read.

@@ -59,7 +59,9 @@ class TMemo;
 // A memo's lines. A line added goes into the control as it is, less the LF at
 // its front that cutting a text at CR LF leaves there; lines stand between CR
 // LFs. A lone CR or LF inside a line stays in the control's text: Windows'
-// control shows no break there, Wine's shows one at a lone LF.
+// control shows no break there, Wine's shows one at a lone LF. An empty last
+// line is a line when Add or AddStrings put it there, and no line when the user
+// typed the break before it: the next line added then takes its place.
 class TMemoLines : public TStrings {
 public:
     explicit TMemoLines(TMemo& memo) : memo_(memo) {}
@@ -73,9 +75,11 @@ public:
 
 private:
     void Append(const UnicodeString& block);
+    bool EndsWithAddedLines() const;
     bool EndsWithLineBreak() const;
 
     TMemo& memo_;
+    bool addedLast_ = false; // set by Add and AddStrings, unset by Clear; the modify flag tells the rest
 };
 
 // Multi-line pane with both scroll bars, no word wrap; Enter starts a line, Tab

@@ -19,7 +19,7 @@ bench_in() {
     fi
 }
 
-for b in "$root"/build-native/bin/bench_*; do
+for b in "$(qav_build_dir native)"/bin/bench_*; do
     [ -x "$b" ] || continue
     echo "== $(basename "$b")"
     bench_in "$(dirname "$b")" "$b"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Writes the release archives from the two builds (make build first):
-#   dist/QAVDemo-<version>-win32.zip from build/, dist/QAVDemo-<version>-win64.zip from build-x64/
+#   dist/QAVDemo-<version>-win32.zip from the x86 build, -win64.zip from the x64 build
 # Each holds the workbench, the sample interpreter, qavcheck, the contract header,
 # the template libraries in C and C++, the docs, a README for users and the licence. The version
 # is the project's, from CMakeLists.txt, as in the version resource. The files'
@@ -8,6 +8,8 @@
 #   dist.sh [--out DIR]   writes into DIR instead of dist/
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=scripts/build-folders.env
+. "$root/scripts/build-folders.env"
 out="$root/dist"
 if [ "${1:-}" = --out ]; then
     out=${2:?"--out needs a folder"}
@@ -50,5 +52,5 @@ pack() {
     echo "$zip: $(stat -c %s "$zip") bytes"
 }
 
-pack win32 "$root/build/bin" i686-w64-mingw32-strip
-pack win64 "$root/build-x64/bin" x86_64-w64-mingw32-strip
+pack win32 "$root/$QAV_BUILD_X86/bin" i686-w64-mingw32-strip
+pack win64 "$root/$QAV_BUILD_X64/bin" x86_64-w64-mingw32-strip

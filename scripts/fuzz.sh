@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Fuzzes the interpreter core: clang 14 with libFuzzer, AddressSanitizer and
 # UndefinedBehaviorSanitizer, the parser and then the evaluator, each for
-# QAV_FUZZ_SECONDS (60 by default). Findings land in build-fuzz/findings/.
+# QAV_FUZZ_SECONDS (60 by default). Findings land in findings/ of the fuzzing
+# build's folder (scripts/build-folders.env).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-out="$root/build-fuzz"
+# shellcheck source=scripts/build-folders.env
+. "$root/scripts/build-folders.env"
+out="$root/$QAV_BUILD_FUZZ"
 seconds=${QAV_FUZZ_SECONDS:-60}
 flags="-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
 

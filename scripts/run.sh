@@ -24,7 +24,7 @@ qav_wine_env "$arch" "$build/wineprefix" 96
 
 if ((headless)); then
     # Nothing to look at: a picture of the window after a Run of the README's example.
-    shot="$root/build/screenshot.png"
+    shot="$(qav_build_dir x86)/screenshot.png"
     echo "No display: the workbench runs on the virtual display $DISPLAY."
     if [ -t 0 ]; then
         "$root/scripts/picture.sh" "$arch" "$shot" --keep

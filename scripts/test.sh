@@ -22,64 +22,8 @@ esac
 
 status=0
 summary=()
-
-# Runs ctest in a build folder and adds its counts to the summary; a failed or
-# skipped test fails the run.
-# Counts from a ctest log: "total failed skipped", or nothing when ctest reported none.
-ctest_counts() {
-    local line
-    line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n 1)
-    [ -n "$line" ] || return 0
-    echo "$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")" \
-         "$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")" \
-         "$(grep -cE '\*\*\*Skipped|Not Run' "$1")"
-}
-
-# Runs ctest in a build folder and adds its counts to the summary; a failed or
-# skipped test fails the run. Tests that fail are run once more, alone: a test
-# program that Wine fails to start now and then must not fail the suite, but
-# every such test is named in the summary.
-run_ctest() {
-    local name=$1 dir=$2 log counts
-    if [ -n "$dry" ]; then
-        echo "== $name: would run ctest in $dir"
-        summary+=("$name: dry run, ctest in $dir")
-        return
-    fi
-    log=$(mktemp)
-    (cd "$dir" && ctest --output-on-failure -j2) 2>&1 | tee "$log"
-    local code=${PIPESTATUS[0]}
-    counts=$(ctest_counts "$log")
-    rm -f "$log"
-    if [ -z "$counts" ]; then
-        summary+=("$name: did not run (ctest exit code $code)")
-        status=1
-        return
-    fi
-    local total failed skipped
-    read -r total failed skipped <<<"$counts"
-    local again=""
-    if [ "$failed" -ne 0 ] && [ "$skipped" -eq 0 ]; then
-        local names
-        names=$(cut -d: -f2- "$dir/Testing/Temporary/LastTestsFailed.log" | sed 's/ *#.*//' | paste -sd, -)
-        echo "== $name: the $failed failed tests once more: $names"
-        log=$(mktemp)
-        (cd "$dir" && ctest --rerun-failed --output-on-failure) 2>&1 | tee "$log"
-        local code2=${PIPESTATUS[0]} second
-        second=$(ctest_counts "$log")
-        rm -f "$log"
-        if [ "$code2" -eq 0 ] && [ -n "$second" ] && [ "${second%% *}" -eq "$failed" ]; then
-            again=" ($failed failed on the first run and passed on the second: $names)"
-            failed=0
-            code=0
-        fi
-    fi
-    local passed=$((total - failed - skipped))
-    summary+=("$name: $passed of $total tests passed, $failed failed, $skipped skipped$again")
-    if [ "$code" -ne 0 ] || [ "$failed" -ne 0 ] || [ "$skipped" -ne 0 ]; then
-        status=1
-    fi
-}
+# shellcheck source=scripts/ctest-run.sh
+. "$root/scripts/ctest-run.sh"
 
 run_static() {
     local arch=$1 dir=$2 line
@@ -117,7 +61,7 @@ run_windows() {
 }
 
 echo "== native: the interpreter core and the scripts"
-run_ctest native "$root/build-native"
+run_ctest native "$(qav_build_dir native)"
 run_static x86 "$(qav_build_dir x86)"
 run_static x64 "$(qav_build_dir x64)"
 for arch in $arches; do

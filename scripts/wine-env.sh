@@ -6,14 +6,18 @@
 # starts Xvfb and exports its DISPLAY. Afterwards "$QAV_WINE" runs a program of
 # that architecture.
 
-# The build folder of an architecture: build/ for x86, build-x64/ for x64.
+# shellcheck source=scripts/build-folders.env
+. "$(dirname "${BASH_SOURCE[0]}")/build-folders.env"
+
+# The build folder of an architecture (x86, x64) or of the native build.
 qav_build_dir() {
     local root
     root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
     case "$1" in
-        x86) echo "$root/build" ;;
-        x64) echo "$root/build-x64" ;;
-        *) echo "unknown architecture $1" >&2; return 1 ;;
+        x86) echo "$root/$QAV_BUILD_X86" ;;
+        x64) echo "$root/$QAV_BUILD_X64" ;;
+        native) echo "$root/$QAV_BUILD_NATIVE" ;;
+        *) echo "unknown build $1" >&2; return 1 ;;
     esac
 }
 

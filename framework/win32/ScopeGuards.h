@@ -23,6 +23,21 @@ private:
     HWND window_;
 };
 
+// The wait cursor while the GUI thread works without taking messages; on
+// leaving, the cursor it replaced, or the arrow where the thread had none. The
+// thread's next mouse message sets the cursor of whatever lies under the
+// pointer then.
+class WaitCursorShown {
+public:
+    WaitCursorShown() noexcept : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
+    WaitCursorShown(const WaitCursorShown&) = delete;
+    WaitCursorShown& operator=(const WaitCursorShown&) = delete;
+    ~WaitCursorShown() { SetCursor(previous_ ? previous_ : LoadCursorW(nullptr, IDC_ARROW)); }
+
+private:
+    HCURSOR previous_; // shared: system cursors are never destroyed
+};
+
 // A window's device context (the screen's for null), released on leaving.
 class WindowDC {
 public:

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -198,16 +199,18 @@ TEST_F(MainWindowTest, AddAfterATypedLineBreakUsesIt)
     struct Case {
         const wchar_t* before;
         const wchar_t* after;
+        int linesBefore; // the break typed last opens no line until something is on it
     };
     const Case cases[] = {
-        {L"typed", L"typed\r\nadded"},
-        {L"typed\r\n", L"typed\r\nadded"},
-        {L"typed\r\n\r\n", L"typed\r\n\r\nadded"},
-        {L"\r\n", L"\r\nadded"},
-        {L"", L"added"},
+        {L"typed", L"typed\r\nadded", 1},
+        {L"typed\r\n", L"typed\r\nadded", 1},
+        {L"typed\r\n\r\n", L"typed\r\n\r\nadded", 2},
+        {L"\r\n", L"\r\nadded", 1},
+        {L"", L"added", 0},
     };
     for (const Case& c : cases) {
         form->Log->SetText(c.before);
+        EXPECT_EQ(form->Log->Lines().Count(), c.linesBefore);
         form->Log->Lines().Add(L"added");
         EXPECT_EQ(form->Log->Text(), c.after) << "after Add to \"" << testing::PrintToString(std::wstring(c.before));
         form->Log->SetText(c.before);
@@ -215,6 +218,56 @@ TEST_F(MainWindowTest, AddAfterATypedLineBreakUsesIt)
         batch.Add(L"added");
         form->Log->Lines().AddStrings(batch);
         EXPECT_EQ(form->Log->Text(), c.after) << "after AddStrings";
+    }
+}
+
+// An empty last line that the pane added is a line: the next line goes after
+// it. Once the text is changed otherwise, its end is the user's again.
+TEST_F(MainWindowTest, AnEmptyLineThePaneAddedIsALine)
+{
+    TStrings& lines = form->Log->Lines();
+    const HWND pane = form->Log->Handle();
+    const auto addEmpty = [&] {
+        TStringList split;
+        split.Add(L"\n");
+        lines.AddStrings(split);
+    };
+    const auto typeAtEnd = [&](wchar_t key) {
+        const auto end = SendMessageW(pane, WM_GETTEXTLENGTH, 0, 0);
+        SendMessageW(pane, EM_SETSEL, static_cast<WPARAM>(end), end);
+        SendMessageW(pane, WM_CHAR, key, 0);
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> before;
+        const wchar_t* after;
+        int count;
+    };
+    const Case cases[] = {
+        {"after a line", [&] { lines.Add(L"a"); lines.Add(L""); }, L"a\r\n\r\nadded", 3},
+        {"alone", addEmpty, L"\r\nadded", 2},
+        {"twice", [&] { addEmpty(); addEmpty(); }, L"\r\n\r\nadded", 3},
+        {"then a typed break", [&] { lines.Add(L"a"); addEmpty(); typeAtEnd(L'\r'); }, L"a\r\n\r\nadded", 3},
+        {"then typed on", [&] { lines.Add(L"a"); addEmpty(); typeAtEnd(L'b'); }, L"a\r\nb\r\nadded", 3},
+        {"then replaced from outside", [&] { lines.Add(L"a"); addEmpty(); form->Log->SetText(L"b\r\n"); },
+         L"b\r\nadded", 2},
+        {"then cleared", [&] { addEmpty(); lines.Clear(); }, L"added", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const bool batch : {false, true}) {
+            lines.Clear();
+            c.before();
+            if (batch) {
+                TStringList added;
+                added.Add(L"added");
+                lines.AddStrings(added);
+            } else {
+                lines.Add(L"added");
+            }
+            EXPECT_EQ(form->Log->Text(), c.after) << (batch ? "AddStrings" : "Add");
+            EXPECT_EQ(lines.Count(), c.count) << (batch ? "AddStrings" : "Add");
+        }
     }
 }
 

@@ -1,6 +1,7 @@
 #include "app/Main.h"
 #include "binding/Binding.h"
 #include "framework/Application.h"
+#include "framework/AsciiText.h"
 #include "framework/Exception.h"
 #include "framework/HardwareFault.h"
 #include "tests/app/AllocationFailure.h"
@@ -14,6 +15,9 @@
 #include <functional>
 #include <memory>
 #include <new>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -79,6 +83,104 @@ TEST_F(RunClickTest, SendsTheEditorTextAndShowsEverySection)
     EXPECT_EQ(form->Log->Text(), L"first\r\nsecond");
     EXPECT_EQ(form->Stacks->Text(), L"Var stack:\r\nx = 1\r\nParam stack:\r\nObject stack:\r\no1\r\n\r\no2\r\n"
                                     L"Function stack:\r\nf(a)");
+}
+
+std::wstring JoinLines(const std::vector<std::wstring>& lines)
+{
+    std::wstring text;
+    for (size_t i = 0; i < lines.size(); ++i)
+        text += (i ? L"\r\n" : L"") + lines[i];
+    return text;
+}
+
+// A blank line of a section is a line of its pane wherever it stands, also last
+// with something after it: the next section's header or a failure line. (The
+// splitter drops an empty first item, so a text opens with a blank line by two
+// line breaks.)
+TEST_F(RunClickTest, EverySectionKeepsItsBlankLinesWhateverFollows)
+{
+    struct Blank {
+        const char* where;
+        const wchar_t* text;
+        std::vector<std::wstring> lines;
+    };
+    const Blank blanks[] = {
+        {"first", L"\r\n\r\na", {L"", L"a"}},
+        {"middle", L"a\r\n\r\nb", {L"a", L"", L"b"}},
+        {"last", L"a\r\n\r\n", {L"a", L""}},
+        {"alone", L"\r\n\r\n", {L""}},
+    };
+    // The text operations' answers, in the order of the Run's calls after Execute.
+    std::optional<std::wstring> FakeInterpreter::*const answers[] = {
+        &FakeInterpreter::log, &FakeInterpreter::varStack, &FakeInterpreter::paramStack,
+        &FakeInterpreter::objectStack, &FakeInterpreter::functionStack};
+    for (size_t section = 1; section < RunCallCount; ++section)
+        for (const Blank& blank : blanks)
+            for (const bool failure : {false, true}) {
+                const bool last = section + 1 == RunCallCount;
+                if (failure && last)
+                    continue; // nothing can fail after the last section
+                SCOPED_TRACE(testing::Message() << NarrowAscii(RunCalls[section].operation) << ", blank line "
+                                                << blank.where << (failure ? ", then a failure" : ", then more"));
+                for (auto answer : answers)
+                    fake.*answer = std::nullopt;
+                fake.*answers[section - 1] = blank.text;
+                if (!last)
+                    fake.*answers[section] = L"next";
+                const std::string failing = failure ? NarrowAscii(RunCalls[section + 1].operation) : "";
+                fake.before = [failing](const std::string& op) {
+                    if (op == failing)
+                        throw Exception(L"failed");
+                };
+                Run();
+
+                std::vector<std::wstring> log, stacks;
+                for (size_t i = 1; i < RunCallCount; ++i) {
+                    if (failure && i == section + 1) {
+                        log.push_back(L"failed");
+                        break;
+                    }
+                    auto& pane = RunCalls[i].header ? stacks : log;
+                    if (RunCalls[i].header)
+                        pane.push_back(RunCalls[i].header);
+                    if (i == section)
+                        pane.insert(pane.end(), blank.lines.begin(), blank.lines.end());
+                    else if (i == section + 1)
+                        pane.push_back(L"next");
+                }
+                EXPECT_EQ(form->Log->Text(), JoinLines(log));
+                EXPECT_EQ(form->Log->Lines().Count(), static_cast<int>(log.size()));
+                EXPECT_EQ(form->Stacks->Text(), JoinLines(stacks));
+                EXPECT_EQ(form->Stacks->Lines().Count(), static_cast<int>(stacks.size()));
+            }
+}
+
+// The window takes no input during a Run: the wait cursor says so, from its
+// first call to its end, and the cursor before it comes back after it, also
+// when a fault ends it.
+TEST_F(RunClickTest, ShowsTheWaitCursorForTheLengthOfARun)
+{
+    const HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
+    const HCURSOR before = LoadCursorW(nullptr, IDC_IBEAM);
+    for (const bool fault : {false, true}) {
+        SCOPED_TRACE(fault ? "a fault ends the Run" : "a whole Run");
+        std::vector<HCURSOR> during;
+        fake.before = [&](const std::string& op) {
+            during.push_back(GetCursor());
+            if (fault && op == "GetObjectStack") {
+                volatile int* null = nullptr;
+                *null = 1;
+            }
+        };
+        SetCursor(before);
+        try {
+            Run();
+        } catch (const HardwareFault&) {
+        }
+        const auto calls = RunOperationsThrough(fault ? "GetObjectStack" : "GetFunctionStack");
+        EXPECT_EQ(during, std::vector<HCURSOR>(calls.size(), wait));
+        EXPECT_EQ(GetCursor(), before);
+    }
 }
 
 TEST_F(RunClickTest, AnEmptyEditorSendsAnEmptyTextAndNullAnswersLeaveOnlyTheHeaders)

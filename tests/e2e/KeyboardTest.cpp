@@ -1,3 +1,4 @@
+#include "framework/win32/UniqueHandle.h"
 #include "tests/e2e/E2E.h"
 #include "tests/e2e/driver/LibraryFiles.h"
 #include "tests/e2e/libs/RecordFormat.h"
@@ -35,10 +36,23 @@ protected:
         ASSERT_EQ(App().Focus(), target);
     }
 
-    bool RunWasPressed() const
+    static size_t RunsMade()
     {
         const auto calls = RecordedCalls(TestDir());
-        return std::any_of(calls.begin(), calls.end(), [](const std::string& c) { return c.rfind("Execute", 0) == 0; });
+        return static_cast<size_t>(
+            std::count_if(calls.begin(), calls.end(), [](const std::string& c) { return c.rfind("Execute", 0) == 0; }));
+    }
+
+    bool RunWasPressed() const { return RunsMade() > 0; }
+
+    // Waits for the focus to come back to Run, then Enter must press it.
+    void ExpectEnterPressesRun()
+    {
+        const HWND run = App().Control(ControlId::Run);
+        ASSERT_TRUE(WaitUntil([&] { return App().Focus() == run; })) << "Run did not get the focus back";
+        const size_t before = RunsMade();
+        App().PostKey(run, VK_RETURN);
+        EXPECT_TRUE(WaitUntil([&] { return RunsMade() == before + 1; })) << "Enter did not press Run";
     }
 
     std::optional<AppProcess> app_;
@@ -129,6 +143,70 @@ TEST_F(Keyboard, CloseFromTheSystemMenuClosesTheWindow)
     EXPECT_EQ(App().WaitForExit(), 0u);
     const auto calls = RecordedCalls(TestDir());
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "FreeQAVInterface slot=ours"), 1);
+}
+
+// Enter presses Run whenever Run has the focus, whatever brought it there.
+TEST_F(Keyboard, EnterPressesRunAfterTab)
+{
+    TabTo(ControlId::Run);
+    ExpectEnterPressesRun();
+    EXPECT_EQ(App().Close(), 0u);
+}
+
+TEST_F(Keyboard, EnterPressesRunAfterAClickOnIt)
+{
+    TabTo(ControlId::Text);
+    const HWND run = App().Control(ControlId::Run);
+    PostMessageW(run, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageW(run, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    ASSERT_TRUE(WaitUntil([&] { return RunsMade() == 1; })) << "the click did not press Run";
+    ExpectEnterPressesRun();
+    EXPECT_EQ(App().Close(), 0u);
+}
+
+TEST_F(Keyboard, EnterPressesRunAfterAnotherWindowWasActive)
+{
+    TabTo(ControlId::Run);
+    const UniqueHandle<HWND, DestroyWindow> other(
+        CreateWindowExW(0, L"STATIC", L"another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
+                        nullptr, GetModuleHandleW(nullptr), nullptr));
+    ASSERT_TRUE(other);
+    SetForegroundWindow(other.Get());
+    ASSERT_TRUE(WaitUntil([&] { return App().Focus() == nullptr; })) << "the workbench stayed active";
+    SetForegroundWindow(App().Window());
+    ExpectEnterPressesRun();
+    EXPECT_EQ(App().Close(), 0u);
+}
+
+TEST_F(Keyboard, EnterPressesRunAfterTheErrorBox)
+{
+    WriteScript(TestDir(), {"Execute raise E06D7363"});
+    TabTo(ControlId::Run);
+    App().PostKey(App().Control(ControlId::Run), VK_RETURN);
+    const auto box = App().WaitForErrorBox();
+    ASSERT_TRUE(box.has_value()) << "no error box";
+    App().Dismiss(*box);
+    WriteScript(TestDir(), {"Execute text R"});
+    ExpectEnterPressesRun();
+    EXPECT_EQ(App().Text(ControlId::Result), L"R");
+    EXPECT_EQ(App().Close(), 0u);
+}
+
+TEST_F(Keyboard, EnterPressesRunAfterTheStopWindow)
+{
+    WriteScript(TestDir(), {"Execute spin-ms 2500"});
+    TabTo(ControlId::Run);
+    App().PostKey(App().Control(ControlId::Run), VK_RETURN);
+    const auto stop = App().WaitForStopWindow();
+    ASSERT_TRUE(stop.has_value()) << "no stop window";
+    // The user clicks into it, and back into the workbench once it is gone.
+    SetForegroundWindow(stop->window);
+    ASSERT_TRUE(App().WaitUntilGone(stop->window));
+    WriteScript(TestDir(), {"Execute text R"});
+    SetForegroundWindow(App().Window());
+    ExpectEnterPressesRun();
+    EXPECT_EQ(App().Text(ControlId::Result), L"R");
+    EXPECT_EQ(App().Close(), 0u);
 }
 
 TEST_F(Keyboard, SpaceOnTheFocusedRunButtonPressesIt)

@@ -69,6 +69,39 @@ printf 'install ok installed'
 
 FAKE_SUDO = '#!/bin/sh\nexec "$@"\n'
 
+# Each call plays the next run of FAKE_CTEST_RUNS (runs split by ";", each
+# "name=status,..." with JUnit's statuses, or "crash": no JUnit file): it writes
+# the JUnit file asked for and exits 8 when a test did not pass.
+FAKE_CTEST = r"""#!/usr/bin/env python3
+import os, sys
+counter = os.environ["FAKE_LOG"] + ".ctest"
+n = int(open(counter).read()) if os.path.exists(counter) else 0
+open(counter, "w").write(str(n + 1))
+with open(os.environ["FAKE_LOG"], "a") as log:
+    log.write("ctest " + " ".join(sys.argv[1:]) + "\n")
+run = os.environ["FAKE_CTEST_RUNS"].split(";")[n]
+if run == "crash":
+    sys.exit(8)
+tests = [test.rsplit("=", 1) for test in run.split(",")]
+with open(sys.argv[sys.argv.index("--output-junit") + 1], "w") as junit:
+    junit.write('<?xml version="1.0" encoding="UTF-8"?>\n<testsuite name="fake" tests="%d">\n' % len(tests))
+    for name, status in tests:
+        junit.write('<testcase name="%s" classname="%s" status="%s"/>\n' % (name, name, status))
+    junit.write("</testsuite>\n")
+sys.exit(0 if all(status == "run" for _, status in tests) else 8)
+"""
+
+
+def build_folders():
+    """The build folders as scripts/build-folders.env names them: {"x86": "build", ...}."""
+    folders = {}
+    with open(os.path.join(REPO, "scripts", "build-folders.env")) as f:
+        for line in f:
+            if line.startswith("QAV_BUILD_"):
+                key, value = line.strip().split("=", 1)
+                folders[key[len("QAV_BUILD_"):].lower()] = value
+    return folders
+
 
 class Sandbox:
     """A scratch repository with the real scripts and fake builds and commands."""
@@ -76,14 +109,15 @@ class Sandbox:
     def __init__(self, root):
         self.root = root
         shutil.copytree(os.path.join(REPO, "scripts"), os.path.join(root, "scripts"))
+        self.folders = build_folders()
         self._write("CMakeLists.txt", "project(QAVDemo VERSION 9.8.7.6 LANGUAGES C CXX)\n")
-        self._write("build/bin/bench_x86only.exe", "")
-        self._write("build-x64/bin/bench_x64only.exe", "")
+        self._write(self.folders["x86"] + "/bin/bench_x86only.exe", "")
+        self._write(self.folders["x64"] + "/bin/bench_x64only.exe", "")
         self._write("bench/sizes/bench.sh", "echo sizes\n")
-        self._write("build-native/bin/bench_native", "#!/bin/sh\necho native\n", executable=True)
+        self._write(self.folders["native"] + "/bin/bench_native", "#!/bin/sh\necho native\n", executable=True)
         self.bin = os.path.join(root, "fakebin")
-        for name, text in (("apt-get", FAKE_APT), ("dpkg", FAKE_DPKG),
-                           ("dpkg-query", FAKE_DPKG_QUERY), ("sudo", FAKE_SUDO)):
+        for name, text in (("apt-get", FAKE_APT), ("dpkg", FAKE_DPKG), ("dpkg-query", FAKE_DPKG_QUERY),
+                           ("sudo", FAKE_SUDO), ("ctest", FAKE_CTEST)):
             self._write(os.path.join("fakebin", name), text, executable=True)
         self.log = os.path.join(root, "calls.log")
         self.loader = os.path.join(root, "wine32-loader")
@@ -176,8 +210,8 @@ class TestScriptTest(ScriptTestCase):
     def test_both_architectures_run_their_suites(self):
         self.box.install_loader()
         out, summary = self.summary()
-        self.assertIn("x86: would run ctest in " + os.path.join(self.box.root, "build"), out)
-        self.assertIn("x64: would run ctest in " + os.path.join(self.box.root, "build-x64"), out)
+        self.assertIn("x86: would run ctest in " + os.path.join(self.box.root, self.box.folders["x86"]), out)
+        self.assertIn("x64: would run ctest in " + os.path.join(self.box.root, self.box.folders["x64"]), out)
         self.assertFalse([line for line in summary if "not run" in line], summary)
         self.assertEqual(summary[-1], "== Dry run: nothing was run, on: x86 x64")
 
@@ -199,19 +233,46 @@ class TestScriptTest(ScriptTestCase):
         self.assertEqual(summary[-2].strip(), "x86: not run: QAV_ARCHES=x64 leaves the 32-bit architecture out")
 
 
+class CtestRunTest(ScriptTestCase):
+    """scripts/ctest-run.sh: a suite's line in the summary, read from ctest's JUnit file."""
+
+    # (ctest's runs, the summary line after "x64: ", status, ctest calls)
+    CASES = [
+        ("a=run,b=run", "2 of 2 tests passed, 0 failed, 0 skipped", 0, 1),
+        ("a=run,p/1  # GetParam() = 1=fail;p/1  # GetParam() = 1=run",
+         "2 of 2 tests passed, 0 failed, 0 skipped (1 failed on the first run and passed on the second: p/1)", 0, 2),
+        ("a=fail,b=fail;a=run,b=fail", "0 of 2 tests passed, 2 failed, 0 skipped", 1, 2),
+        ("a=run,b=notrun,c=fail", "1 of 3 tests passed, 1 failed, 1 skipped", 1, 1),
+        ("a=run,b=disabled", "1 of 2 tests passed, 0 failed, 1 skipped", 1, 1),
+        ("crash", "did not run (ctest exit code 8)", 1, 1),
+    ]
+
+    def test_each_outcome_has_its_line_and_status(self):
+        script = ('. scripts/ctest-run.sh; summary=(); status=0; run_ctest x64 "$PWD"; '
+                  'printf "%s\\n" "${summary[@]}"; echo "status $status"')
+        for runs, line, status, calls in self.CASES:
+            with self.subTest(runs=runs):
+                box = Sandbox(tempfile.mkdtemp(dir=self._dir.name))
+                done = subprocess.run(["bash", "-c", script], cwd=box.root, capture_output=True, text=True,
+                                      timeout=60, env={**os.environ, **box.env, "FAKE_CTEST_RUNS": runs})
+                out = done.stdout.splitlines()
+                self.assertEqual(out[-2:], ["x64: " + line, f"status {status}"], done.stdout + done.stderr)
+                self.assertEqual(len([c for c in box.calls() if c.startswith("ctest ")]), calls)
+
+
 class RunAndBenchTest(ScriptTestCase):
     def test_run_starts_the_workbench_that_can_run(self):
         # (kernel, 32-bit loader installed, workbench started, reason said)
-        for kernel, loader, build, said in (("x86 x64", True, "build", False),
-                                            ("x86 x64", False, "build-x64", True),
-                                            ("x64", True, "build-x64", True)):
+        for kernel, loader, build, said in (("x86 x64", True, "x86", False),
+                                            ("x86 x64", False, "x64", True),
+                                            ("x64", True, "x64", True)):
             with self.subTest(kernel=kernel, loader=loader):
                 box = Sandbox(tempfile.mkdtemp(dir=self._dir.name))
                 if loader:
                     box.install_loader()
                 done = box.run("run.sh", QAV_DRY_RUN="1", QAV_ARCHES=kernel)
                 self.assertEqual(done.returncode, 0, done.stderr)
-                exe = os.path.join(box.root, build, "bin", "QAVDemo.exe")
+                exe = os.path.join(box.root, box.folders[build], "bin", "QAVDemo.exe")
                 self.assertIn(f"workbench: {exe}", done.stdout)
                 self.assertEqual("so the 64-bit workbench starts" in done.stdout, said, done.stdout)
 
@@ -319,6 +380,24 @@ class SuiteFoldersTest(unittest.TestCase):
         done = self.configure(["app", "forgotten"], ["app"])
         self.assertNotEqual(done.returncode, 0, done.stdout)
         self.assertIn("forgotten has no CMakeLists.txt", " ".join(done.stderr.split()))
+
+
+class ProgramPathTest(unittest.TestCase):
+    """cmake/QavProgramPath.cmake: host paths as the built programs see them."""
+
+    def test_drive_z_only_when_cross_compiling(self):
+        # (cross-compiling, path, the programs' path)
+        for cross, path, seen in ((True, "/src/docs", "Z:/src/docs"), (False, "C:/src/docs", "C:/src/docs"),
+                                  (True, "", "")):
+            with self.subTest(cross=cross, path=path), tempfile.TemporaryDirectory() as tmp:
+                with open(os.path.join(tmp, "CMakeLists.txt"), "w") as f:
+                    f.write("cmake_minimum_required(VERSION 3.25)\nproject(paths NONE)\n"
+                            f"set(CMAKE_CROSSCOMPILING {'TRUE' if cross else 'FALSE'})\n"
+                            f"include({REPO}/cmake/QavProgramPath.cmake)\n"
+                            f'qav_program_path(seen "{path}")\nmessage(STATUS "seen=[${{seen}}]")\n')
+                done = subprocess.run(["cmake", "-S", tmp, "-B", os.path.join(tmp, "build")],
+                                      capture_output=True, text=True, timeout=120)
+                self.assertIn(f"seen=[{seen}]", done.stdout, done.stderr)
 
 
 if __name__ == "__main__":
