@@ -57,7 +57,7 @@ bool Pure(const Node* n)
                 return false;
         return true;
     case Op::Builtin:
-        if (!BuiltinAt(n->slot).pure)
+        if (!Builtins()[static_cast<std::size_t>(n->slot)].pure)
             return false;
         [[fallthrough]];
     case Op::ObjectLit:
@@ -316,7 +316,7 @@ private:
         } else if (const int builtin = FindBuiltin(n->name); builtin >= 0) {
             n->op = Op::Builtin;
             n->slot = builtin;
-            params = static_cast<std::size_t>(BuiltinAt(builtin).arity);
+            params = static_cast<std::size_t>(Builtins()[static_cast<std::size_t>(builtin)].arity);
         } else {
             bool local;
             int slot;

@@ -159,6 +159,13 @@ TEST(Language, ItemsFieldsAndNumbersReadInPlaceGiveWhatTheGeneralWayGives)
          "Run failed at line 2, column 2: index 9007199254740992 is out of range: the array has 2 items"},
         {"var a = [1, 2];\na[4503599627370496] + 1;",
          "Run failed at line 2, column 2: index 4503599627370496 is out of range: the array has 2 items"},
+        // Past 2^32, where a 32-bit size would wrap round to a small index.
+        {"var a = [1, 2];\na[4294967297] + 1;",
+         "Run failed at line 2, column 2: index 4294967297 is out of range: the array has 2 items"},
+        {"var a = [1, 2];\nvar i = 4294967296;\na[i] = 5;",
+         "Run failed at line 3, column 2: index 4294967296 is out of range: the array has 2 items"},
+        {"var a = [1, 2];\nvar i = 4294967295;\na[i] == nil;",
+         "Run failed at line 3, column 2: index 4294967295 is out of range: the array has 2 items"},
         {"var a = [1, 2];\nvar k = -0;\na[k] + a[k + 1];",
          "3"},
         {"var a = [\"x\", 2];\na[0] + a[1];",
