@@ -6,7 +6,6 @@
 #include "interpreter/core/ValueText.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
 namespace qav {
@@ -59,8 +58,7 @@ bool ParseNumber(std::string_view text, double& out)
     if (i != text.size())
         return false;
     double value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+    if (!ReadDecimal(text, value))
         return false;
     out = negative ? -value : value;
     return true;

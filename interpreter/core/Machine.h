@@ -82,6 +82,12 @@ private:
     }
     Value Compute(const Node* n);
     bool Test(const Node* n);
+    // The right side of '&&' or '||', which runs only at times: charged as it runs.
+    Value Optional(const Node* n)
+    {
+        Charge(n, static_cast<std::uint64_t>(n->weight));
+        return Eval(n);
+    }
     // Both operands of a binary node; a variable or constant is read in place, the
     // left one only when the right cannot change it.
     struct Operands {

@@ -149,12 +149,9 @@ Value Machine::Chain(const Node* n)
         const Node* link = n->list[i];
         switch (link->op) {
         case Op::And:
-            if (acc.Truthy())
-                acc = Eval(link->right());
-            continue;
         case Op::Or:
-            if (!acc.Truthy())
-                acc = Eval(link->right());
+            if (acc.Truthy() == (link->op == Op::And))
+                acc = Optional(link->right());
             continue;
         case Op::Add:
             if (acc.IsString()) {
@@ -274,9 +271,11 @@ bool Machine::Test(const Node* n)
     case Op::Not:
         return !Test(n->operand());
     case Op::And:
-        return Test(n->left()) && Test(n->right());
     case Op::Or:
-        return Test(n->left()) || Test(n->right());
+        if (Test(n->left()) != (n->op == Op::And))
+            return n->op == Op::Or;
+        Charge(n->right(), static_cast<std::uint64_t>(n->right()->weight));
+        return Test(n->right());
     case Op::Const:
     case Op::Local:
     case Op::Global:
@@ -378,13 +377,10 @@ Value Machine::Compute(const Node* n)
     }
     case Op::Not:
         return Value::Boolean(!Test(n->operand()));
-    case Op::And: {
-        Value v = Eval(n->left());
-        return v.Truthy() ? Eval(n->right()) : v;
-    }
+    case Op::And:
     case Op::Or: {
         Value v = Eval(n->left());
-        return v.Truthy() ? v : Eval(n->right());
+        return v.Truthy() == (n->op == Op::And) ? Optional(n->right()) : v;
     }
     case Op::Add: return Arithmetic<Op::Add>(n);
     case Op::Sub: return Arithmetic<Op::Sub>(n);
