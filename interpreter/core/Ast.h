@@ -33,7 +33,9 @@ struct Node {
     bool pure = false;     // an expression that cannot change any variable, field or item
     bool numeric = false;  // made only of variables, constants, items, fields and '+', '-', '*'
     int slot = -1;         // variable slot, function index, built-in or field atom
-    int weight = 1;        // steps a statement (or a loop turn) costs: one for each part it runs
+    // Steps a statement costs, one for each part it runs; and a loop's condition or step,
+    // or the right side of '&&' or '||', each time it runs.
+    int weight = 1;
     mutable int cache = 0; // where a field was found last time
     // Every child place, for walks that treat them alike; empty places are null. The
     // tree is read as const while it runs, but built and resolved through the roles.

@@ -5,20 +5,12 @@
 #include "interpreter/core/Utf.h"
 #include "interpreter/core/ValueText.h"
 
-#include <charconv>
+#include <algorithm>
 #include <cmath>
-#include <iterator>
 
 namespace qav {
 
 namespace {
-
-// In the order of Builtin.
-constexpr BuiltinInfo kBuiltins[] = {
-    {"len", 1, true},   {"push", 2, false}, {"pop", 1, false},  {"str", 1, true},  {"num", 1, true},
-    {"substr", 3, true}, {"find", 2, true}, {"floor", 1, true}, {"sqrt", 1, true}, {"abs", 1, true},
-    {"keys", 1, true},  {"has", 2, true},   {"type", 1, true},
-};
 
 std::string Needs(const char* function, const char* what, const Value& given)
 {
@@ -66,8 +58,7 @@ bool ParseNumber(std::string_view text, double& out)
     if (i != text.size())
         return false;
     double value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+    if (!ReadDecimal(text, value))
         return false;
     out = negative ? -value : value;
     return true;
@@ -75,88 +66,104 @@ bool ParseNumber(std::string_view text, double& out)
 
 } // namespace
 
+std::span<const Builtin> Builtins()
+{
+    static constexpr Builtin kBuiltins[] = {
+        {"len", 1, true, &Machine::Len},          {"push", 2, false, &Machine::Push},
+        {"pop", 1, false, &Machine::Pop},         {"str", 1, true, &Machine::ToStr},
+        {"num", 1, true, &Machine::ToNum},        {"substr", 3, true, &Machine::Substr},
+        {"find", 2, true, &Machine::Find},        {"floor", 1, true, &Machine::Floor},
+        {"sqrt", 1, true, &Machine::Sqrt},        {"abs", 1, true, &Machine::Abs},
+        {"keys", 1, true, &Machine::Keys},        {"has", 2, true, &Machine::Has},
+        {"type", 1, true, &Machine::TypeOf},
+    };
+    static_assert(std::ranges::all_of(kBuiltins, [](const Builtin& b) { return b.arity <= kMaxBuiltinArity; }));
+    return kBuiltins;
+}
+
 int FindBuiltin(std::string_view name)
 {
-    for (std::size_t i = 0; i < std::size(kBuiltins); ++i)
-        if (kBuiltins[i].name == name)
+    const std::span<const Builtin> builtins = Builtins();
+    for (std::size_t i = 0; i < builtins.size(); ++i)
+        if (builtins[i].name == name)
             return static_cast<int>(i);
     return -1;
 }
 
-const BuiltinInfo& BuiltinAt(int id)
-{
-    return kBuiltins[id];
-}
-
 Value Machine::CallBuiltin(const Node* n)
 {
-    Value args[3];
+    Value args[kMaxBuiltinArity];
     for (std::size_t i = 0; i < n->list.size(); ++i)
         args[i] = Eval(n->list[i]);
     Charge(n, cost::kBuiltin);
-    switch (static_cast<Builtin>(n->slot)) {
-    case Builtin::Len:
-        if (args[0].IsString())
-            return Value(static_cast<double>(args[0].str()->length));
-        if (args[0].IsArray())
-            return Value(static_cast<double>(args[0].arr()->items.size()));
-        Fail(n, Needs("len", "a string or an array", args[0]));
-    case Builtin::Push: {
-        if (!args[0].IsArray())
-            Fail(n, Needs("push", "an array", args[0]));
-        Arr* a = args[0].arr();
-        Charge(n, cost::kField);
-        a->items.push_back(std::move(args[1]));
-        heap_.Grew(Heap::kItemBytes);
-        Allocated(n);
-        return Value();
-    }
-    case Builtin::Pop: {
-        if (!args[0].IsArray())
-            Fail(n, Needs("pop", "an array", args[0]));
-        Arr* a = args[0].arr();
-        if (a->items.empty())
-            Fail(n, "pop() needs an array with items, and this one is empty");
-        Value last = std::move(a->items.back());
-        a->items.pop_back();
-        heap_.Shrank(Heap::kItemBytes);
-        return last;
-    }
-    case Builtin::Str:
-        if (args[0].IsString())
-            return args[0];
-        return MakeString(n, Text(n, args[0]));
-    case Builtin::Num: {
-        if (args[0].IsNumber())
-            return args[0];
-        if (!args[0].IsString())
-            Fail(n, Needs("num", "a string or a number", args[0]));
-        const std::string& text = args[0].str()->text;
-        Charge(n, cost::Scanned(text.size()));
-        double value = 0;
-        return ParseNumber(text, value) ? Value(value) : Value();
-    }
-    case Builtin::Substr:
-        return Substring(n, args[0], args[1], args[2]);
-    case Builtin::Find:
-        return FindText(n, args[0], args[1]);
-    case Builtin::Floor:
-    case Builtin::Sqrt:
-    case Builtin::Abs:
-        return MathOf(n, args[0]);
-    case Builtin::Keys:
-        return Keys(n, args[0]);
-    case Builtin::Has: {
-        if (!args[0].IsObject() || !args[1].IsString())
-            Fail(n, std::string("has() needs an object and a string, not ") + KindName(args[0]) + " and " +
-                        KindName(args[1]));
-        const int atom = AtomOf(n, args[1].str(), false);
-        return Value::Boolean(atom >= 0 && args[0].obj()->Find(atom, n->cache) >= 0);
-    }
-    case Builtin::Type:
-        return MakeString(n, TypeWord(args[0]));
-    }
-    Fail(n, "internal error: not a built-in function");
+    return (this->*Builtins()[static_cast<std::size_t>(n->slot)].run)(n, args);
+}
+
+Value Machine::Len(const Node* n, Value* args)
+{
+    if (args[0].IsString())
+        return Value(static_cast<double>(args[0].str()->length));
+    if (args[0].IsArray())
+        return Value(static_cast<double>(args[0].arr()->items.size()));
+    Fail(n, Needs("len", "a string or an array", args[0]));
+}
+
+Value Machine::Push(const Node* n, Value* args)
+{
+    if (!args[0].IsArray())
+        Fail(n, Needs("push", "an array", args[0]));
+    Arr* a = args[0].arr();
+    Charge(n, cost::kField);
+    a->items.push_back(std::move(args[1]));
+    heap_.Grew(Heap::kItemBytes);
+    Allocated(n);
+    return Value();
+}
+
+Value Machine::Pop(const Node* n, Value* args)
+{
+    if (!args[0].IsArray())
+        Fail(n, Needs("pop", "an array", args[0]));
+    Arr* a = args[0].arr();
+    if (a->items.empty())
+        Fail(n, "pop() needs an array with items, and this one is empty");
+    Value last = std::move(a->items.back());
+    a->items.pop_back();
+    heap_.Shrank(Heap::kItemBytes);
+    return last;
+}
+
+Value Machine::ToStr(const Node* n, Value* args)
+{
+    if (args[0].IsString())
+        return args[0];
+    return MakeString(n, Text(n, args[0]));
+}
+
+Value Machine::ToNum(const Node* n, Value* args)
+{
+    if (args[0].IsNumber())
+        return args[0];
+    if (!args[0].IsString())
+        Fail(n, Needs("num", "a string or a number", args[0]));
+    const std::string& text = args[0].str()->text;
+    Charge(n, cost::Scanned(text.size()));
+    double value = 0;
+    return ParseNumber(text, value) ? Value(value) : Value();
+}
+
+Value Machine::Has(const Node* n, Value* args)
+{
+    if (!args[0].IsObject() || !args[1].IsString())
+        Fail(n, std::string("has() needs an object and a string, not ") + KindName(args[0]) + " and " +
+                    KindName(args[1]));
+    const int atom = AtomOf(n, args[1].str(), false);
+    return Value::Boolean(atom >= 0 && args[0].obj()->Find(atom, n->cache) >= 0);
+}
+
+Value Machine::TypeOf(const Node* n, Value* args)
+{
+    return MakeString(n, TypeWord(args[0]));
 }
 
 // A count given to a built-in: a whole number, at least 0.
@@ -170,12 +177,13 @@ std::size_t Machine::Count(const Node* n, const Value& v, const char* what)
 }
 
 // Characters from start, as many as count, both cut to the string's end.
-Value Machine::Substring(const Node* n, const Value& s, const Value& start, const Value& count)
+Value Machine::Substr(const Node* n, Value* args)
 {
+    const Value& s = args[0];
     if (!s.IsString())
         Fail(n, Needs("substr", "a string", s));
-    const std::size_t from = Count(n, start, "start");
-    const std::size_t chars = Count(n, count, "count");
+    const std::size_t from = Count(n, args[1], "start");
+    const std::size_t chars = Count(n, args[2], "count");
     const Str* str = s.str();
     const std::string& text = str->text;
     const std::size_t first = std::min(from, str->length);
@@ -238,8 +246,10 @@ std::size_t Machine::CharOf(const Node* n, const Str* s, std::size_t byte)
 // The position of t's first appearance in s, in characters, or -1. Each place where
 // the first byte matches costs a comparison, charged as it goes, so that even a search
 // with many near misses stops in time.
-Value Machine::FindText(const Node* n, const Value& s, const Value& t)
+Value Machine::Find(const Node* n, Value* args)
 {
+    const Value& s = args[0];
+    const Value& t = args[1];
     if (!s.IsString() || !t.IsString())
         Fail(n, std::string("find() needs two strings, not ") + KindName(s) + " and " + KindName(t));
     const std::string_view text = s.str()->text;
@@ -266,26 +276,34 @@ Value Machine::FindText(const Node* n, const Value& s, const Value& t)
     return Value(static_cast<double>(CharOf(n, s.str(), at)));
 }
 
-Value Machine::MathOf(const Node* n, const Value& x)
+Value Machine::Floor(const Node* n, Value* args)
 {
-    const auto which = static_cast<Builtin>(n->slot);
-    const char* name = which == Builtin::Floor ? "floor" : which == Builtin::Sqrt ? "sqrt" : "abs";
-    if (!x.IsNumber())
-        Fail(n, Needs(name, "a number", x));
-    const double v = x.number();
-    switch (which) {
-    case Builtin::Floor: return Value(std::floor(v));
-    case Builtin::Abs: return Value(std::fabs(v));
-    default:
-        if (v < 0)
-            Fail(n, "sqrt() needs a number of at least 0, not " + FormatNumber(v));
-        return Value(std::sqrt(v));
-    }
+    if (!args[0].IsNumber())
+        Fail(n, Needs("floor", "a number", args[0]));
+    return Value(std::floor(args[0].number()));
+}
+
+Value Machine::Sqrt(const Node* n, Value* args)
+{
+    if (!args[0].IsNumber())
+        Fail(n, Needs("sqrt", "a number", args[0]));
+    const double v = args[0].number();
+    if (v < 0)
+        Fail(n, "sqrt() needs a number of at least 0, not " + FormatNumber(v));
+    return Value(std::sqrt(v));
+}
+
+Value Machine::Abs(const Node* n, Value* args)
+{
+    if (!args[0].IsNumber())
+        Fail(n, Needs("abs", "a number", args[0]));
+    return Value(std::fabs(args[0].number()));
 }
 
 // The object's field names, in the order the fields were added.
-Value Machine::Keys(const Node* n, const Value& o)
+Value Machine::Keys(const Node* n, Value* args)
 {
+    const Value& o = args[0];
     if (!o.IsObject())
         Fail(n, Needs("keys", "an object", o));
     const auto& fields = o.obj()->fields;

@@ -3,8 +3,6 @@
 #include "interpreter/core/CharNames.h"
 #include "interpreter/core/ValueText.h"
 
-#include <charconv>
-#include <cmath>
 
 namespace qav {
 
@@ -145,8 +143,7 @@ void Lexer::ReadNumber(Token& token)
     if (pos_ < src_.size() && (IsNameStart(src_[pos_]) || IsDigit(src_[pos_])))
         Fail("malformed number", token.line, token.column);
     token.text = src_.substr(start, pos_ - start);
-    const auto [end, ec] = std::from_chars(token.text.data(), token.text.data() + token.text.size(), token.number);
-    if (ec != std::errc() || end != token.text.data() + token.text.size() || !std::isfinite(token.number))
+    if (!ReadDecimal(token.text, token.number))
         Fail("number out of range: " + Excerpt(token.text), token.line, token.column);
 }
 

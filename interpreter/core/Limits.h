@@ -14,9 +14,13 @@ namespace qav {
 // A 32-bit process has 2 GB of address space for everything; a 64-bit one has room.
 inline constexpr bool kSmallAddressSpace = sizeof(void*) == 4;
 
-// The deepest calls a host may allow: each takes machine stack, which a run's thread
-// reserves at stackBytes.
-inline constexpr int kMaxCallDepth = 1'000'000;
+// The deepest calls a host may allow, and the machine stack a run's thread reserves for
+// each call its depth limit allows (stackBytes at the least): a call that nests a few
+// expressions takes under 500 bytes of it in the 64-bit library and less in the 32-bit
+// one, so the deepest recursion fits with room to spare. A 32-bit process has too
+// little address space to reserve a gigabyte in.
+inline constexpr int kMaxCallDepth = kSmallAddressSpace ? 200'000 : 1'000'000;
+inline constexpr std::size_t kStackPerCall = kSmallAddressSpace ? 512 : 1024;
 
 struct Limits {
     // Parts of statements and expressions run, and their work: about 10 seconds on a
@@ -25,8 +29,8 @@ struct Limits {
     // Nested function calls: deep enough for recursive code over big data.
     int callDepth = 10'000;
     // Machine stack the evaluator may use: reserved, and taken only as it is used. A
-    // call takes well under 2 KB of it, so 10,000 calls fit with room for deep
-    // expressions inside each.
+    // call takes well under 1 KB of it, so 10,000 calls fit with room for deep
+    // expressions inside each; a deeper limit reserves more (kStackPerCall).
     std::size_t stackBytes = std::size_t{64} << 20;
     std::size_t sourceBytes = 4 * 1024 * 1024; // program text, in UTF-8
     // Strings, objects, arrays, field names and variables alive at once.

@@ -91,13 +91,18 @@ Machine::Flow Machine::Loop(const Node* n)
             Exec(init);
         }
     }
-    // A turn costs the loop's own parts, and one more for a block body.
+    // Each part is charged as it runs: the condition each time it is tested, a block
+    // body each turn, and the step each time it runs.
     const bool block = body->op == Op::Block;
-    const auto turn = static_cast<std::uint64_t>(n->weight) + (block ? 1 : 0);
+    const Node* step = isFor ? n->step() : nullptr;
     for (;;) {
-        Charge(n, turn);
-        if (condition != nullptr && !Test(condition))
-            break;
+        if (condition != nullptr) {
+            Charge(condition, static_cast<std::uint64_t>(condition->weight));
+            if (!Test(condition))
+                break;
+        }
+        if (block)
+            Charge(body, 1);
         Flow flow = Flow::Normal;
         if (block) {
             for (const Node* s : body->list) {
@@ -121,8 +126,11 @@ Machine::Flow Machine::Loop(const Node* n)
             return flow;
         if (flow == Flow::Break)
             break;
-        if (isFor && n->step() != nullptr && AddNumber(n->step()) == nullptr)
-            Eval(n->step());
+        if (step != nullptr) {
+            Charge(step, static_cast<std::uint64_t>(step->weight));
+            if (AddNumber(step) == nullptr)
+                Eval(step);
+        }
     }
     return Flow::Normal;
 }

@@ -13,6 +13,7 @@
 #pragma once
 
 #include "interpreter/core/Ast.h"
+#include "interpreter/core/Builtins.h"
 #include "interpreter/core/Error.h"
 #include "interpreter/core/Heap.h"
 #include "interpreter/core/Limits.h"
@@ -81,6 +82,12 @@ private:
     }
     Value Compute(const Node* n);
     bool Test(const Node* n);
+    // The right side of '&&' or '||', which runs only at times: charged as it runs.
+    Value Optional(const Node* n)
+    {
+        Charge(n, static_cast<std::uint64_t>(n->weight));
+        return Eval(n);
+    }
     // Both operands of a binary node; a variable or constant is read in place, the
     // left one only when the right cannot change it.
     struct Operands {
@@ -109,7 +116,6 @@ private:
     template <Op op>
     [[gnu::noinline]] bool OrderOf(const Node* n);
     [[gnu::noinline]] Value Chain(const Node* n);
-    [[gnu::always_inline]] inline Value Item(const Node* n, const Value& target, const Value& key);
     // x = x + y for numbers x and y in variables or constants: the common counter step,
     // done in place. Gives the variable, or null when n is not of that kind.
     const Value* AddNumber(const Node* n)
@@ -141,26 +147,30 @@ private:
         return n->numeric && NumberOf(n, out);
     }
     bool NumberOf(const Node* n, double& out) const;
-    // The statement a[k] = v for an array in a variable or constant, an index Number
-    // gives in range, and a value that is a variable or constant or that Number gives:
-    // stored; else false, having done nothing.
-    [[gnu::noinline]] bool StoreItem(const Node* n);
-    // The item a[k] read in place, for an array that is a variable or constant (or such
-    // an item or field) and an index Number gives; null, having done nothing, for
-    // anything else: not an array, an index not a whole number in range.
-    const Value* ItemAt(const Node* n) const;
-    // The field o.f read in place where the node found it last time, for an object
-    // that is a variable or constant (or such an item or field); else null.
-    const Value* FieldAt(const Node* n) const;
+    // a[k] = v for an array in a variable or constant that v cannot change, and an
+    // index Number gives in range: v is worked out (read in place where it can be) and
+    // stored. Gives the item, or null, having done nothing, for anything else.
+    [[gnu::noinline]] const Value* StoreItem(const Node* n);
+    // What an item or field node n reads from target in place: an array's item at an
+    // index Number gives, or an object's field where the node found it last time; null,
+    // having done nothing, for anything else.
+    [[gnu::always_inline]] const Value* Member(const Node* n, const Value& target) const
+    {
+        if (n->op == Op::Field)
+            return CachedField(target, n->slot, n->cache);
+        double k;
+        return target.IsArray() && Number(n->key(), k) ? target.arr()->At(k) : nullptr;
+    }
+    // The item or field n reads, for a target that is a variable or constant, or such
+    // an item or field in turn; else null.
+    const Value* MemberAt(const Node* n) const;
     // The variable, constant, item or field an expression reads in place; else null.
     const Value* Place(const Node* n) const
     {
         if (IsLeaf(n))
             return &Leaf(n);
-        if (n->op == Op::Index)
-            return ItemAt(n);
-        if (n->op == Op::Field)
-            return FieldAt(n);
+        if (n->op == Op::Index || n->op == Op::Field)
+            return MemberAt(n);
         return nullptr;
     }
     [[gnu::noinline]] Value Apply(const Node* link, const Value& a, const Value& b);
@@ -181,26 +191,35 @@ private:
     // A field read or set where the node found it last time, else the general way.
     Value FieldOf(const Node* n, const Value& target)
     {
-        if (target.IsObject()) {
-            const Obj* o = target.obj();
-            const auto c = static_cast<std::size_t>(n->cache);
-            if (c < o->fields.size() && o->fields[c].atom == n->slot)
-                return o->fields[c].value;
-        }
+        if (const Value* v = CachedField(target, n->slot, n->cache))
+            return *v;
         return GetField(n, target);
     }
 
     Value StoreField(const Node* n, const Value& target, Value value)
     {
-        if (target.IsObject()) {
-            Obj* o = target.obj();
-            const auto c = static_cast<std::size_t>(n->cache);
-            if (c < o->fields.size() && o->fields[c].atom == n->slot) {
-                o->fields[c].value = value;
-                return value;
-            }
+        if (Value* v = CachedField(target, n->slot, n->cache)) {
+            *v = value;
+            return value;
         }
         return SetField(n, target, std::move(value));
+    }
+    // An array's item at a whole number in range, read or set at once; anything else
+    // the general way.
+    Value IndexOf(const Node* n, const Value& target, const Value& key)
+    {
+        if (const Value* v = ItemOf(target, key))
+            return *v;
+        return GetIndex(n, target, key);
+    }
+
+    Value StoreIndex(const Node* n, const Value& target, const Value& key, Value value)
+    {
+        if (Value* v = ItemOf(target, key)) {
+            *v = value;
+            return value;
+        }
+        return SetIndex(n, target, key, std::move(value));
     }
     [[gnu::noinline]] Value GetField(const Node* n, const Value& target);
     [[gnu::noinline]] Value SetField(const Node* n, const Value& target, Value value);
@@ -214,14 +233,24 @@ private:
     // add is false.
     int AtomOf(const Node* n, const Str* name, bool add);
 
-    // Builtins.cpp
+    // Builtins.cpp: the call, and each built-in function, one row of Builtins() each.
+    friend std::span<const Builtin> Builtins();
     [[gnu::noinline]] Value CallBuiltin(const Node* n);
-    Value Substring(const Node* n, const Value& s, const Value& start, const Value& count);
-    Value FindText(const Node* n, const Value& s, const Value& t);
+    Value Len(const Node* n, Value* args);
+    Value Push(const Node* n, Value* args);
+    Value Pop(const Node* n, Value* args);
+    Value ToStr(const Node* n, Value* args);
+    Value ToNum(const Node* n, Value* args);
+    Value Substr(const Node* n, Value* args);
+    Value Find(const Node* n, Value* args);
+    Value Floor(const Node* n, Value* args);
+    Value Sqrt(const Node* n, Value* args);
+    Value Abs(const Node* n, Value* args);
+    Value Keys(const Node* n, Value* args);
+    Value Has(const Node* n, Value* args);
+    Value TypeOf(const Node* n, Value* args);
     std::size_t ByteOf(const Node* n, const Str* s, std::size_t index);
     std::size_t CharOf(const Node* n, const Str* s, std::size_t byte);
-    Value Keys(const Node* n, const Value& o);
-    Value MathOf(const Node* n, const Value& x);
     std::size_t Count(const Node* n, const Value& v, const char* what);
 
     // MachineMemory.cpp

@@ -44,6 +44,10 @@ std::string Apply(std::string_view word, Limits& limits)
         limits.steps = n;
     } else if (name == "depth" && Number(value, false, n) && n <= static_cast<std::uint64_t>(kMaxCallDepth)) {
         limits.callDepth = static_cast<int>(n);
+        limits.stackBytes = std::max(limits.stackBytes, static_cast<std::size_t>(n) * kStackPerCall);
+    } else if (name == "depth" && Number(value, false, n)) {
+        return "option '" + Excerpt(word) + "' is out of range: the machine stack holds at most " +
+               std::to_string(kMaxCallDepth) + " nested calls";
     } else if (name == "memory" && Number(value, true, n) && n <= std::numeric_limits<std::size_t>::max()) {
         limits.heapBytes = static_cast<std::size_t>(n);
     } else if (name == "steps" || name == "depth" || name == "memory") {

@@ -19,23 +19,38 @@ using Names = std::unordered_map<std::string, int>;
     throw ScriptError{message, n->line, n->column};
 }
 
-// The parts of an expression: each costs a step every time it runs, and reaching into
-// an object or array costs two.
+// The parts of an expression that run each time it runs: each costs a step, and
+// reaching into an object or array costs two. A chain is its operators and operands, as
+// when they nest. The right side of '&&' and '||' runs only at times: its parts are its
+// own weight, charged when it runs.
 int Size(const Node* n)
 {
     if (n == nullptr)
         return 0;
     int size = n->op == Op::Field || n->op == Op::Index || n->op == Op::SetField || n->op == Op::SetIndex ? 2 : 1;
+    if (n->op == Op::Chain)
+        size = 0;
     if (n->op == Op::AppendLocal || n->op == Op::AppendGlobal) {
+        // x = x + a ...: the assignment, the read of x, and each '+' with its operand.
+        size += 1;
         for (const Node* add : n->list)
             size += 1 + Size(add->right());
         return size;
     }
+    if (n->op == Op::And || n->op == Op::Or)
+        return size + Size(n->left());
     for (const Node* child : n->kids)
         size += Size(child);
     for (const Node* child : n->list)
         size += Size(child);
     return size;
+}
+
+// Gives a part that runs only at times the steps it costs when it does.
+void Weigh(Node* n)
+{
+    if (n != nullptr)
+        n->weight = Size(n);
 }
 
 bool Pure(const Node* n)
@@ -57,7 +72,7 @@ bool Pure(const Node* n)
                 return false;
         return true;
     case Op::Builtin:
-        if (!BuiltinAt(n->slot).pure)
+        if (!Builtins()[static_cast<std::size_t>(n->slot)].pure)
             return false;
         [[fallthrough]];
     case Op::ObjectLit:
@@ -154,11 +169,13 @@ public:
         for (Function& f : program_.functions) {
             locals_.clear();
             loopSlots.clear();
+            declaredAt_.clear();
             std::vector<std::string> names;
             for (const std::string& p : f.params) {
                 if (locals_.count(p) != 0)
                     FailAt("parameter '" + p + "' appears twice", f.decl);
                 locals_.emplace(p, static_cast<int>(names.size()));
+                declaredAt_.emplace(p, f.decl);
                 names.push_back(p);
             }
             CollectVars(f.body, locals_, loopSlots, names);
@@ -180,6 +197,7 @@ private:
             if (slots.count(n->name) != 0)
                 FailAt("variable '" + n->name + "' is already declared", n);
             slots.emplace(n->name, static_cast<int>(names.size()));
+            declaredAt_.emplace(n->name, n);
             names.push_back(n->name);
             break;
         case Op::If:
@@ -256,8 +274,22 @@ private:
         case Op::Print: case Op::Return:
             n->weight = 1 + Size(n->value());
             break;
-        case Op::If: case Op::While: case Op::For:
-            n->weight = 1 + Size(n->cond()) + (n->op == Op::For ? Size(n->step()) : 0);
+        case Op::If:
+            n->weight = 1 + Size(n->cond());
+            break;
+        case Op::While: case Op::For:
+            // The statement once; its condition and step each time they run.
+            n->weight = 1;
+            Weigh(n->cond());
+            Weigh(n->step());
+            break;
+        case Op::And: case Op::Or:
+            Weigh(n->right());
+            break;
+        case Op::Chain:
+            for (Node* link : n->list)
+                if (link->op == Op::And || link->op == Op::Or)
+                    Weigh(link->right());
             break;
         default:
             break;
@@ -269,6 +301,12 @@ private:
         Node* target = n->target();
         Node* value = n->value();
         n->target() = nullptr;
+        if (target->op == Op::Field || target->op == Op::Index) {
+            // Setting a field or an item fails where the target names it, as reading
+            // it does: at the field's name or the item's '['.
+            n->line = target->line;
+            n->column = target->column;
+        }
         if (target->op == Op::Field) {
             Resolve(target->object());
             Resolve(value);
@@ -283,8 +321,6 @@ private:
             Resolve(target->key());
             Resolve(value);
             n->op = Op::SetIndex;
-            n->line = target->line;
-            n->column = target->column;
             n->object() = target->object();
             n->key() = target->key();
             return;
@@ -316,7 +352,7 @@ private:
         } else if (const int builtin = FindBuiltin(n->name); builtin >= 0) {
             n->op = Op::Builtin;
             n->slot = builtin;
-            params = static_cast<std::size_t>(BuiltinAt(builtin).arity);
+            params = static_cast<std::size_t>(Builtins()[static_cast<std::size_t>(builtin)].arity);
         } else {
             bool local;
             int slot;
@@ -334,16 +370,26 @@ private:
             Resolve(arg);
     }
 
-    // A loop's own variable is known by its name only inside the loop.
+    // A loop's own variable is known by its name only inside the loop, from its start
+    // to its end. The name must be free there: not a variable declared before the loop
+    // (a parameter too) nor an enclosing loop's, and no var inside may take it. A var
+    // after the loop is another variable of that name.
     void ResolveFor(Node* n)
     {
         Node* init = n->init();
         Node* decl = init != nullptr && init->op == Op::VarDecl ? init : nullptr;
+        int outer = -1;
         if (decl != nullptr) {
-            if (Scope().count(decl->name) != 0)
-                FailAt("variable '" + decl->name + "' is already declared", decl);
-            Scope().emplace(decl->name, decl->slot);
+            Names& scope = Scope();
+            if (const auto known = scope.find(decl->name); known != scope.end()) {
+                const Node* earlier = declaredAt_.count(decl->name) != 0 ? declaredAt_.at(decl->name) : nullptr;
+                if (loopNames_.count(decl->name) != 0 || earlier == nullptr || Before(earlier, decl))
+                    FailAt("variable '" + decl->name + "' is already declared", decl);
+                outer = known->second;
+            }
+            scope[decl->name] = decl->slot;
             Resolve(decl);
+            loopNames_.insert(decl->name);
         } else if (init != nullptr) {
             Resolve(init->value());
             init->weight = 1 + Size(init->value());
@@ -351,8 +397,18 @@ private:
         for (Node* part : {n->cond(), n->step(), n->body()})
             if (part != nullptr)
                 Resolve(part);
-        if (decl != nullptr)
-            Scope().erase(decl->name);
+        if (decl != nullptr) {
+            loopNames_.erase(decl->name);
+            if (outer >= 0)
+                Scope()[decl->name] = outer;
+            else
+                Scope().erase(decl->name);
+        }
+    }
+
+    static bool Before(const Node* a, const Node* b)
+    {
+        return a->line < b->line || (a->line == b->line && a->column < b->column);
     }
 
     void ResolveNode(Node* n)
@@ -403,6 +459,8 @@ private:
                 n->op = Op::TopExprStmt;
             break;
         case Op::VarDecl: {
+            if (loopNames_.count(n->name) != 0)
+                FailAt("variable '" + n->name + "' is already declared", n);
             bool local;
             ResolveName(n, local, n->slot);
             n->op = local ? Op::DeclLocal : Op::DeclGlobal;
@@ -442,6 +500,10 @@ private:
     Names functions_;
     Names globals_;
     Names locals_;
+    // Where each variable of the scope being resolved was declared: its var, or for a
+    // parameter its function.
+    std::unordered_map<std::string, const Node*> declaredAt_;
+    std::unordered_set<std::string> loopNames_; // the loops' own variables, inside their loops
     Names atoms_;
     bool inFunction_ = false;
 };

@@ -145,6 +145,14 @@ struct Obj : Container {
 
     Obj(Heap* h, std::uint32_t i) : Container(Type::Object, h, i) {}
 
+    // The field's value at the position a node found it last time, when the field
+    // there still has that atom; else null. Every fast path checks its cache here.
+    Value* Cached(int atom, int cache)
+    {
+        const auto c = static_cast<std::size_t>(cache);
+        return c < fields.size() && fields[c].atom == atom ? &fields[c].value : nullptr;
+    }
+
     // The position of a field, or -1; cache holds a guess and is updated.
     int Find(int atom, int& cache) const;
     // Adds a field the object does not have yet.
@@ -158,7 +166,37 @@ struct Arr : Container {
     std::vector<Value> items;
 
     Arr(Heap* h, std::uint32_t i) : Container(Type::Array, h, i) {}
+
+    // The item a number names: a whole number in range. Null for anything else (a
+    // fraction, a negative, nan, past the end), which the general way then explains.
+    Value* At(double k)
+    {
+        // Beyond 2^52 no array reaches, and the conversion below stays defined.
+        if (!(k >= 0 && k < 4503599627370496.0))
+            return nullptr;
+        const auto i = static_cast<std::int64_t>(k);
+        if (static_cast<double>(i) != k || static_cast<std::uint64_t>(i) >= items.size())
+            return nullptr;
+        return &items[static_cast<std::size_t>(i)];
+    }
 };
+
+// The item of an array at a number, or the field of an object where a node found it
+// last time; null when the value is not such a container or the fast path misses.
+inline Value* ItemOf(const Value& target, double k)
+{
+    return target.IsArray() ? target.arr()->At(k) : nullptr;
+}
+
+inline Value* ItemOf(const Value& target, const Value& key)
+{
+    return key.IsNumber() ? ItemOf(target, key.number()) : nullptr;
+}
+
+inline Value* CachedField(const Value& target, int atom, int cache)
+{
+    return target.IsObject() ? target.obj()->Cached(atom, cache) : nullptr;
+}
 
 inline Value::Value(Str* s) noexcept : type_(Type::String), str_(s) { ++s->refs; }
 inline Value::Value(Obj* o) noexcept : type_(Type::Object), obj_(o) { ++o->refs; }

@@ -1,5 +1,6 @@
 #include "interpreter/core/ValueText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -109,6 +110,37 @@ std::string FormatNumber(double d)
     const auto [end, ec] = digits ? std::to_chars(buf, buf + sizeof buf, d == 0 ? 0.0 : d, std::chars_format::fixed)
                                   : std::to_chars(buf, buf + sizeof buf, d);
     return ec == std::errc() ? std::string(buf, end) : std::string("?");
+}
+
+bool ReadDecimal(std::string_view text, double& out)
+{
+    const char* const end = text.data() + text.size();
+    const auto [stop, ec] = std::from_chars(text.data(), end, out, std::chars_format::general);
+    if (stop != end)
+        return false;
+    if (ec == std::errc())
+        return std::isfinite(out);
+    if (ec != std::errc::result_out_of_range)
+        return false;
+    // Too large, or so small that it rounds to 0: the power of ten of the first digit
+    // that is not 0 tells which, for no number lies between 10^-300 and 10^300 here.
+    const std::size_t e = std::min(text.find_first_of("eE"), text.size());
+    const std::string_view digits = text.substr(0, e);
+    const std::size_t point = std::min(digits.find('.'), digits.size());
+    const std::size_t first = digits.find_first_of("123456789");
+    long power = first < point ? static_cast<long>(point - first - 1) : -static_cast<long>(first - point);
+    long exponent = 0;
+    std::string_view written = e < text.size() ? text.substr(e + 1) : std::string_view();
+    const bool negative = written.starts_with('-');
+    if (negative || written.starts_with('+'))
+        written.remove_prefix(1);
+    for (const char c : written)
+        exponent = std::min(exponent * 10 + (c - '0'), 100'000L);
+    power += negative ? -exponent : exponent;
+    if (power > -300)
+        return false;
+    out = 0;
+    return true;
 }
 
 std::string Repr(const Value& v)

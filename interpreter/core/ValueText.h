@@ -13,6 +13,11 @@ namespace qav {
 
 std::string FormatNumber(double d);
 
+// The number that unsigned decimal text names, such as "12", "0.5" or "2e-3", rounded
+// to the nearest; one too small to hold reads as 0. False for a text that is not all
+// such a number, and for one too large to hold.
+bool ReadDecimal(std::string_view text, double& out);
+
 // As print shows it: strings as they are, objects and arrays with their contents.
 std::string Display(const Value& v, const FieldNames& names);
 

@@ -64,21 +64,22 @@ TEST(Core, TooLongProgramIsRefused)
 TEST(Core, StepBudgetCountsEachPartThatRuns)
 {
     qav::Limits limits;
-    // 'var i = 0;' costs 2 (the statement and its value); each turn of the loop below
-    // costs 3 as it starts (2 for its test and 1 for the block) and 4 for 'i = i + 1;'.
+    // 'var i = 0;' costs 2 (the statement and its value) and the loop statement 1; each
+    // turn of the loop below costs its test (1 for 'true'), 1 for the block and 5 for
+    // 'i = i + 1;' (the statement, the assignment, the '+' and its two operands).
     limits.steps = 17;
     const qav::RunReport r = RunWith("var i = 0;\nvar j = 0;\nwhile (true) { i = i + 1; }", limits);
     EXPECT_EQ(r.result, "Run failed at line 3, column 16: step limit reached: the program ran more than 17 steps");
     EXPECT_EQ(r.variables, (std::vector<std::string>{"i = 1", "j = 0"}));
-    // The loop statement itself 4, four turns of 5 + 4 and the start of the turn that
-    // ends the loop: 4 + 4 + 36 + 5 steps.
-    limits.steps = 49;
+    // Four turns of 3 (the test 'i < 4') + 1 + 5, and the test that ends the loop:
+    // 4 + 1 + 36 + 3 steps.
+    limits.steps = 44;
     const qav::RunReport done = RunWith("var i = 0;\nvar j = 0;\nwhile (i < 4) { i = i + 1; }", limits);
     EXPECT_EQ(done.result, "4");
-    EXPECT_EQ(done.steps, 49u);
-    limits.steps = 48;
+    EXPECT_EQ(done.steps, 44u);
+    limits.steps = 43;
     EXPECT_EQ(RunWith("var i = 0;\nvar j = 0;\nwhile (i < 4) { i = i + 1; }", limits).result,
-              "Run failed at line 3, column 1: step limit reached: the program ran more than 48 steps");
+              "Run failed at line 3, column 10: step limit reached: the program ran more than 43 steps");
 }
 
 TEST(Core, BigExpressionsCostAStepForEachPart)
@@ -128,7 +129,7 @@ TEST(Core, ShortcutsGiveTheResultsAndStepsOfTheGeneralWay)
         {"function f(n) { if (n < 2) return n; return f(n - 1) + f(n - 2); }\nf(15);",
          "610", 23676u},
         {"function w(n) { while (true) { if (n > 3) return n; n = n + 1; } }\nw(0);",
-         "4", 61u},
+         "4", 59u},
         {"var a = [1, 2];\nvar k = -0;\na[k] + a[k + 1];",
          "3", 16475u},
         {"var a = [[1, 2], [3, 4]];\na[1][0] + a[0][1] * 10;",
@@ -142,7 +143,7 @@ TEST(Core, ShortcutsGiveTheResultsAndStepsOfTheGeneralWay)
         {"var a = [1, 2];\nvar i = 1;\na[i - 1] = a[i] / 4;\na[0];",
          "0.5", 16488u},
         {"var a = [5, 6];\nvar i = 0;\nwhile (a[i] < 6) i = i + 1;\ni;",
-         "1", 16489u},
+         "1", 16482u},
         {"var a = [3, 1, 2];\nvar t = a[0]; a[0] = a[1]; a[1] = t;\nstr(a);",
          "#1 [1, 3, 2]", 16595u},
         {"var t = {left: nil};\nvar u = {left: t};\n[t.left == nil, u.left == nil, u.left == t, u.left != t];",
@@ -150,7 +151,7 @@ TEST(Core, ShortcutsGiveTheResultsAndStepsOfTheGeneralWay)
         {"var a = [\"ab\", \"a\" + \"b\", 1, 1.0, nil, false];\n[a[0] == a[1], a[2] == a[3], a[4] == a[5], a[0] != a[2]];",
          "#2 [true, true, false, true]", 16672u},
         {"var s = \"x\";\nwhile (len(s) < 200) s = s + s;\nvar a = [s, s + \"\"];\nvar i = 0;\nwhile (i < 100) { if (a[0] == a[1]) i = i + 1; }\ni;",
-         "100", 19433u},
+         "100", 19423u},
         {"var a = [1, 2, 3, 4];\nvar i = 0;\na[i] + a[i + 1] - a[i + 2] + a[i + 3] * 2 - a[0] + a[1];",
          "9", 16518u},
         {"var a = [1, \"x\", 3, 4];\nvar i = 0;\na[i] + a[i + 1] - a[i + 2] + a[i + 3] * 2 - a[0] + a[1];",
@@ -158,13 +159,13 @@ TEST(Core, ShortcutsGiveTheResultsAndStepsOfTheGeneralWay)
         {"var a = [\"p\", 1, 3, 4];\nvar i = 0;\na[i] + a[i + 1] + a[i + 2] + a[i + 3] + a[0] + a[1];",
          "p134p1", 16903u},
         {"var n = 0;\nwhile (n < 3) { var t = {v: [n]}; var x = t.v[0]; n = n + 1; }\nn;",
-         "3", 16841u},
+         "3", 16836u},
         {"function f() { var i = 0; var s = 0; while (i < 3) { var t = [[i]]; var u = t[0]; var w = u[0]; s = s + w; i = i + 1; } return s; }\nf();",
-         "3", 16817u},
+         "3", 16815u},
         {"function g(o) { var k = 0; while (k < 2) { var o2 = o.next; o = o2; k = k + 1; } return o.v; }\ng({next: {next: {v: 7}}});",
-         "7", 16727u},
+         "7", 16722u},
         {"var i = 0;\nwhile (i < 2) { var q = q.next; i = i + 1; }",
-         "Run failed at line 2, column 27: cannot read field 'next' of nil", 15u},
+         "Run failed at line 2, column 27: cannot read field 'next' of nil", 11u},
         {"function h(a) { var x = a[5]; return x; }\nh([1]);",
          "Run failed at line 1, column 26: index 5 is out of range: the array has 1 item", 16461u},
         {"function h(a) { var x = a.f; return x; }\nh({g: 1});",
@@ -172,15 +173,15 @@ TEST(Core, ShortcutsGiveTheResultsAndStepsOfTheGeneralWay)
         {"function h(a) { var x = a[0]; x = 2; return a[0]; }\nh([1]);",
          "1", 16469u},
         {"var a = [1, 2];\nvar i = 0;\nwhile (i < 2) { a[i] = a; i = i + 1; }\nlen(a[1][0]);",
-         "2", 16514u},
+         "2", 16509u},
         {"var a = [1, 2];\nvar b = \"s\";\nvar i = 0;\nwhile (i < 2) { a[i] = b; i = i + 1; }\na[0] + a[1];",
-         "ss", 16561u},
+         "ss", 16556u},
         {"var a = [1, 2];\nvar i = 0;\nwhile (i < 2) { a[i + 5] = 1; i = i + 1; }",
-         "Run failed at line 3, column 18: index 5 is out of range: the array has 2 items", 16479u},
+         "Run failed at line 3, column 18: index 5 is out of range: the array has 2 items", 16475u},
         {"var o = {};\nvar i = 0;\nwhile (i < 2) { o[i] = 1; i = i + 1; }",
-         "Run failed at line 3, column 18: a field name must be a string, not a number", 16475u},
+         "Run failed at line 3, column 18: a field name must be a string, not a number", 16471u},
         {"var a = [1, 2];\nvar i = 0;\nwhile (i < 2) { a[i] = a[i] * 10 + i; i = i + 1; }\nstr(a);",
-         "#1 [10, 21]", 16604u},
+         "#1 [10, 21]", 16599u},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.program);

@@ -129,6 +129,17 @@ TEST(Language, ExpressionsAndStatementsGiveTheirValues)
          "#1 {a: 1, \"}: \\\"{\": 2, \"\": 3, b2: 4}"},
         {"var a; var b; a = b = 3; a + b;", "6"},
         {"({ b: 1 });", "#1 {b: 1}"},
+        // Too small to hold reads as 0; just above the smallest, as the nearest number.
+        {"[1e-400, 2.4e-324, 2.5e-324 > 0, -1e-400, 0." + std::string(400, '0') + "1e50];", "#1 [0, 0, true, 0, 0]"},
+        {"[num(\"1e-400\"), num(\" -1e-400 \"), num(\"1e-99999999999999999999\"), num(\"1e309\")];",
+         "#1 [0, 0, 0, nil]"},
+        // Whole numbers print every digit of the value they hold.
+        {"12345678901234567890;", "12345678901234567168"},
+        // A loop's variable is known only inside the loop: a var after it is another.
+        {"for (var i = 0; i < 3; i = i + 1) {}\nvar i = 7;\ni;", "7"},
+        {"function f() { for (var i = 0; i < 3; i = i + 1) {} var i = 7; return i; }\nf();", "7"},
+        {"var s = \"\";\nfor (var i = 0; i < 2; i = i + 1) s = s + i;\nvar i = \"x\";\nfor (var k = 0; k < 2; k = k + 1) s = s + i;\ns;",
+         "01xx"},
     };
     for (const Expect& c : cases) {
         SCOPED_TRACE(c.program);
@@ -159,6 +170,13 @@ TEST(Language, ItemsFieldsAndNumbersReadInPlaceGiveWhatTheGeneralWayGives)
          "Run failed at line 2, column 2: index 9007199254740992 is out of range: the array has 2 items"},
         {"var a = [1, 2];\na[4503599627370496] + 1;",
          "Run failed at line 2, column 2: index 4503599627370496 is out of range: the array has 2 items"},
+        // Past 2^32, where a 32-bit size would wrap round to a small index.
+        {"var a = [1, 2];\na[4294967297] + 1;",
+         "Run failed at line 2, column 2: index 4294967297 is out of range: the array has 2 items"},
+        {"var a = [1, 2];\nvar i = 4294967296;\na[i] = 5;",
+         "Run failed at line 3, column 2: index 4294967296 is out of range: the array has 2 items"},
+        {"var a = [1, 2];\nvar i = 4294967295;\na[i] == nil;",
+         "Run failed at line 3, column 2: index 4294967295 is out of range: the array has 2 items"},
         {"var a = [1, 2];\nvar k = -0;\na[k] + a[k + 1];",
          "3"},
         {"var a = [\"x\", 2];\na[0] + a[1];",
@@ -234,7 +252,7 @@ TEST(Language, ItemsFieldsAndNumbersReadInPlaceGiveWhatTheGeneralWayGives)
         {"var o = {x: 1};\nvar p = {y: 1, x: 2};\nfunction f(q) { q.x = q.x * 3; return q.x; }\nf(o) + f(p) * 10;",
          "63"},
         {"var o = 5;\nvar i = 1;\no.x = i * 2;",
-         "Run failed at line 3, column 5: cannot set field 'x' on a number"},
+         "Run failed at line 3, column 3: cannot set field 'x' on a number"},
         {"var o = {x: \"a\"};\no.x = o.x * 2;",
          "Run failed at line 2, column 11: cannot apply '*' to a string and a number"},
         {"var a = [1, 2];\nvar i = 1;\na[i] = a[i - 1] * 3 + a[i];\nstr(a);",
@@ -287,7 +305,7 @@ TEST(Language, ErrorsGiveTheirLineAndColumn)
         {"print -\"x\";", "at line 1, column 7: cannot apply '-' to a string"},
         {"var n = nil;\nprint n.size;", "at line 2, column 9: cannot read field 'size' of nil"},
         {"var o = {};\nprint o.size;", "at line 2, column 9: object #1 has no field 'size'"},
-        {"var n = 3;\nn.size = 1;", "at line 2, column 8: cannot set field 'size' on a number"},
+        {"var n = 3;\nn.size = 1;", "at line 2, column 3: cannot set field 'size' on a number"},
         {"var a\xC2\xA0= 1;", "at line 1, column 6: unexpected character U+00A0 no-break space"},
         {"var a = 1;\xE2\x80\x8B", "at line 1, column 11: unexpected character U+200B zero width space"},
         {"print 1;\xEF\xBB\xBF", "at line 1, column 9: unexpected character U+FEFF byte order mark"},
@@ -313,6 +331,11 @@ TEST(Language, ErrorsGiveTheirLineAndColumn)
         {"for (var i = 0; i < 2; i = i + 1) {}\ni;", "at line 2, column 1: undefined variable 'i'"},
         {"var i;\nfor (var i = 0; ; ) {}", "at line 2, column 10: variable 'i' is already declared"},
         {"for (var i = 0; ; ) {\n  for (var i = 0; ; ) {}\n}", "at line 2, column 12: variable 'i' is already declared"},
+        {"for (var i = 0; ; ) {\n  var i = 1;\n}", "at line 2, column 7: variable 'i' is already declared"},
+        {"function f(i) {\n  for (var i = 0; ; ) {}\n}", "at line 2, column 12: variable 'i' is already declared"},
+        {"for (var i = 0; i < 1; i = i + 1) {}\nvar i;\nfor (var i = 0; ; ) {}",
+         "at line 3, column 10: variable 'i' is already declared"},
+        {"print 1e-400;\nprint 1e309;", "at line 2, column 7: number out of range: 1e309"},
         {"len(1, 2);", "at line 1, column 1: function 'len' takes 1 argument but is given 2"},
         {"var x = 1;\nlen(x);", "at line 2, column 1: len() needs a string or an array, not a number"},
         {"push({}, 1);", "at line 1, column 1: push() needs an array, not an object"},
@@ -633,6 +656,48 @@ TEST(Language, OptionsSetTheLimitsAndAMistakeIsNamed)
         const Outcome o = RunProgram("var s = \"x\"; while (true) { s = s + s; }", c.program);
         EXPECT_EQ(o.result, c.result);
         EXPECT_EQ(LastLine(o.log), "Error" + c.result.substr(10));
+    }
+}
+
+// The call depth a host may set is what the machine stack holds: the deepest of
+// recursions reaches it.
+TEST(Language, TheDeepestDepthOptionIsReachedAndOneMoreIsNamed)
+{
+    const std::string deepest = sizeof(void*) == 4 ? "200000" : "1000000";
+    const std::string program = "function f(n) { if (n == 0) return 0; return f(n - 1) + 1; }\nf(" + deepest + " - 1);";
+    EXPECT_EQ(RunProgram(program, "depth=" + deepest).result, std::to_string(std::stoi(deepest) - 1));
+    EXPECT_EQ(RunProgram("1;", "depth=" + std::to_string(std::stoi(deepest) + 1)).result,
+              "Run failed: option 'depth=" + std::to_string(std::stoi(deepest) + 1) +
+                  "' is out of range: the machine stack holds at most " + deepest + " nested calls");
+}
+
+// Each part costs a step each time it runs, and only then, whichever of two equal forms
+// is written: each program ends within its steps and not within one fewer.
+TEST(Language, StepsCountEachPartAsOftenAsItRuns)
+{
+    const struct {
+        std::string program;
+        int steps;
+    } cases[] = {
+        {"var x = 1;\nx = x + 2;\nx;", 9},
+        {"var x = 1;\nx = 2 + x;\nx;", 9},
+        {"var x = 1;\nx = x + 1 + 1 + 1 + 1 + 1 + 1 + 1 + 1 + 1;\nx;", 25},
+        {"var x = 1;\nx = 1 + 1 + 1 + 1 + 1 + 1 + 1 + 1 + 1 + x;\nx;", 25},
+        {"var x = 1;\nx = ((((((((x + 1) + 1) + 1) + 1) + 1) + 1) + 1) + 1) + 1;\nx;", 25},
+        // 2 + the loop 1 + its start 2 + four tests of 3 + three turns of 5 and steps of 4 + 2.
+        {"var n = 0;\nfor (var i = 0; i < 3; i = i + 1) n = n + i;\nn;", 46},
+        {"for (var i = 0; i < 0; i = i + 1) {}\n0;", 8},
+        {"var i = 0;\nwhile (i < 0) {}\n0;", 8},
+        {"false && 1 + 2 + 3 == 6;", 3},
+        {"true && 1 + 2 + 3 == 6;", 10},
+        {"false || 1 + 2 + 3 == 6 || false;", 11},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.program);
+        const Outcome within = RunProgram(c.program, "steps=" + std::to_string(c.steps));
+        EXPECT_EQ(within.result.find("Run failed"), std::string::npos) << within.result;
+        const Outcome fewer = RunProgram(c.program, "steps=" + std::to_string(c.steps - 1));
+        EXPECT_NE(fewer.result.find(": step limit reached: "), std::string::npos) << fewer.result;
     }
 }
 
