@@ -180,11 +180,13 @@ struct Arr : Container {
     // fraction, a negative, nan, past the end), which the general way then explains.
     Value* At(double k)
     {
-        // Beyond 2^52 no array reaches, and the conversion below stays defined.
-        if (!(k >= 0 && k < 4503599627370496.0))
+        // In range first, so that the conversion is defined; and to a machine word, one
+        // instruction each way (to 64 bits a 32-bit build would go through the x87 unit).
+        const auto size = static_cast<std::ptrdiff_t>(items.size());
+        if (!(k >= 0 && k < static_cast<double>(size)))
             return nullptr;
-        const auto i = static_cast<std::int64_t>(k);
-        if (static_cast<double>(i) != k || static_cast<std::uint64_t>(i) >= items.size())
+        const auto i = static_cast<std::ptrdiff_t>(k);
+        if (static_cast<double>(i) != k)
             return nullptr;
         return &items[static_cast<std::size_t>(i)];
     }
