@@ -2,6 +2,7 @@
 // the steps could misjudge. Shared by the native benchmark and the one through QAV.dll.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 namespace bench {
@@ -46,6 +47,47 @@ inline std::string Runaway(const std::string& name)
     return "";
 }
 
+
+// What ended a run, from its result ("Run failed at line 1, column 5: step limit
+// reached: ..."), in words joined by '_' so that a child can print it as one word.
+inline constexpr const char* kStopped = "stopped_on_request";
+
+inline std::string Ending(const std::string& result)
+{
+    if (result.rfind("Run failed", 0) != 0)
+        return "finished";
+    const std::size_t colon = result.find(": ");
+    std::string ending = colon == std::string::npos ? result : result.substr(colon + 2);
+    ending = ending.substr(0, ending.find(':'));
+    for (char& c : ending)
+        if (c == ' ')
+            c = '_';
+    return ending;
+}
+
+inline std::string Words(std::string ending)
+{
+    for (char& c : ending)
+        if (c == '_')
+            c = ' ';
+    return ending;
+}
+
+// The stop column: the milliseconds from the request to the return, only for a run the
+// stop ended; a run that a limit ended first shows none.
+inline std::string StopFigure(const std::string& ending, double seconds)
+{
+    if (ending != kStopped)
+        return "-";
+    char figure[32];
+    std::snprintf(figure, sizeof figure, "%.1f", seconds * 1000);
+    return figure;
+}
+
+inline std::string StopNote(const std::string& stopEnding)
+{
+    return stopEnding == kStopped ? "" : " (before the stop, " + Words(stopEnding) + ")";
+}
 
 inline constexpr const char* kRunaways[] = {"counter", "object3", "string4", "object16", "args10k",
                                      "cycles", "cycles-big", "new-names", "near-misses", "fill-objects",

@@ -43,6 +43,8 @@ constexpr Named kPrograms[] = {
     {"strings", "3432707"},
     {"words", "8:25020:25030"},
     {"sort", "99999:5:999985"},
+    {"mergesort", "99999:2:999982"},
+    {"search", "20000:1402"},
     {"nbody", "-169075164:-169079860"},
     {"recursion", "7:262136:4050450000"},
     {"objects", "1000000"},
@@ -127,32 +129,36 @@ int RunOurs(const char* path)
 
 // Child: one runaway program, timed by the clock on the wall as a host waits: to the
 // limit that ends it, or, with stop, from the request a second later to the return.
+// Prints what ended it ("stopped_on_request", "step_limit_reached"...) and the time;
+// a run that a limit ended before the request was made has no stop time, and gives 0.
 int RunRunaway(const char* name, bool stop)
 {
     const std::string source = bench::Runaway(name);
     std::atomic<bool> flag{false};
+    std::atomic<bool> ended{false};
     qav::Limits limits;
     limits.stop = &flag;
-    auto start = std::chrono::steady_clock::now();
+    const auto start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point asked{};
     std::thread stopper;
     if (stop) {
         stopper = std::thread([&] {
-            std::this_thread::sleep_for(std::chrono::seconds(1));
-            start = std::chrono::steady_clock::now();
+            for (int i = 0; i < 100 && !ended.load(); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (ended.load())
+                return;
+            asked = std::chrono::steady_clock::now();
             flag.store(true);
         });
     }
     const qav::RunReport report = qav::Run(std::string_view(source), limits);
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    const auto end = std::chrono::steady_clock::now();
+    ended.store(true);
     if (stopper.joinable())
         stopper.join();
-    const std::size_t colon = report.result.find(": ");
-    std::string limit = colon == std::string::npos ? report.result : report.result.substr(colon + 2);
-    limit = limit.substr(0, limit.find(':'));
-    for (char& c : limit)
-        if (c == ' ')
-            c = '_';
-    std::printf("%s %.6f\n", limit.c_str(), took.count());
+    const std::string ending = bench::Ending(report.result);
+    const std::chrono::duration<double> took = end - (stop ? asked : start);
+    std::printf("%s %.6f\n", ending.c_str(), stop && ending != bench::kStopped ? 0.0 : took.count());
     return 0;
 }
 
@@ -244,7 +250,7 @@ int main(int argc, char** argv)
 
     PrintStepCosts();
 
-    std::printf("\n%-14s %12s %12s  %s\n", "runaway", "stop (ms)", "budget (s)", "ended by");
+    std::printf("\n%-14s %12s %12s  %s\n", "runaway", "stop (ms)", "to limit (s)", "ended by");
     double slowestStop = 0;
     double longest = 0;
     for (const char* name : bench::kRunaways) {
@@ -258,11 +264,11 @@ int main(int argc, char** argv)
             ++failures;
             continue;
         }
-        for (char& c : limit)
-            if (c == '_')
-                c = ' ';
-        std::printf("%-14s %12.1f %12.3f  %s\n", name, stopSeconds * 1000, seconds, limit.c_str());
-        slowestStop = std::max(slowestStop, stopSeconds);
+        const std::string stop = bench::StopFigure(stopped, stopSeconds);
+        std::printf("%-14s %12s %12.3f  %s%s\n", name, stop.c_str(), seconds, bench::Words(limit).c_str(),
+                    bench::StopNote(stopped).c_str());
+        if (stopped == bench::kStopped)
+            slowestStop = std::max(slowestStop, stopSeconds);
         longest = std::max(longest, seconds);
     }
     std::printf("slowest stop: %.1f ms; longest run to a limit: %.3f s\n", slowestStop * 1000, longest);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace qav {
 
@@ -280,7 +281,15 @@ Value Machine::Floor(const Node* n, Value* args)
 {
     if (!args[0].IsNumber())
         Fail(n, Needs("floor", "a number", args[0]));
-    return Value(std::floor(args[0].number()));
+    const double x = args[0].number();
+    // Within 32 bits by a conversion, one instruction: the library's floor changes the
+    // x87 unit's rounding mode and back in a 32-bit build. -0 stays -0.
+    if (x > -2147483648.0 && x < 2147483648.0) {
+        const auto whole = static_cast<double>(static_cast<std::int32_t>(x));
+        const double below = whole > x ? whole - 1 : whole;
+        return Value(below == 0 ? std::copysign(below, x) : below);
+    }
+    return Value(std::floor(x));
 }
 
 Value Machine::Sqrt(const Node* n, Value* args)

@@ -61,12 +61,12 @@ Str* Heap::NewString(std::string text)
 
 Obj* Heap::NewObject()
 {
-    return Link(new (objects_.Allocate()) Obj(this, nextId_), kObjectBytes);
+    return Link(new (objects_.Allocate()) Obj(this, nextId_, &blocks_), kObjectBytes);
 }
 
 Arr* Heap::NewArray()
 {
-    return Link(new (arrays_.Allocate()) Arr(this, nextId_), kArrayBytes);
+    return Link(new (arrays_.Allocate()) Arr(this, nextId_, &blocks_), kArrayBytes);
 }
 
 template <typename T>

@@ -67,6 +67,7 @@ private:
     void Delete(Container* c) noexcept;
     std::size_t Footprint(const Container* c) const noexcept;
 
+    Blocks blocks_; // the fields and items of every object and array
     Pool strings_{sizeof(Str)};
     Pool objects_{sizeof(Obj)};
     Pool arrays_{sizeof(Arr)};

@@ -24,7 +24,8 @@ inline constexpr std::size_t kStackPerCall = kSmallAddressSpace ? 512 : 1024;
 
 struct Limits {
     // Parts of statements and expressions run, and their work: about 10 seconds on a
-    // typical machine, the most a host without a stop control should wait.
+    // typical machine in the 64-bit library (up to about 14 in the 32-bit one), the
+    // most a host without a stop control should wait.
     std::uint64_t steps = 10'000'000'000;
     // Nested function calls: deep enough for recursive code over big data.
     int callDepth = 10'000;

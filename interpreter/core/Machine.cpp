@@ -1,5 +1,7 @@
 #include "interpreter/core/Machine.h"
 
+#include "interpreter/core/Costs.h"
+
 #include <algorithm>
 #include <new>
 
@@ -219,8 +221,8 @@ Value Machine::Call(const Node* n)
         FailDepth(n);
     if (reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) < stackFloor_)
         Fail(n, "program nested too deeply for the machine stack");
-    // The body block's own step, and one for each variable to set up and clear.
-    Charge(n, 1 + static_cast<std::uint64_t>(f.locals));
+    // The body block's own step, and each variable to set up and clear.
+    Charge(n, 1 + cost::kVariable * static_cast<std::uint64_t>(f.locals));
     const std::size_t savedSegment = segment_;
     Value* const savedSp = sp_;
     Value* base = segmentEnd_ - sp_ >= f.locals ? sp_ : Grow(n, static_cast<std::size_t>(f.locals));

@@ -46,7 +46,7 @@ private:
     void Grow()
     {
         const std::size_t blocks = std::max<std::size_t>(1, kChunkBytes / size_);
-        chunks_.push_back(std::make_unique<std::byte[]>(blocks * size_));
+        chunks_.push_back(std::make_unique_for_overwrite<std::byte[]>(blocks * size_));
         next_ = chunks_.back().get();
         end_ = next_ + blocks * size_;
     }

@@ -2,6 +2,8 @@
 // objects and arrays. Objects and arrays live in a Heap (Heap.h).
 #pragma once
 
+#include "interpreter/core/Blocks.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -140,10 +142,15 @@ struct Field {
 };
 
 struct Obj : Container {
-    std::vector<Field> fields;      // in the order they were added
-    std::vector<std::int32_t> index; // open hash of atoms to field positions, once there are many
+    std::vector<Field, BlockAllocator<Field>> fields; // in the order they were added
+    // An open hash of atoms to field positions, once there are many fields.
+    std::vector<std::int32_t, BlockAllocator<std::int32_t>> index;
 
-    Obj(Heap* h, std::uint32_t i) : Container(Type::Object, h, i) {}
+    Obj(Heap* h, std::uint32_t i, Blocks* blocks)
+        : Container(Type::Object, h, i), fields(BlockAllocator<Field>(blocks)),
+          index(BlockAllocator<std::int32_t>(blocks))
+    {
+    }
 
     // The field's value at the position a node found it last time, when the field
     // there still has that atom; else null. Every fast path checks its cache here.
@@ -163,19 +170,23 @@ private:
 };
 
 struct Arr : Container {
-    std::vector<Value> items;
+    std::vector<Value, BlockAllocator<Value>> items;
 
-    Arr(Heap* h, std::uint32_t i) : Container(Type::Array, h, i) {}
+    Arr(Heap* h, std::uint32_t i, Blocks* blocks) : Container(Type::Array, h, i), items(BlockAllocator<Value>(blocks))
+    {
+    }
 
     // The item a number names: a whole number in range. Null for anything else (a
     // fraction, a negative, nan, past the end), which the general way then explains.
     Value* At(double k)
     {
-        // Beyond 2^52 no array reaches, and the conversion below stays defined.
-        if (!(k >= 0 && k < 4503599627370496.0))
+        // In range first, so that the conversion is defined; and to a machine word, one
+        // instruction each way (to 64 bits a 32-bit build would go through the x87 unit).
+        const auto size = static_cast<std::ptrdiff_t>(items.size());
+        if (!(k >= 0 && k < static_cast<double>(size)))
             return nullptr;
-        const auto i = static_cast<std::int64_t>(k);
-        if (static_cast<double>(i) != k || static_cast<std::uint64_t>(i) >= items.size())
+        const auto i = static_cast<std::ptrdiff_t>(k);
+        if (static_cast<double>(i) != k)
             return nullptr;
         return &items[static_cast<std::size_t>(i)];
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 
 namespace qav {
 
@@ -106,6 +107,13 @@ std::string FormatNumber(double d)
     // The shortest text that reads back as the same number; whole numbers below 1e21
     // in digits, as JavaScript writes them, and others as to_chars picks.
     char buf[64];
+    // The commonest, a whole number of 32 bits, as an integer: quicker everywhere, and
+    // on 32-bit x86 by far.
+    if (d > -2147483648.0 && d < 2147483648.0) {
+        const auto whole = static_cast<std::int32_t>(d);
+        if (static_cast<double>(whole) == d)
+            return std::string(buf, std::to_chars(buf, buf + sizeof buf, whole).ptr);
+    }
     const bool digits = d == std::trunc(d) && std::fabs(d) < 1e21;
     const auto [end, ec] = digits ? std::to_chars(buf, buf + sizeof buf, d == 0 ? 0.0 : d, std::chars_format::fixed)
                                   : std::to_chars(buf, buf + sizeof buf, d);
