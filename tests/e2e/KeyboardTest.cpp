@@ -45,14 +45,30 @@ protected:
 
     bool RunWasPressed() const { return RunsMade() > 0; }
 
-    // Waits for the focus to come back to Run, then Enter must press it.
+    // Waits for the focus to come back to Run, then Enter must press it, once.
+    // Windows gives the activation back to the window that had it. Wine with no
+    // window manager sometimes gives it to its desktop instead, as the X server
+    // takes the focus back from a window that went (the error box), and that may
+    // come after the focus was back on Run: then the workbench is activated
+    // again, as a window manager would, and Enter is pressed again. Only a lost
+    // activation is forgiven.
     void ExpectEnterPressesRun()
     {
         const HWND run = App().Control(ControlId::Run);
-        ASSERT_TRUE(WaitUntil([&] { return App().Focus() == run; })) << "Run did not get the focus back";
         const size_t before = RunsMade();
-        App().PostKey(run, VK_RETURN);
-        EXPECT_TRUE(WaitUntil([&] { return RunsMade() == before + 1; })) << "Enter did not press Run";
+        bool pressed = false;
+        for (int attempt = 0; attempt < 4 && !pressed; ++attempt) {
+            if (GetForegroundWindow() == GetDesktopWindow())
+                SetForegroundWindow(App().Window());
+            if (!WaitUntil([&] { return App().Focus() == run; }, std::chrono::milliseconds(3000))) {
+                ASSERT_EQ(GetForegroundWindow(), GetDesktopWindow()) << "Run did not get the focus back";
+                continue;
+            }
+            App().PostKey(run, VK_RETURN);
+            pressed = WaitUntil([&] { return RunsMade() > before; }, std::chrono::milliseconds(3000));
+            ASSERT_TRUE(pressed || GetForegroundWindow() == GetDesktopWindow()) << "Enter did not press Run";
+        }
+        EXPECT_EQ(RunsMade(), before + 1) << "Enter did not press Run once";
     }
 
     std::optional<AppProcess> app_;
@@ -187,26 +203,7 @@ TEST_F(Keyboard, EnterPressesRunAfterTheErrorBox)
     ASSERT_TRUE(box.has_value()) << "no error box";
     App().Dismiss(*box);
     WriteScript(TestDir(), {"Execute text R"});
-    // Windows gives the activation back to the box's owner. Wine with no window
-    // manager sometimes gives it to its desktop instead, as the X server takes the
-    // focus back from the box's window, and that may come after the focus was
-    // back on Run: then the workbench is activated again, as a window manager
-    // would, and Enter is pressed again. Only a lost activation is forgiven.
-    const HWND run = App().Control(ControlId::Run);
-    const size_t before = RunsMade();
-    bool pressed = false;
-    for (int attempt = 0; attempt < 4 && !pressed; ++attempt) {
-        if (GetForegroundWindow() == GetDesktopWindow())
-            SetForegroundWindow(App().Window());
-        if (!WaitUntil([&] { return App().Focus() == run; }, std::chrono::milliseconds(3000))) {
-            ASSERT_EQ(GetForegroundWindow(), GetDesktopWindow()) << "Run did not get the focus back";
-            continue;
-        }
-        App().PostKey(run, VK_RETURN);
-        pressed = WaitUntil([&] { return RunsMade() > before; }, std::chrono::milliseconds(3000));
-        ASSERT_TRUE(pressed || GetForegroundWindow() == GetDesktopWindow()) << "Enter did not press Run";
-    }
-    EXPECT_EQ(RunsMade(), before + 1);
+    ExpectEnterPressesRun();
     EXPECT_EQ(App().Text(ControlId::Result), L"R");
     EXPECT_EQ(App().Close(), 0u);
 }
