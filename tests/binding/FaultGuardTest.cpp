@@ -3,6 +3,7 @@
 #include "framework/Win.h"
 
 #include <gtest/gtest.h>
+#include <unwind.h>
 
 #include <atomic>
 #include <cstdint>
@@ -477,6 +478,23 @@ TEST(FaultGuard, PassesCppExceptionsThroughUnchanged)
     } catch (const Exception& e) {
         EXPECT_EQ(e.Message(), L"from inside");
     }
+}
+
+// A C++ exception of another runtime (libc++, say) unwinds through the same
+// unwinder but is no exception of ours: catch (...) takes it with no
+// current_exception(). It must end the call as a failure, not as a success.
+TEST(FaultGuard, TurnsAnotherRuntimesExceptionIntoAFailure)
+{
+    static _Unwind_Exception foreign{};
+    foreign.exception_class = 0x434C4E47432B2B00; // "CLNGC++\0", libc++'s class
+    foreign.exception_cleanup = [](_Unwind_Reason_Code, _Unwind_Exception*) {};
+    bool returned = false;
+    EXPECT_THROW(CallGuarded([&] {
+                     _Unwind_RaiseException(&foreign);
+                     returned = true;
+                 }),
+                 ForeignCppException);
+    EXPECT_FALSE(returned);
 }
 
 TEST(FaultGuard, LeavesExceptionsHandledInsideTheCallToTheirHandler)
